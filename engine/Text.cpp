@@ -1,0 +1,43 @@
+// Bounded text helpers.
+#include "engine/Text.h"
+#include <cstring>
+
+bool CopyText(char* dst, size_t size, const char* src)
+{
+    if (size == 0) return false;
+    size_t length = std::strlen(src);
+    if (length + 1 > size) {
+        dst[0] = '\0';
+        return false;
+    }
+    std::memcpy(dst, src, length + 1);
+    return true;
+}
+
+bool AppendText(char* dst, size_t size, const char* src)
+{
+    size_t used = std::strlen(dst);
+    size_t length = std::strlen(src);
+    if (used + length + 1 > size) return false;
+    std::memcpy(dst + used, src, length + 1);
+    return true;
+}
+
+void UpperAscii(char* text)
+{
+    for (; *text; ++text)
+        if (*text >= 'a' && *text <= 'z') *text = static_cast<char>(*text - 'a' + 'A');
+}
+
+std::string UpperAscii(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+bool EndsWithBackslash(const char* text)
+{
+    size_t length = std::strlen(text);
+    return length > 0 && text[length - 1] == '\\';
+}

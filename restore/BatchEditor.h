@@ -1,0 +1,7 @@
+// Removal of the lines that carry a marker from a batch file, in place.
+#pragma once
+
+// Removes from the text file every line whose upper-cased form contains `marker` (given in
+// upper case) and rewrites the file with CR LF line ends, cut to its new length. A missing,
+// empty, read-only or locked file is left alone; no file is ever created.
+void RemoveBatchLines(const char* path, const char* marker);

@@ -1,0 +1,141 @@
+#!/usr/bin/env python3
+"""Checks that every built .exe and .dll loads on Windows 95/98: machine i386, subsystem and
+OS version 4.0, and every import a function that the system DLLs of Windows 95/98 export.
+
+Usage: pecheck.py --allowed LIST DIR [DIR...]
+LIST holds lines DLL!Function; a line "DLL!Function ; 98" marks an import that Windows 98
+has and Windows 95 RTM lacks (reported, not refused)."""
+import argparse
+import os
+import struct
+import sys
+
+SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "ADVAPI32.DLL", "COMCTL32.DLL",
+               "OLE32.DLL", "SHELL32.DLL", "MSVCRT.DLL"}
+
+
+def read_pe(path):
+    data = open(path, "rb").read()
+    if data[:2] != b"MZ":
+        raise ValueError("not an MZ file")
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    if data[pe:pe + 4] != b"PE\0\0":
+        raise ValueError("no PE signature")
+    machine, nsections = struct.unpack_from("<HH", data, pe + 4)
+    opt_size = struct.unpack_from("<H", data, pe + 20)[0]
+    opt = pe + 24
+    magic = struct.unpack_from("<H", data, opt)[0]
+    if magic != 0x10B:
+        raise ValueError("not a PE32 optional header")
+    os_major, os_minor = struct.unpack_from("<HH", data, opt + 40)
+    sub_major, sub_minor = struct.unpack_from("<HH", data, opt + 48)
+    subsystem = struct.unpack_from("<H", data, opt + 68)[0]
+    import_rva = struct.unpack_from("<I", data, opt + 96 + 8)[0]
+    sections = []
+    for i in range(nsections):
+        s = opt + opt_size + i * 40
+        vsize, vaddr, rsize, raddr = struct.unpack_from("<IIII", data, s + 8)
+        sections.append((vaddr, max(vsize, rsize), raddr))
+
+    def offset(rva):
+        for vaddr, size, raddr in sections:
+            if vaddr <= rva < vaddr + size:
+                return rva - vaddr + raddr
+        raise ValueError("rva %#x outside every section" % rva)
+
+    def cstring(off):
+        end = data.index(b"\0", off)
+        return data[off:end].decode("latin-1")
+
+    imports = []
+    if import_rva:
+        d = offset(import_rva)
+        while True:
+            lookup, _, _, name_rva, thunk = struct.unpack_from("<IIIII", data, d)
+            if name_rva == 0:
+                break
+            dll = cstring(offset(name_rva)).upper()
+            t = offset(lookup or thunk)
+            while True:
+                entry = struct.unpack_from("<I", data, t)[0]
+                if entry == 0:
+                    break
+                if entry & 0x80000000:
+                    imports.append((dll, "#%d" % (entry & 0xFFFF)))
+                else:
+                    imports.append((dll, cstring(offset(entry) + 2)))
+                t += 4
+            d += 20
+    return machine, (os_major, os_minor), (sub_major, sub_minor), subsystem, imports
+
+
+def load_allowed(path):
+    allowed, only98 = set(), set()
+    for line in open(path, encoding="utf-8"):
+        line = line.split("#", 1)[0].strip()
+        if not line:
+            continue
+        entry, _, note = line.partition(";")
+        entry = entry.strip()
+        allowed.add(entry)
+        if note.strip() == "98":
+            only98.add(entry)
+    return allowed, only98
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--allowed", required=True)
+    parser.add_argument("dirs", nargs="+")
+    args = parser.parse_args()
+    allowed, only98 = load_allowed(args.allowed)
+    binaries = []
+    for top in args.dirs:
+        for base, dirs, files in os.walk(top):
+            dirs[:] = [d for d in dirs if d != "CMakeFiles"]
+            binaries += [os.path.join(base, f) for f in files if f.lower().endswith((".exe", ".dll"))]
+    if not binaries:
+        print("no binaries found in", args.dirs)
+        return 1
+    failures = 0
+    for path in sorted(binaries):
+        problems, notes = [], []
+        try:
+            machine, osv, subv, subsystem, imports = read_pe(path)
+        except (ValueError, struct.error) as error:
+            problems.append(str(error))
+            imports, machine, osv, subv, subsystem = [], 0x14C, (4, 0), (4, 0), 2
+        if machine != 0x14C:
+            problems.append("machine %#x, not i386" % machine)
+        if osv != (4, 0):
+            problems.append("OS version %d.%d, not 4.0" % osv)
+        if subv != (4, 0):
+            problems.append("subsystem version %d.%d, not 4.0" % subv)
+        for dll, function in imports:
+            entry = "%s!%s" % (dll, function)
+            if dll not in SYSTEM_DLLS:
+                problems.append("import from %s, which Windows 95/98 do not ship: %s" % (dll, function))
+            elif entry not in allowed:
+                problems.append("import not on the Windows 95/98 list: " + entry)
+            elif entry in only98:
+                notes.append(entry)
+        name = os.path.relpath(path)
+        if problems:
+            failures += 1
+            print("FAIL %s" % name)
+            for p in problems:
+                print("     " + p)
+        else:
+            crt = [n for n in notes if n.startswith("MSVCRT.DLL!")]
+            other = sorted(set(notes) - set(crt))
+            extra = ""
+            if crt:
+                extra += "; msvcrt.dll (Windows 98, OSR2 or IE4)"
+            if other:
+                extra += "; Windows 98 only: " + ", ".join(other)
+            print("ok   %s (%d imports, subsystem %d%s)" % (name, len(imports), subsystem, extra))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
