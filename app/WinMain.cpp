@@ -1,7 +1,7 @@
 // The entry of uninstall.exe.
-#include <windows.h>
+#include "app/Entry.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 {
-    return 0;
+    return RunProgram(instance, commandLine);
 }

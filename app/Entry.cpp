@@ -1,0 +1,3 @@
+// Placeholder until the entry lands.
+#include "app/Entry.h"
+int RunProgram(HINSTANCE, const char*) { return 0; }

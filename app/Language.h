@@ -1,0 +1,26 @@
+// The interface language and the localized texts.
+#pragma once
+#include <windows.h>
+
+// Sets runContext.languageId from the product's "Language" value (English when unreadable).
+void SelectLanguage();
+
+// The language identifier for a "Language" registry value: 0 Spanish, 3 French, 5 Italian,
+// anything else English.
+WORD LanguageForValue(DWORD value);
+
+// Copies string `id` of exactly `language` into `buffer` (`size` bytes, at least 1) as ANSI
+// text, cut to size - 1 characters. A missing or empty entry leaves the buffer as it was.
+// Always returns 0.
+int LoadLocalizedString(HINSTANCE instance, UINT id, char* buffer, int size, WORD language);
+
+// The names of the three editions, the same in every language.
+extern const char* const editionNames[3];
+
+// The index into editionNames of the highest set bit of productBit, or -1 for 0 and for
+// values of 8 and above, which name no single edition.
+int EditionIndex(DWORD productBit);
+
+// The name shown for productBit in an interactive run: the edition of its highest set bit
+// among the three, or, for 0 and for values with no edition bit, a name that covers them all.
+const char* EditionName(DWORD productBit);

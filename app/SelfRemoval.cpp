@@ -1,0 +1,5 @@
+// Placeholder until the self-removal part lands.
+#include "app/SelfRemoval.h"
+void RemoveSelf() {}
+void StartRemovalBatch() {}
+void ScheduleRetry() {}
