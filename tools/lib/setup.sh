@@ -6,12 +6,14 @@ BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 case "$BUILD_DIR" in /*) ;; *) BUILD_DIR="$ROOT/$BUILD_DIR" ;; esac
 SHIP_BUILD="$BUILD_DIR/ship"
 TEST_BUILD="$BUILD_DIR/test"
+FUZZ_BUILD="$BUILD_DIR/fuzz"
 export WINEPREFIX="$BUILD_DIR/wineprefix"
 export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-PACKAGES_HOST=(cmake make g++-mingw-w64-i686 googletest xvfb x11-apps imagemagick xauth python3)
+PACKAGES_HOST=(cmake make g++-mingw-w64-i686 googletest xvfb x11-apps imagemagick xauth python3
+               clang libclang-rt-14-dev)
 PACKAGES_I386=(wine wine32:i386)
 
 as_root() {
@@ -34,12 +36,19 @@ ensure_packages() {
   fi
 }
 
+build_fuzz() {
+  cmake -S "$ROOT/tests/fuzz" -B "$FUZZ_BUILD" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug >/dev/null
+  cmake --build "$FUZZ_BUILD" -j"$(nproc)"
+}
+
 build_all() {
+  build_fuzz
   cmake -S "$ROOT" -B "$SHIP_BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/i686-w64-mingw32-win32.cmake" \
         -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build "$SHIP_BUILD" -j"$(nproc)"
   cmake -S "$ROOT" -B "$TEST_BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/i686-w64-mingw32-posix.cmake" \
-        -DCMAKE_BUILD_TYPE=Release -DUNINST_TESTS=ON -DUNINST_SHIP_DIR="$SHIP_BUILD" >/dev/null
+        -DCMAKE_BUILD_TYPE=Release -DUNINST_TESTS=ON -DUNINST_SHIP_DIR="$SHIP_BUILD" \
+        -DUNINST_FUZZ_DIR="$FUZZ_BUILD" -DUNINST_FUZZ_SECONDS="${FUZZ_SECONDS:-10}" >/dev/null
   cmake --build "$TEST_BUILD" -j"$(nproc)"
 }
 
