@@ -2,7 +2,7 @@
 """Checks that every built .exe and .dll loads on Windows 95/98: machine i386, subsystem and
 OS version 4.0, and every import a function that the system DLLs of Windows 95/98 export.
 
-Usage: pecheck.py --allowed LIST DIR [DIR...]
+Usage: pecheck.py --allowed LIST PATH [PATH...]   (files, or directories searched for them)
 LIST holds lines DLL!Function; a line "DLL!Function ; 98" marks an import that Windows 98
 has and Windows 95 RTM lacks (reported, not refused)."""
 import argparse
@@ -91,6 +91,9 @@ def main():
     allowed, only98 = load_allowed(args.allowed)
     binaries = []
     for top in args.dirs:
+        if os.path.isfile(top):
+            binaries.append(top)
+            continue
         for base, dirs, files in os.walk(top):
             dirs[:] = [d for d in dirs if d != "CMakeFiles"]
             binaries += [os.path.join(base, f) for f in files if f.lower().endswith((".exe", ".dll"))]
