@@ -1,0 +1,63 @@
+#!/usr/bin/env python3
+"""Turns the lines of bench_runner into the benchmark table (Markdown)."""
+import os
+import subprocess
+import sys
+
+raw, ship, wine, arch, cpu, cores = sys.argv[1:7]
+m = {}
+for line in open(raw):
+    parts = line.split()
+    if len(parts) == 2:
+        m[parts[0]] = float(parts[1])
+
+
+def verdict(ok):
+    return "met" if ok else "NOT met"
+
+
+def imports(path):
+    out = subprocess.run(["i686-w64-mingw32-objdump", "-p", path], capture_output=True, text=True).stdout
+    dlls = [l.split(":")[1].strip() for l in out.splitlines() if "DLL Name:" in l]
+    count = sum(1 for l in out.splitlines() if l.startswith("\t") and l.strip()[:1].isdigit()
+                and len(l.split()) >= 3 and not l.strip().startswith("0x"))
+    return dlls, count
+
+
+rows = []
+files = int(m.get("deletion_files", 0))
+u, f = m.get("deletion_uninstall_s"), m.get("deletion_floor_s")
+if u is not None and f:
+    rows.append(("Deletion of %d files: uninstall.exe beyond its pacing" % files, "%.2f s" % u,
+                 "floor (FindFirstFileA/DeleteFileA loop) %.2f s; ratio %.2f" % (f, u / f),
+                 "<= 1.10 x floor: " + verdict(u / f <= 1.10)))
+if "deletion_del_s" in m:
+    rows.append(("Same tree: `cmd /c del /s /q`, `cmd /c rd /s /q`", "",
+                 "%.1f s, %.1f s" % (m["deletion_del_s"], m["deletion_rd_s"]), "reference"))
+t = m.get("startup_trivial_ms")
+for label, text in (("empty", "empty command line"), ("nokolbex", "kolbex.dll absent")):
+    v = m.get("startup_%s_ms" % label)
+    if v is not None and t:
+        rows.append(("Start-up, " + text, "%.0f ms" % v, "trivial program %.0f ms; ratio %.2f" % (t, v / t),
+                     "<= 1.2 x: " + verdict(v / t <= 1.2)))
+binaries = [("uninstall.exe", os.path.join(ship, "uninstall.exe"))]
+for name in ("kolbex", "qelsubs", "qeltask"):
+    p = os.path.join(ship, "product", name, name + ".dll")
+    if os.path.exists(p):
+        binaries.append((name + ".dll", p))
+for name, path in binaries:
+    size = os.path.getsize(path)
+    dlls, count = imports(path)
+    target = ("<= 192 KiB: " + verdict(size <= 192 * 1024)) if name == "uninstall.exe" else ""
+    rows.append(("Size of " + name, "%d bytes (%.1f KiB)" % (size, size / 1024.0),
+                 "imports from " + ", ".join(dlls), target))
+if "deletion_peak_private_bytes" in m:
+    rows.append(("Peak private bytes during the deletion", "%.1f MiB" % (m["deletion_peak_private_bytes"] / 2**20),
+                 "trivial program %.1f MiB" % (m.get("startup_trivial_peak_private_bytes", 0) / 2**20), "reported"))
+
+print("Machine: %s, %s cores, %s; %s" % (cpu, cores, arch, wine))
+print()
+print("| measure | uninstall.exe | reference | target |")
+print("|---|---|---|---|")
+for r in rows:
+    print("| %s | %s | %s | %s |" % r)
