@@ -117,19 +117,26 @@ bool StartUp(HINSTANCE instance, const char* commandLine, Library* versionManage
     return CopyText(runContext.installDir, sizeof runContext.installDir, installDir.c_str());
 }
 
-void RestartWindows()
+bool EnableShutdownPrivilege()
 {
     HANDLE token = NULL;
-    if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
-        FileHandle owned(token);
-        TOKEN_PRIVILEGES privileges;
-        std::memset(&privileges, 0, sizeof privileges);
-        if (LookupPrivilegeValueA(NULL, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid)) {
-            privileges.PrivilegeCount = 1;
-            privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-            AdjustTokenPrivileges(owned.get(), FALSE, &privileges, 0, NULL, NULL);
-        }
-    }
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+        return false;
+    FileHandle owned(token);
+    TOKEN_PRIVILEGES privileges;
+    std::memset(&privileges, 0, sizeof privileges);
+    if (!LookupPrivilegeValueA(NULL, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid)) return false;
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    // AdjustTokenPrivileges reports success even when the privilege was not granted.
+    SetLastError(ERROR_SUCCESS);
+    return AdjustTokenPrivileges(owned.get(), FALSE, &privileges, 0, NULL, NULL) &&
+           GetLastError() == ERROR_SUCCESS;
+}
+
+void RestartWindows()
+{
+    EnableShutdownPrivilege();
     ExitWindowsEx(EWX_REBOOT, 0);
 }
 

@@ -13,6 +13,10 @@ int RunProgram(HINSTANCE instance, const char* commandLine);
 // "Path" value.
 bool StartUp(HINSTANCE instance, const char* commandLine, Library* versionManager);
 
+// Enables the shutdown privilege of the process's token; false when that cannot be done
+// (always so on Windows 95/98, which have no tokens).
+bool EnableShutdownPrivilege();
+
 // Restarts Windows, first enabling the shutdown privilege that the NT family requires (on
 // Windows 95/98 those calls fail and change nothing).
 void RestartWindows();

@@ -7,6 +7,7 @@
 #include "tests/support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <cstring>
+#include <vector>
 
 using namespace testing_support;
 
@@ -163,6 +164,35 @@ TEST(Confirmation, TextsForEveryLanguageAndEdition)
         EXPECT_STREQ(rows[i].caption, caption) << "row " << i;
         if (rows[i].text) EXPECT_STREQ(rows[i].text, text) << "row " << i;
     }
+}
+
+// The NT family restarts only for a process whose token has the shutdown privilege enabled;
+// Wine has tokens as the NT family does.
+TEST(Restart, ShutdownPrivilegeIsEnabledFirst)
+{
+    HANDLE token = NULL;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token));
+    TOKEN_PRIVILEGES off = {};
+    off.PrivilegeCount = 1;
+    ASSERT_TRUE(LookupPrivilegeValueA(NULL, SE_SHUTDOWN_NAME, &off.Privileges[0].Luid));
+    off.Privileges[0].Attributes = 0;
+    ASSERT_TRUE(AdjustTokenPrivileges(token, FALSE, &off, 0, NULL, NULL));
+    auto enabled = [&]() {
+        DWORD size = 0;
+        GetTokenInformation(token, TokenPrivileges, NULL, 0, &size);
+        std::vector<BYTE> data(size);
+        if (!GetTokenInformation(token, TokenPrivileges, data.data(), size, &size)) return false;
+        const TOKEN_PRIVILEGES* list = reinterpret_cast<const TOKEN_PRIVILEGES*>(data.data());
+        for (DWORD i = 0; i < list->PrivilegeCount; ++i)
+            if (list->Privileges[i].Luid.LowPart == off.Privileges[0].Luid.LowPart &&
+                list->Privileges[i].Luid.HighPart == off.Privileges[0].Luid.HighPart)
+                return (list->Privileges[i].Attributes & SE_PRIVILEGE_ENABLED) != 0;
+        return false;
+    };
+    ASSERT_FALSE(enabled());
+    EXPECT_TRUE(EnableShutdownPrivilege());
+    EXPECT_TRUE(enabled());
+    CloseHandle(token);
 }
 
 }  // namespace
