@@ -143,24 +143,6 @@ TEST(LoadLocalizedString, CutToTheBuffer)
     }
 }
 
-TEST(StringBlock, BlockAndIndexOfAnId)
-{
-    struct Row { uint32_t id; bool ok; uint16_t block; unsigned index; } rows[] = {
-        {0, true, 1, 0}, {7, true, 1, 7}, {15, true, 1, 15}, {16, true, 2, 0},
-        {0xFFFEF, true, 0xFFFF, 15}, {0xFFFF0, false, 0, 0}, {0x100001, false, 0, 0},
-        {0xFFFFFFFF, false, 0, 0},
-    };
-    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
-        uint16_t block = 0;
-        unsigned index = 0;
-        EXPECT_EQ(rows[i].ok, StringBlockOf(rows[i].id, &block, &index)) << "row " << i;
-        if (rows[i].ok) {
-            EXPECT_EQ(rows[i].block, block) << "row " << i;
-            EXPECT_EQ(rows[i].index, index) << "row " << i;
-        }
-    }
-}
-
 TEST(StringBlock, WalkStaysWithinTheData)
 {
     // Entries 0 "" , 1 "ab", 2 "", 3 "x", then 12 empty entries.
@@ -187,9 +169,6 @@ TEST(StringBlock, WalkStaysWithinTheData)
             EXPECT_EQ(rows[i].length, length) << "row " << i;
         }
     }
-    EXPECT_EQ(4u, CutStringLength(7, 5));
-    EXPECT_EQ(7u, CutStringLength(7, 8));
-    EXPECT_EQ(0u, CutStringLength(7, 1));
 }
 
 class SelectLanguageTest : public ::testing::Test {

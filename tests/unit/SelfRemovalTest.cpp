@@ -52,12 +52,6 @@ TEST(RemovalBatchText, TextsThatDoNotFitAreNotFormed)
     EXPECT_EQ("untouched", text);
 }
 
-TEST(RemovalBatchText, QuoteIfBlank)
-{
-    EXPECT_EQ("C:\\WINDOWS\\TEMP\\autodel.bat", QuoteIfBlank("C:\\WINDOWS\\TEMP\\autodel.bat"));
-    EXPECT_EQ("\"C:\\My Temp\\autodel.bat\"", QuoteIfBlank("C:\\My Temp\\autodel.bat"));
-}
-
 class RemovalBatchFileTest : public ::testing::Test {
 protected:
     ScratchDir dir{"autodel"};

@@ -61,14 +61,6 @@ TEST(CommandLine, ScanTable)
     }
 }
 
-TEST(CommandLine, LongNameIsReadWhole)
-{
-    std::string name(400, 'n');
-    CommandLineFields fields = ScanCommandLine((name + " 1 2 1").c_str());
-    EXPECT_EQ(name, fields.manifestName);
-    EXPECT_EQ(1, fields.runMode);
-}
-
 TEST(CommandLine, RetryCommandLine)
 {
     EXPECT_EQ("qel60_uninst.ini 2 8 2", FormatRetryCommandLine("qel60_uninst.ini", 2, 8));
@@ -103,16 +95,6 @@ TEST(StartupChecks, InstallDirFromValue)
         EXPECT_EQ(rows[i].ok, InstallDirFromValue(rows[i].value, &dir)) << "row " << i;
         EXPECT_EQ(rows[i].ok ? rows[i].dir : "untouched", dir) << "row " << i;
     }
-}
-
-TEST(StartupChecks, ManifestNameFits)
-{
-    std::string shortDir = "C:\\AV\\";
-    EXPECT_TRUE(ManifestNameFits(std::string(231, 'n'), shortDir));
-    EXPECT_FALSE(ManifestNameFits(std::string(232, 'n'), shortDir));
-    std::string dir200 = "C:\\" + std::string(196, 'd') + "\\";
-    EXPECT_TRUE(ManifestNameFits(std::string(59, 'n'), dir200));
-    EXPECT_FALSE(ManifestNameFits(std::string(60, 'n'), dir200));
 }
 
 }  // namespace
