@@ -1,3 +1,155 @@
-// Placeholder until the entry lands.
+// The program's run: start-up, the interactive or silent road, and the final sequence.
 #include "app/Entry.h"
-int RunProgram(HINSTANCE, const char*) { return 0; }
+#include "app/Edition.h"
+#include "app/Language.h"
+#include "app/RunContext.h"
+#include "app/SelfRemoval.h"
+#include "app/StartupRules.h"
+#include "engine/Driver.h"
+#include "engine/Text.h"
+#include "res/resource.h"
+#include "ui/Wizard.h"
+#include <cstring>
+#include <string>
+
+namespace {
+
+const char kProductKey[] = "Software\\Morwa Software\\Morwa Antivirus 6.0";
+
+// The "Path" value as a usable install directory, or false.
+bool ReadInstallDir(std::string* installDir)
+{
+    RegKey key;
+    if (key.Open(HKEY_LOCAL_MACHINE, kProductKey) != ERROR_SUCCESS) return false;
+    char value[kPathSize + 1] = "";  // one spare byte, so that the text always ends
+    DWORD size = kPathSize;
+    if (RegQueryValueExA(key.get(), "Path", NULL, NULL, reinterpret_cast<BYTE*>(value), &size) !=
+        ERROR_SUCCESS)
+        return false;
+    // Data of the full 260 bytes without a terminator would be a path cut to its buffer.
+    if (size == kPathSize && std::memchr(value, '\0', kPathSize) == NULL) return false;
+    return InstallDirFromValue(value, installDir);
+}
+
+// A localized text with the edition name filled in, cut to `size` - 1 characters.
+void FormatLocalized(UINT id, int loadSize, char* text, size_t size)
+{
+    char format[256] = "";  // stays empty when the language lacks the string
+    LoadLocalizedString(runContext.instance, id, format, loadSize, runContext.languageId);
+    std::string filled = FormatWithName(format, EditionName(runContext.productBit));
+    if (filled.size() > size - 1) filled.resize(size - 1);
+    std::memcpy(text, filled.c_str(), filled.size() + 1);
+}
+
+// Yes or No to the whole removal.
+bool ConfirmRemoval()
+{
+    char caption[kConfirmCaptionSize];
+    char text[kConfirmTextSize];
+    FormatConfirmation(caption, text);
+    return MessageBoxA(NULL, text, caption, MB_YESNO | MB_ICONINFORMATION) == IDYES;
+}
+
+void RemoveInstallDir()
+{
+    char directory[kPathSize];
+    if (!CopyText(directory, sizeof directory, runContext.installDir) || directory[0] == '\0') return;
+    directory[std::strlen(directory) - 1] = '\0';
+    RemoveDirectoryA(directory);
+}
+
+void RunInteractive(Library* versionManager)
+{
+    if (!ConfirmRemoval()) return;
+    RunWizard(NULL);
+    versionManager->Close();
+    if (runContext.actionFlags == 0 && !runContext.keepFilesFlag) RemoveSelf();
+    RemoveInstallDir();
+    runContext.maintenanceLinkPath.reset();
+    if (runContext.restartRequested) RestartWindows();
+}
+
+void RunSilent(Library* versionManager)
+{
+    RunUninstall(NULL);
+    versionManager->Close();
+    runContext.maintenanceLinkPath.reset();
+}
+
+void FinalSequence(Library* versionManager)
+{
+    versionManager->Close();
+    if (!runContext.keepFilesFlag && runContext.runMode == kRunRetry) RemoveSelf();
+}
+
+}  // namespace
+
+void FormatConfirmation(char (&caption)[kConfirmCaptionSize], char (&text)[kConfirmTextSize])
+{
+    FormatLocalized(IDS_CONFIRM_CAPTION, 250, caption, sizeof caption);
+    FormatLocalized(IDS_CONFIRM_TEXT, 200, text, sizeof text);
+}
+
+bool StartUp(HINSTANCE instance, const char* commandLine, Library* versionManager)
+{
+    ResetRunContext();
+    runContext.instance = instance;
+    if (commandLine == NULL || commandLine[0] == '\0') return false;
+    if (!versionManager->Load("kolbex.dll")) return false;
+    runContext.readInstalledMasks = versionManager->Find<InstalledMasksProc>("KOLBEX_LEERREGISTRY");
+    runContext.writeInstalledMasks = versionManager->Find<InstalledMasksProc>("KOLBEX_ESCRIBIRREGISTRY");
+    if (!runContext.readInstalledMasks || !runContext.writeInstalledMasks) return false;
+
+    CommandLineFields fields = ScanCommandLine(commandLine);
+    if (fields.manifestName.size() > kMaxManifestNameChars) return false;
+    CopyText(runContext.manifestPath, sizeof runContext.manifestPath, fields.manifestName.c_str());
+    runContext.productBit = fields.productBit;
+    runContext.actionFlags = fields.actionFlags;
+    runContext.runMode = fields.runMode;
+    std::string retry = FormatRetryCommandLine(fields.manifestName, fields.productBit, fields.actionFlags);
+    if (!CopyText(runContext.retryCommandLine, sizeof runContext.retryCommandLine, retry.c_str()))
+        return false;
+
+    SelectLanguage();
+    std::string installDir;
+    if (!ReadInstallDir(&installDir) || !ManifestNameFits(fields.manifestName, installDir))
+        return false;
+    return CopyText(runContext.installDir, sizeof runContext.installDir, installDir.c_str());
+}
+
+bool EnableShutdownPrivilege()
+{
+    HANDLE token = NULL;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+        return false;
+    FileHandle owned(token);
+    TOKEN_PRIVILEGES privileges;
+    std::memset(&privileges, 0, sizeof privileges);
+    if (!LookupPrivilegeValueA(NULL, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid)) return false;
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    // AdjustTokenPrivileges reports success even when the privilege was not granted.
+    SetLastError(ERROR_SUCCESS);
+    return AdjustTokenPrivileges(owned.get(), FALSE, &privileges, 0, NULL, NULL) &&
+           GetLastError() == ERROR_SUCCESS;
+}
+
+void RestartWindows()
+{
+    EnableShutdownPrivilege();
+    ExitWindowsEx(EWX_REBOOT, 0);
+}
+
+int RunProgram(HINSTANCE instance, const char* commandLine)
+{
+    try {
+        Library versionManager;
+        if (!StartUp(instance, commandLine, &versionManager)) return 0;
+        if (runContext.runMode == kRunInteractive) RunInteractive(&versionManager);
+        else RunSilent(&versionManager);
+        FinalSequence(&versionManager);
+    } catch (...) {
+        // The exit code is 0 whatever happened.
+    }
+    return 0;
+}

@@ -1,5 +1,125 @@
-// Placeholder until the self-removal part lands.
+// Removal of the program's own files after a run, and the retry after a restart.
 #include "app/SelfRemoval.h"
-void RemoveSelf() {}
-void StartRemovalBatch() {}
-void ScheduleRetry() {}
+#include "app/Language.h"
+#include "app/RunContext.h"
+#include "app/SelfRemovalText.h"
+#include "engine/Handles.h"
+#include "engine/PathRules.h"
+#include "engine/Text.h"
+#include "res/resource.h"
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kRunOnceKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+const char kRetryValueName[] = "QELUninstTry";
+
+// The temporary directory, or "C:\" when the system cannot give one that fits.
+std::string TemporaryDirectory()
+{
+    char temp[kPathSize] = "";
+    DWORD length = GetTempPathA(sizeof temp, temp);
+    if (length == 0 || length >= sizeof temp) return "C:\\";
+    return temp;
+}
+
+// The running executable's full path; false when the system cut it to the buffer.
+bool ExecutablePath(std::string* path)
+{
+    char module[kPathSize] = "";
+    DWORD length = GetModuleFileNameA(NULL, module, sizeof module);
+    if (length == 0 || length >= sizeof module) return false;
+    *path = module;
+    return true;
+}
+
+// The batch's loop only ends once the executable can be deleted, which a read-only file
+// never can.
+void ClearReadOnly(const std::string& path)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
+}  // namespace
+
+void RemoveSelf()
+{
+    // Every path below is the install directory and a name; without one they would name
+    // files of the current directory.
+    if (!EndsWithBackslash(runContext.installDir)) return;
+    char manifestName[kPathSize] = "";
+    LoadLocalizedString(runContext.instance, IDS_MANIFEST_NAME, manifestName, sizeof manifestName,
+                        runContext.languageId);
+    std::string path;
+    // An empty name would make the "file" the install directory itself.
+    if (manifestName[0] != '\0' && ComposeEntryPath(runContext.installDir, manifestName, &path))
+        DeleteFileA(path.c_str());
+    if (ComposeEntryPath(runContext.installDir, "kolbex.dll", &path)) DeleteFileA(path.c_str());
+    StartRemovalBatch();
+}
+
+void StartRemovalBatch()
+{
+    std::string batchPath;
+    if (!ComposeEntryPath(TemporaryDirectory(), "autodel.bat", &batchPath)) return;
+    std::string exePath;
+    if (!ExecutablePath(&exePath)) return;
+    if (!WriteRemovalBatch(batchPath.c_str(), exePath.c_str(), runContext.installDir)) return;
+    ClearReadOnly(exePath);
+    LaunchRemovalBatch(batchPath.c_str());
+}
+
+bool WriteRemovalBatch(const char* batchPath, const char* exePath, const char* installDir)
+{
+    std::string text;
+    if (!FormatRemovalBatch(exePath, installDir, batchPath, &text)) return false;
+    std::vector<char> oem(text.size() + 1, '\0');
+    CharToOemBuffA(text.c_str(), oem.data(), static_cast<DWORD>(text.size()));
+    FileHandle file(CreateFileA(batchPath, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, NULL));
+    if (!file.valid()) return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file.get(), oem.data(), static_cast<DWORD>(text.size()), &written, NULL);
+    return ok && written == text.size();
+}
+
+bool LaunchRemovalBatch(const char* batchPath)
+{
+    std::string quoted = QuoteIfBlank(batchPath);
+    std::vector<char> commandLine(quoted.begin(), quoted.end());
+    commandLine.push_back('\0');
+    STARTUPINFOA startup;
+    std::memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process;
+    std::memset(&process, 0, sizeof process);
+    if (!CreateProcessA(NULL, commandLine.data(), NULL, NULL, FALSE,
+                        CREATE_SUSPENDED | IDLE_PRIORITY_CLASS, NULL, "\\", &startup, &process))
+        return false;
+    FileHandle processHandle(process.hProcess);
+    FileHandle threadHandle(process.hThread);
+    // The batch gets the processor only once this program waits or has ended.
+    SetThreadPriority(threadHandle.get(), THREAD_PRIORITY_IDLE);
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+    SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
+    processHandle.Close();
+    ResumeThread(threadHandle.get());
+    return true;
+}
+
+void ScheduleRetry()
+{
+    RegKey key;
+    if (key.Open(HKEY_LOCAL_MACHINE, kRunOnceKey) != ERROR_SUCCESS) return;
+    char text[kRetryTextSize];
+    if (!ComposeRetryText(runContext.installDir, runContext.retryCommandLine, text, sizeof text))
+        return;
+    RegSetValueExA(key.get(), kRetryValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                   static_cast<DWORD>(kRetryValueSize));
+}

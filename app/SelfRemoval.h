@@ -1,5 +1,6 @@
 // Removal of the program's own files after a run, and the retry after a restart.
 #pragma once
+#include <windows.h>
 
 // Deletes the manifest and kolbex.dll from the install directory, then starts the hidden
 // batch that deletes the executable and the install directory once the program has ended.
@@ -10,3 +11,17 @@ void StartRemovalBatch();
 
 // Registers the retry run under the machine's RunOnce key, value "QELUninstTry".
 void ScheduleRetry();
+
+// The parts of StartRemovalBatch, apart so that they can be used on other paths.
+
+// Forms the batch text for these paths, converts it to the OEM code page (the command
+// interpreter reads batch files in it) and writes it to `batchPath`, replacing any file of
+// that name. False, with no file created, when the text cannot be formed whole; false also
+// when the file cannot be created or not all of it is written.
+bool WriteRemovalBatch(const char* batchPath, const char* exePath, const char* installDir);
+
+// Starts the batch hidden, suspended and at idle priority, with the root of the current
+// drive as its current directory; raises the caller's own priorities; then lets the batch
+// run. The command line is the batch path, quoted when it holds a blank. False when the
+// batch could not be started (nothing else is then changed).
+bool LaunchRemovalBatch(const char* batchPath);

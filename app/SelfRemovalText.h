@@ -1,0 +1,28 @@
+// The texts of the self-removal: the batch that deletes the program, and the retry value
+// (no Win32 here).
+#pragma once
+#include <cstddef>
+#include <string>
+
+const size_t kMaxBatchChars = 999;   // the batch text's buffer holds 1000 bytes
+const size_t kRetryValueSize = 255;  // bytes stored for the retry value
+
+// The text of autodel.bat: a loop that deletes `exePath` and tries to remove the install
+// directory (`installDir` without its last character) until the executable is gone, then
+// "rmdir" of the executable's path cut before its first backslash, then the deletion of
+// `batchPath` itself; six lines, each ended by CR LF. False, with *text untouched, when a
+// path exceeds 259 characters, `exePath` holds no backslash, `installDir` is empty, or the
+// text would exceed kMaxBatchChars.
+bool FormatRemovalBatch(const std::string& exePath, const std::string& installDir,
+                        const std::string& batchPath, std::string* text);
+
+// The path in double quotes when it holds a blank, so that a command line cannot start a
+// program named by a prefix of it; otherwise the path as it is.
+std::string QuoteIfBlank(const std::string& path);
+
+// The RunOnce text of a retry run, installDir + "uninstall.exe" (quoted when that holds a
+// blank), a blank and retryCommandLine, in `buffer` of `size` bytes (at least 256), zero-filled
+// behind the text, so that the value can be stored with kRetryValueSize bytes. False, with
+// the buffer all zero, when the text and its terminator would not fit those bytes.
+bool ComposeRetryText(const std::string& installDir, const std::string& retryCommandLine,
+                      char* buffer, size_t size);
