@@ -62,7 +62,9 @@ TEST(RestorePlan, InstallDirMarker)
     for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
         std::string marker = "unset";
         EXPECT_EQ(rows[i].marker != nullptr, InstallDirMarker(rows[i].shortPath, &marker)) << "row " << i;
-        if (rows[i].marker) EXPECT_EQ(rows[i].marker, marker) << "row " << i;
+        if (rows[i].marker) {
+            EXPECT_EQ(rows[i].marker, marker) << "row " << i;
+        }
     }
 }
 
@@ -107,7 +109,9 @@ TEST(RestorePlan, RegistryValueText)
         bool ok = RegistryValueText(rows[i].data, rows[i].length, rows[i].capacity,
                                     rows[i].textType, &text);
         EXPECT_EQ(rows[i].text != nullptr, ok) << "row " << i;
-        if (rows[i].text) EXPECT_EQ(rows[i].text, text) << "row " << i;
+        if (rows[i].text) {
+            EXPECT_EQ(rows[i].text, text) << "row " << i;
+        }
     }
 }
 
