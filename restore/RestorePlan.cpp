@@ -1,0 +1,88 @@
+// Which restore steps a removal selects and the paths they compose.
+#include "restore/RestorePlan.h"
+#include "engine/PathRules.h"
+#include "engine/Text.h"
+
+namespace {
+
+const char kTuneupTail[] = "\\tuneup.exe";
+const char kQuickLaunchTail[] = "\\Microsoft\\Internet Explorer\\Quick Launch\\Morwa Antivirus.lnk";
+
+}  // namespace
+
+bool IsFullVantorixRemoval(uint32_t actionFlags, uint32_t productBit)
+{
+    return actionFlags == 0 && productBit == kVantorixEdition;
+}
+
+bool IsMaintenanceWizardPlatform(unsigned long platformId, unsigned long minorVersion)
+{
+    return platformId == kPlatformWin32Windows && minorVersion != 0;
+}
+
+RestorePlan PlanRestore(uint32_t actionFlags, uint32_t productBit, bool maintenancePlatform)
+{
+    const bool full = actionFlags == 0;
+    const bool fullVantorixRemoval = IsFullVantorixRemoval(actionFlags, productBit);
+    RestorePlan plan;
+    plan.installDirLine = full;
+    plan.startupLine = full || (actionFlags & kStartupLineBit) != 0;
+    plan.maintenance = maintenancePlatform &&
+                       (fullVantorixRemoval || (actionFlags & kMaintenanceBit) != 0);
+    plan.channel = fullVantorixRemoval || (actionFlags & kChannelBit) != 0;
+    plan.quickLaunch = fullVantorixRemoval || (actionFlags & kQuickLaunchBit) != 0;
+    plan.jobs = full;
+    return plan;
+}
+
+bool InstallDirProbe(const std::string& installDir, std::string* probe)
+{
+    if (installDir.size() < 2) return false;
+    *probe = installDir.substr(0, installDir.size() - 1);
+    return true;
+}
+
+bool InstallDirMarker(const std::string& shortPath, std::string* marker)
+{
+    if (shortPath.size() <= 3) return false;
+    *marker = UpperAscii(shortPath);
+    return true;
+}
+
+bool MaintenanceShortcutPath(const std::string& linkPath, std::string* path)
+{
+    if (linkPath.empty()) return false;
+    std::string composed = linkPath + ".lnk";
+    if (composed.size() + 1 > kShortcutPathBufferSize) return false;
+    *path = composed;
+    return true;
+}
+
+bool MaintenanceShortcutTarget(const std::string& windowsDir, std::string* target)
+{
+    // Joined as it stands: the Windows directory is never a drive root.
+    if (windowsDir.empty() || windowsDir.size() + sizeof kTuneupTail - 1 > kMaxPathChars)
+        return false;
+    *target = windowsDir + kTuneupTail;
+    return true;
+}
+
+bool QuickLaunchShortcutPath(const std::string& appData, std::string* path)
+{
+    if (appData.empty() || appData.size() + sizeof kQuickLaunchTail > kAppDataBufferSize)
+        return false;
+    *path = appData + kQuickLaunchTail;
+    return true;
+}
+
+bool RegistryValueText(const char* data, size_t length, size_t capacity, bool textType,
+                       std::string* text)
+{
+    if (!textType || length > capacity) return false;
+    size_t end = 0;
+    while (end < length && data[end] != '\0') ++end;
+    // Stored without its terminator: still whole when there is room to add one.
+    if (end == length && length == capacity) return false;
+    text->assign(data, end);
+    return true;
+}
