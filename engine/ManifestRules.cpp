@@ -109,8 +109,10 @@ int32_t ParseInstalledMask(const std::string& text)
 
 uint32_t ProgressDivisor(const std::string& text)
 {
+    size_t i = SkipBlanks(text);
+    if (i < text.size() && text[i] == '+') ++i;
     uint32_t value = 0;
-    if (!ParseUnsigned(text, SkipBlanks(text), &value) || value == 0) return 10;
+    if (!ParseUnsigned(text, i, &value) || value == 0) return 10;
     return value;
 }
 
