@@ -5,7 +5,8 @@
 // Read limits in bytes, terminator included: a longer value is cut to limit - 1 characters.
 const unsigned kManifestListLimit = 260;     // "Apps", "Modules"
 const unsigned kManifestMaskLimit = 15;      // "Mask"
-const unsigned kManifestValueLimit = 260;    // "RelativePath", "File%i", "DelDir%i", "DelExt%i", "Key%i"
+const unsigned kManifestValueLimit = 260;    // "RelativePath", "File%i", "DelDir%i", "DelExt%i",
+                                             // "Key%i"
 const unsigned kManifestSectionLimit = 30;   // "RegKeyDelSection"
 const unsigned kManifestTotalFilesLimit = 8; // "TotalFiles": at most 7 characters
 

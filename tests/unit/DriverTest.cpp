@@ -65,7 +65,8 @@ protected:
     ~DriverTest() override
     {
         ResetRunContext();
-        DeleteValue(HKEY_LOCAL_MACHINE, kRunOnceKey, "QELUninstTry");  // never run it at the next start
+        // A retry value left behind would start the program at the next Wine start.
+        DeleteValue(HKEY_LOCAL_MACHINE, kRunOnceKey, "QELUninstTry");
         if (!uninstallKeyExisted) DeleteKeyTree(HKEY_LOCAL_MACHINE, kUninstallKey);
         for (const char* name : {"QEL60", "QEL60Win98AM"})
             if (uninstallKeyExisted) DeleteValue(HKEY_LOCAL_MACHINE, kUninstallKey, name);
@@ -133,7 +134,12 @@ TEST_F(DriverTest, RefusedModuleStaysForTheRetry)
 TEST_F(DriverTest, PartialRemovals)
 {
     // The last module of the edition going turns the partial removal into a full one.
-    struct { const char* modules; std::vector<std::string> writes; bool rest; DWORD flags; } rows[] = {
+    struct {
+        const char* modules;
+        std::vector<std::string> writes;
+        bool rest;  // the edition directory and the shared module go
+        DWORD flags;
+    } rows[] = {
         {"9", {"1/1"}, false, 8},
         {"8", {"1/0", "0/0"}, true, 0},
     };
@@ -253,9 +259,11 @@ TEST_F(DriverTest, MailClientLibrary)
         WarningBox box;
         char text[260] = "", caption[25] = "";
         LoadLocalizedString(runContext.instance, 12, text, sizeof text, runContext.languageId);
-        LoadLocalizedString(runContext.instance, 13, caption, sizeof caption, runContext.languageId);
+        LoadLocalizedString(runContext.instance, 13, caption, sizeof caption,
+                            runContext.languageId);
         box.caption = caption;
-        HANDLE dismisser = rows[i].stops ? CreateThread(NULL, 0, DismissWarning, &box, 0, NULL) : NULL;
+        HANDLE dismisser =
+            rows[i].stops ? CreateThread(NULL, 0, DismissWarning, &box, 0, NULL) : NULL;
         Select(1, rows[i].flags, 1);
         ProgressWindow page;
         int result = RunUninstall(page.get());
@@ -269,7 +277,8 @@ TEST_F(DriverTest, MailClientLibrary)
         EXPECT_EQ(rows[i].flags == 0 && !rows[i].stops, !FileExists(install + "engine.dll"));
         EXPECT_EQ(rows[i].hold != kNone, FileExists(library));
         EXPECT_EQ(rows[i].stops ? 1 : 0, runContext.keepFilesFlag);
-        EXPECT_EQ(rows[i].stops ? std::vector<UINT>{WM_CLOSE} : std::vector<UINT>{}, page.messages());
+        EXPECT_EQ(rows[i].stops ? std::vector<UINT>{WM_CLOSE} : std::vector<UINT>{},
+                  page.messages());
         holder.reset();
         SetAttributes(library, FILE_ATTRIBUTE_NORMAL);
     }

@@ -26,17 +26,6 @@ TEST(ManifestRulesTest, NumbersAndLists)
     EXPECT_EQ("DelDir4294967295", NumberedKey("DelDir", 4294967295ul));
 }
 
-TEST(ManifestRulesTest, ProgressPositions)
-{
-    // TotalFiles 4 with four files: 0 first, then one post per read, the missing File5 included.
-    std::vector<uint32_t> shared;
-    for (uint32_t i = 2; i <= 6; ++i) shared.push_back(FileProgressPosition(i, 4));
-    EXPECT_EQ((std::vector<uint32_t>{50, 75, 100, 125, 150}), shared);
-    std::vector<int> modules;
-    for (int k = 0; k < 3; ++k) modules.push_back(ModuleProgressPosition(k, 3));
-    EXPECT_EQ((std::vector<int>{33, 66, 100}), modules);
-}
-
 TEST(ManifestRulesTest, FileEntryPaths)
 {
     const std::string dir = "C:\\Prog\\";
@@ -48,7 +37,7 @@ TEST(ManifestRulesTest, FileEntryPaths)
         {"Scan\\Deep", "x\\y.dat", "C:\\Prog\\Scan\\Deep\\x\\y.dat"},
         {"Scan", "%SystemRoot%\\engine.vxd", "C:\\WINDOWS\\SYSTEM\\engine.vxd"},
         {"", "sub\\%SystemRoot%\\a.dll", "C:\\Prog\\sub\\%SystemRoot%\\a.dll"},  // not at the start
-        {"", "a..b.txt", "C:\\Prog\\a..b.txt"},                                 // dots inside a name
+        {"", "a..b.txt", "C:\\Prog\\a..b.txt"},  // dots inside a name
         {"", "%SystemRoot%name.dll", nullptr},  // would name a file beside the system directory
         {"", "%SystemRoot%\\", nullptr},
         {"", "%SystemRoot%\\..\\win.ini", nullptr},
@@ -100,13 +89,20 @@ TEST(ManifestRulesTest, TreeAndPatternPaths)
 TEST(ManifestRulesTest, RegistryEntries)
 {
     const std::string product = kProductKeyPath;
-    struct { const char* text; RegistryRoot root; std::string key; bool namesKey; const char* value; } rows[] = {
+    struct {
+        const char* text;
+        RegistryRoot root;
+        std::string key;
+        bool namesKey;
+        const char* value;
+    } rows[] = {
         {"HKEY_CURRENT_USER\\Software\\X\\", kRootCurrentUser, "Software\\X", true, ""},
         {"HKEY_CURRENT_USER\\Software\\X\\Y", kRootCurrentUser, "Software\\X", false, "Y"},
-        {"HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\", kRootLocalMachine, "Software\\Vendor\\App", true, ""},
+        {"HKEY_LOCAL_MACHINE\\Software\\V\\App\\", kRootLocalMachine, "Software\\V\\App", true, ""},
         {"HKEY_DYN_DATA\\A\\B", kRootDynData, "A", false, "B"},
         {"HKEY_USERS\\.DEFAULT\\K\\", kRootUsers, ".DEFAULT\\K", true, ""},
-        {"HKEY_LOCAL_MACHINE\\Soft\\HKEY_CLASSES_ROOT\\x\\", kRootLocalMachine, "Soft\\HKEY_CLASSES_ROOT\\x", true, ""},
+        // A root name further in is part of the key path, whatever its place in the table.
+        {"HKEY_CLASSES_ROOT\\S\\HKEY_DYN_DATA\\", kRootClassesRoot, "S\\HKEY_DYN_DATA", true, ""},
         {"%ProgramRoot%\\", kRootLocalMachine, product, true, ""},
         {"%ProgramRoot%\\Engine\\", kRootLocalMachine, product + "\\Engine", true, ""},
         {"%ProgramRoot%\\Setting", kRootLocalMachine, product, false, "Setting"},
