@@ -226,6 +226,9 @@ bool RemoveApplication(DriverRun& run, const std::string& name)
 
 int Run(HWND window)
 {
+    // Every path below is composed on the install directory, which ends with a backslash;
+    // without one, names would resolve against the current directory.
+    if (!EndsWithBackslash(runContext.installDir)) return kIncomplete;
     DriverRun run;
     run.window = window;
     run.controls = window != NULL && runContext.runMode != 0;

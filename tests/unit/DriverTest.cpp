@@ -111,7 +111,7 @@ TEST_F(DriverTest, RefusedModuleStaysForTheRetry)
 {
     for (int row = 0; row < 4; ++row) {
         SCOPED_TRACE(row);
-        bool held = row & 1;  // a held file is refused with the NT family's sharing violation
+        bool held = row & 1;  // Wine, like the NT family, refuses a held file with 32
         int runMode = row < 2 ? 0 : kRunRetry;
         Stage();
         std::string engine = install + "engine.dll";

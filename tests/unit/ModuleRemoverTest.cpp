@@ -61,7 +61,7 @@ TEST_F(ModuleRemoverTest, RefusalKeepsTheRegistryEntriesAndTheRestStillGoes)
     };
     for (size_t i = 0; i < 6; ++i) {
         SCOPED_TRACE(i);
-        bool held = i >= 3;  // held by another process: the NT family's sharing violation
+        bool held = i >= 3;  // Wine, like the NT family, refuses a held file with 32, not 5
         std::string refused = install + rows[i % 3].refused;
         WriteTextFile(refused, "x");
         WriteTextFile(install + "free.dat", "x");
