@@ -190,10 +190,9 @@ void RemoveEditionDirectory()
 // The edition's directory and the shared module, once the edition has no module left.
 void RemoveEditionRest(DriverRun& run)
 {
-    int32_t bit = static_cast<int32_t>(runContext.productBit);
-    bool hadBit = (run.installedProducts & bit) != 0;
+    int32_t listed = run.installedProducts;
     // A refused module keeps the edition listed, or the retry run would skip its application.
-    if (!run.failed) run.installedProducts &= ~bit;
+    if (!run.failed) run.installedProducts &= ~static_cast<int32_t>(runContext.productBit);
     RemoveEditionDirectory();
     PumpMessages();
     if (RemoveModule("Shared", runContext.installDir, runContext.manifestPath,
@@ -201,7 +200,7 @@ void RemoveEditionRest(DriverRun& run)
         WriteMasks(run);
     } else {
         run.failed = true;
-        if (hadBit) run.installedProducts |= bit;
+        run.installedProducts = listed;
     }
     ShowStepMark(run, IDC_STEP_MARK_2);
 }
