@@ -131,6 +131,20 @@ TEST_F(DriverTest, RefusedModuleStaysForTheRetry)
     }
 }
 
+TEST_F(DriverTest, RefusedSharedModuleKeepsTheEditionListed)
+{
+    Manifest("[General]\nApps=Base,Extra\n[Base]\nMask=1\nModules=Engine\n[Engine]\nMask=1\n"
+             "File1=engine.dll\n[Extra]\nMask=1\nModules=Scanner\n[Scanner]\nMask=2\n"
+             "[Shared]\nFile1=common.dll\n");
+    SetAttributes(install + "common.dll", FILE_ATTRIBUTE_READONLY);
+    Select(1, 0, 0);
+    EXPECT_EQ(1, RunUninstall(NULL));
+    // Nothing is written for the refused shared step; the next write still lists edition 1.
+    EXPECT_EQ((std::vector<std::string>{"3/6", "3/4"}), writes);
+    EXPECT_EQ(1, runContext.keepFilesFlag);
+    SetAttributes(install + "common.dll", FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST_F(DriverTest, PartialRemovals)
 {
     // The last module of the edition going turns the partial removal into a full one.
