@@ -1,4 +1,280 @@
-// Placeholder until the driver lands.
+// The uninstall driver: masks, e-mail client check, the walk of the manifest, restore, retry.
 #include "engine/Driver.h"
-int RunUninstall(HWND) { return 1; }
-void PumpMessages() {}
+#include "app/Language.h"
+#include "app/RunContext.h"
+#include "app/SelfRemoval.h"
+#include "engine/FileTree.h"
+#include "engine/Handles.h"
+#include "engine/Manifest.h"
+#include "engine/ManifestRules.h"
+#include "engine/ModuleRemover.h"
+#include "engine/Text.h"
+#include "res/resource.h"
+#include "restore/Restore.h"
+#include <commctrl.h>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kUninstallKey[] = "Software\\Morwa Software\\Uninstall";
+const DWORD kModulePauseMs = 200;  // lets the bar advance visibly, one pause per module name
+const int kMaskTextSize = 80;
+const int kWarningTextSize = 260;
+const int kWarningCaptionSize = 25;
+
+enum Outcome { kIncomplete = 0, kWalked = 1, kMailClientBusy = 2 };
+
+// The working values of one run.
+struct DriverRun {
+    HWND window = NULL;
+    bool controls = false;  // a window was given and the run is not silent mode 0
+    int32_t installedProducts = 0;
+    int32_t installedModules = 0;
+    char productsText[kMaskTextSize] = "";
+    char modulesText[kMaskTextSize] = "";
+    bool failed = false;  // a module was refused: retry after a restart
+};
+
+bool IsRefusal(DWORD code)
+{
+    return code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION;
+}
+
+void PostPosition(const DriverRun& run, int position)
+{
+    if (!run.controls) return;
+    HWND bar = GetDlgItem(run.window, IDC_PROGRESS_BAR);
+    if (bar) PostMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+void ShowStepMark(const DriverRun& run, int id)
+{
+    if (!run.controls) return;
+    HWND mark = GetDlgItem(run.window, id);
+    if (mark) ShowWindow(mark, SW_SHOWNORMAL);
+}
+
+// A text value of at most size - 1 characters; empty when missing, of another type or too long.
+void ReadRegistryText(HKEY key, const char* name, char* buffer, DWORD size)
+{
+    buffer[0] = '\0';
+    DWORD type = 0;
+    DWORD length = size;
+    if (RegQueryValueExA(key, name, NULL, &type, reinterpret_cast<BYTE*>(buffer), &length) !=
+            ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ)) {
+        buffer[0] = '\0';
+        return;
+    }
+    if (length == 0 || buffer[length - 1] == '\0') return;
+    if (length < size) buffer[length] = '\0';
+    else buffer[0] = '\0';  // no room for the terminator: never cut a path
+}
+
+void ReadMasks(DriverRun& run)
+{
+    if (runContext.readInstalledMasks)
+        runContext.readInstalledMasks(run.productsText, run.modulesText);
+    run.productsText[kMaskTextSize - 1] = '\0';
+    run.modulesText[kMaskTextSize - 1] = '\0';
+    run.installedProducts = ParseInstalledMask(run.productsText);
+    run.installedModules = ParseInstalledMask(run.modulesText);
+}
+
+void WriteMasks(DriverRun& run)
+{
+    std::snprintf(run.productsText, sizeof run.productsText, "%i", run.installedProducts);
+    std::snprintf(run.modulesText, sizeof run.modulesText, "%i", run.installedModules);
+    if (runContext.writeInstalledMasks)
+        runContext.writeInstalledMasks(run.productsText, run.modulesText);
+}
+
+void ReadMaintenanceLinkPath()
+{
+    runContext.maintenanceLinkPath.reset(new char[kPathSize]);
+    runContext.maintenanceLinkPath[0] = '\0';
+    RegKey key;
+    if (key.Open(HKEY_LOCAL_MACHINE, kUninstallKey) == ERROR_SUCCESS)
+        ReadRegistryText(key.get(), "QEL60Win98AM", runContext.maintenanceLinkPath.get(),
+                         kPathSize);
+}
+
+// The e-mail client holds qelexcli.dll while it runs; the library must go before anything
+// else does. True when the user has been warned and the run must stop.
+bool MailClientHoldsLibrary(const DriverRun& run)
+{
+    if ((runContext.actionFlags & 8) == 0 && runContext.actionFlags != 0) return false;
+    char path[kPathSize];
+    if (!CopyText(path, sizeof path, runContext.installDir) ||
+        !AppendText(path, sizeof path, "qelexcli.dll"))
+        return false;  // no such file can exist
+    if (DeleteFileA(path) || !IsRefusal(GetLastError())) return false;
+    char text[kWarningTextSize] = "";
+    char caption[kWarningCaptionSize] = "";
+    LoadLocalizedString(runContext.instance, IDS_MAIL_WARNING, text, sizeof text,
+                        runContext.languageId);
+    LoadLocalizedString(runContext.instance, IDS_MAIL_WARNING_CAPTION, caption, sizeof caption,
+                        runContext.languageId);
+    MessageBoxA(NULL, text, caption, MB_OK);
+    if (run.window) PostMessageA(run.window, WM_CLOSE, 0, 0);
+    return true;
+}
+
+// installDir and the bare manifest name; false when the two do not fit the field.
+bool MakeManifestPathFull()
+{
+    char full[kPathSize];
+    if (!CopyText(full, sizeof full, runContext.installDir) ||
+        !AppendText(full, sizeof full, runContext.manifestPath))
+        return false;
+    return CopyText(runContext.manifestPath, sizeof runContext.manifestPath, full);
+}
+
+// A "Mask" read: false when the key is present but empty (the section is skipped).
+bool ReadMask(const std::string& section, uint32_t* mask)
+{
+    std::string text = ReadManifestValue(runContext.manifestPath, section, "Mask", "0",
+                                         kManifestMaskLimit);
+    if (text.empty()) return false;
+    *mask = ParseMask(text);
+    return true;
+}
+
+void RemoveModules(DriverRun& run, const std::string& moduleList)
+{
+    std::vector<std::string> names = SplitList(moduleList);
+    int count = CountListItems(moduleList);
+    for (int k = 0; k < static_cast<int>(names.size()); ++k) {
+        PumpMessages();
+        uint32_t mask = 0;
+        if (ReadMask(names[k], &mask) && (mask & static_cast<uint32_t>(run.installedModules)) &&
+            (runContext.actionFlags == 0 || (mask & runContext.actionFlags))) {
+            if (RemoveModule(names[k].c_str(), runContext.installDir, runContext.manifestPath,
+                             NULL)) {
+                run.installedModules &= ~static_cast<int32_t>(mask);
+                WriteMasks(run);
+            } else {
+                run.failed = true;
+            }
+        }
+        Sleep(kModulePauseMs);
+        PostPosition(run, ModuleProgressPosition(k, count));
+    }
+}
+
+const char* EditionValueName(DWORD productBit)
+{
+    switch (productBit) {
+    case 1: return "QEL60";
+    case 2: return "QEL60Exchange";
+    case 4: return "QEL60Vantorix";
+    default: return NULL;
+    }
+}
+
+void RemoveEditionDirectory()
+{
+    RegKey key;
+    if (key.Open(HKEY_LOCAL_MACHINE, kUninstallKey) != ERROR_SUCCESS) return;
+    const char* valueName = EditionValueName(runContext.productBit);
+    if (valueName == NULL) return;
+    char directory[kPathSize];
+    ReadRegistryText(key.get(), valueName, directory, sizeof directory);
+    if (directory[0] == '\0' || !AppendText(directory, sizeof directory, "\\")) return;
+    DeleteDirectoryContents(directory);
+    RemoveDirectoryA(directory);
+}
+
+// The edition's directory and the shared module, once the edition has no module left.
+void RemoveEditionRest(DriverRun& run)
+{
+    int32_t listed = run.installedProducts;
+    // A refused module keeps the edition listed, or the retry run would skip its application.
+    if (!run.failed) run.installedProducts &= ~static_cast<int32_t>(runContext.productBit);
+    RemoveEditionDirectory();
+    PumpMessages();
+    if (RemoveModule("Shared", runContext.installDir, runContext.manifestPath,
+                     run.controls ? run.window : NULL)) {
+        WriteMasks(run);
+    } else {
+        run.failed = true;
+        run.installedProducts = listed;
+    }
+    ShowStepMark(run, IDC_STEP_MARK_2);
+}
+
+// One application of the list; false when it has no module list and the run must end.
+bool RemoveApplication(DriverRun& run, const std::string& name)
+{
+    PumpMessages();
+    uint32_t mask = 0;
+    if (!ReadMask(name, &mask)) return true;
+    if ((mask & static_cast<uint32_t>(run.installedProducts)) == 0) return true;
+    if (runContext.productBit != 0 && (mask & runContext.productBit) == 0) return true;
+    std::string modules = ReadManifestValue(runContext.manifestPath, name, "Modules", "",
+                                            kManifestListLimit);
+    if (modules.empty()) return false;
+    PostPosition(run, 0);
+    RemoveModules(run, modules);
+    ShowStepMark(run, IDC_STEP_MARK_1);
+    if (runContext.actionFlags == 0 || run.installedModules == 0) RemoveEditionRest(run);
+    return true;
+}
+
+int Run(HWND window)
+{
+    // Every path below is composed on the install directory, which ends with a backslash;
+    // without one, names would resolve against the current directory.
+    if (!EndsWithBackslash(runContext.installDir)) return kIncomplete;
+    DriverRun run;
+    run.window = window;
+    run.controls = window != NULL && runContext.runMode != 0;
+    ReadMasks(run);
+    ReadMaintenanceLinkPath();
+    if (MailClientHoldsLibrary(run)) {
+        PumpMessages();
+        runContext.keepFilesFlag = 1;
+        return kMailClientBusy;
+    }
+    if (!MakeManifestPathFull()) return kIncomplete;
+    std::string apps = ReadManifestValue(runContext.manifestPath, "General", "Apps", "",
+                                         kManifestListLimit);
+    if (apps.empty()) return kIncomplete;
+    for (const std::string& name : SplitList(apps))
+        if (!RemoveApplication(run, name)) return kIncomplete;
+    HWND bar = run.controls ? GetDlgItem(window, IDC_PROGRESS_BAR) : NULL;
+    PumpMessages();
+    RestoreConfiguration(bar, runContext.installDir);
+    ShowStepMark(run, IDC_STEP_MARK_3);
+    PostPosition(run, 0);
+    PumpMessages();
+    if (run.failed && runContext.runMode != kRunRetry) {
+        ScheduleRetry();
+        runContext.keepFilesFlag = 1;
+    }
+    PumpMessages();
+    if (run.installedModules == 0) runContext.actionFlags = 0;
+    return kWalked;
+}
+
+}  // namespace
+
+int RunUninstall(HWND window)
+{
+    try {
+        return Run(window);
+    } catch (...) {
+        return kIncomplete;
+    }
+}
+
+void PumpMessages()
+{
+    MSG message;
+    while (PeekMessageA(&message, NULL, 0, 0, PM_NOREMOVE)) {
+        if (GetMessageA(&message, NULL, 0, 0) <= 0) return;  // the quit message, now taken
+        DispatchMessageA(&message);  // untranslated: key presses make no characters here
+    }
+}
