@@ -451,6 +451,7 @@ TEST_F(StagingTest, DifferenceAndReasonsFollowWhatHappened)
     const char* const expected[] = {
         "Time taken   : 1.23 s", "InstalledModules 1023 -> 0", "\"QELUninstTry\" = \"uninstall.exe x 0 0 2\"",
         "Removed      : 4 items", "      - in use by another process", "Added (1):", "C:\\autoexec.bat after:\n  | @ECHO OFF\n",
+        "qelsubs.log (written by the run):\n  | calls\n", "      - call log of the subscription library stand-in",
     };
     for (const char* part : expected) EXPECT_NE(std::string::npos, report.find(part)) << part << "\n" << report;
 }

@@ -87,7 +87,7 @@ const KindName kKinds[] = {
     {"line", ItemKind::Line, false, true},       {"copy", ItemKind::Copy, true, true},
     {"copy?", ItemKind::OptionalCopy, true, true}, {"key", ItemKind::Key, false, false},
     {"sz", ItemKind::StringValue, false, true},  {"dword", ItemKind::DwordValue, true, true},
-    {"note", ItemKind::Note, true, true},
+    {"note", ItemKind::Note, true, true},        {"watch", ItemKind::Watch, false, false},
 };
 
 bool ParseNumber(const std::string& text, unsigned long& number)
@@ -397,6 +397,8 @@ std::string FormatReport(const RunFacts& run, const Snapshot& before, const Snap
         out += text.first + (now == after.texts.end() ? " after: (gone)\n" : " after:\n");
         if (now != after.texts.end()) out += Indent(now->second, "  | ");
     }
+    for (const auto& text : after.texts)
+        if (!before.texts.count(text.first)) out += "\n" + text.first + " (written by the run):\n" + Indent(text.second, "  | ");
     return out;
 }
 
@@ -567,6 +569,8 @@ bool Installation::StageItem(const DescriptionItem& item, std::map<std::string, 
         std::string data(reinterpret_cast<const char*>(&value), 4);
         return SetValue(Expand(item.target), REG_DWORD, data) || Fail(&item, "cannot set the value");
     }
+    case ItemKind::Watch:
+        return true;
     case ItemKind::Note: {
         std::string target = Expand(item.target), root, below;
         bool below_ = target.size() > 2 && target.compare(target.size() - 2, 2, "\\*") == 0;
@@ -754,6 +758,9 @@ Snapshot Installation::Take() const
             RegCloseKey(key);
             break;
         }
+        case ItemKind::Watch:
+            if (FileExists(Path(item.target))) snapshot.texts[Path(item.target)] = ReadTextFile(Path(item.target));
+            break;
         case ItemKind::Note:
             break;
         }

@@ -12,7 +12,7 @@ namespace staging {
 
 // ---- The description ---------------------------------------------------------------------------
 
-enum class ItemKind { Directory, File, Line, Copy, OptionalCopy, Key, StringValue, DwordValue, Note };
+enum class ItemKind { Directory, File, Line, Copy, OptionalCopy, Key, StringValue, DwordValue, Note, Watch };
 
 struct DescriptionItem {
     ItemKind kind;
@@ -48,7 +48,7 @@ struct Snapshot {
     Entries directories;  // detail: empty
     Entries keys;         // detail: empty
     Entries values;       // detail: type and data
-    std::map<std::string, std::string, CaseLess> texts;  // whole text of each `line` file present
+    std::map<std::string, std::string, CaseLess> texts;  // whole text of each `line` and `watch` file present
     std::optional<std::string> installedProducts;       // the masks in the version manager's store
     std::optional<std::string> installedModules;
     std::optional<std::string> retryCommand;            // RunOnce "QELUninstTry"
