@@ -1,0 +1,119 @@
+// The demo: stages the sample installation, runs uninstall.exe on it and prints what the run removed and left.
+#include "tests/support/Staging.h"
+#include "tests/support/TestSupport.h"
+#include <windows.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <io.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kUsage[] =
+    "Usage: demo_runner [options] [manifest productBit actionFlags runMode]\n"
+    "  Stages the described installation, runs uninstall.exe on it from C:\\windows with the given\n"
+    "  tokens (default: qel60_uninst.ini 0 0 0) and prints the report.\n"
+    "Options:\n"
+    "  --description FILE   the installation to stage (default: samples\\installation.ini)\n"
+    "  --install DIR        the install directory (default: C:\\Program Files\\Morwa Antivirus\\)\n"
+    "  --ship DIR           the shipped binaries (default: the build tree this program belongs to)\n"
+    "  --language N         the product's \"Language\" value instead of the description's\n"
+    "  --read-only PATH     make a staged file read-only (relative to the install directory); repeatable\n"
+    "  --timeout SECONDS    how long to wait for uninstall.exe (default 300)\n"
+    "  --cleanup            undo the staging after the report (default: leave the result for inspection)\n";
+
+struct Arguments {
+    std::string description;
+    std::string tokens = "qel60_uninst.ini 0 0 0";
+    unsigned long timeoutSeconds = 300;
+    bool cleanup = false;
+    staging::Options options;
+};
+
+// Reads the command line; false with a message when it is malformed.
+bool ReadArguments(int argc, char** argv, Arguments& arguments, std::string& error)
+{
+    arguments.options.shipDir = testing_support::ShipPath("");
+    arguments.options.samplesDir = testing_support::SourcePath("samples");
+    arguments.description = arguments.options.samplesDir + "\\installation.ini";
+    std::vector<std::string> tokens;
+    for (int i = 1; i < argc; ++i) {
+        std::string word = argv[i];
+        bool hasValue = i + 1 < argc;
+        if (word == "--cleanup") {
+            arguments.cleanup = true;
+        } else if (word.compare(0, 2, "--") == 0 && !hasValue) {
+            error = word + " needs a value";
+            return false;
+        } else if (word == "--description") {
+            arguments.description = argv[++i];
+        } else if (word == "--install") {
+            arguments.options.installDir = argv[++i];
+        } else if (word == "--ship") {
+            arguments.options.shipDir = argv[++i];
+        } else if (word == "--language") {
+            arguments.options.language = std::strtoul(argv[++i], NULL, 0);
+        } else if (word == "--read-only") {
+            arguments.options.readOnly.push_back(argv[++i]);
+        } else if (word == "--timeout") {
+            arguments.timeoutSeconds = std::strtoul(argv[++i], NULL, 10);
+        } else if (word.compare(0, 2, "--") == 0) {
+            error = "unknown option " + word;
+            return false;
+        } else {
+            tokens.push_back(word);
+        }
+    }
+    if (!tokens.empty()) {
+        arguments.tokens.clear();
+        for (const std::string& token : tokens) arguments.tokens += (arguments.tokens.empty() ? "" : " ") + token;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    _setmode(_fileno(stdout), _O_BINARY);  // plain LF line ends for the terminal and for files
+    Arguments arguments;
+    std::string error;
+    if (!ReadArguments(argc, argv, arguments, error)) {
+        std::fprintf(stderr, "%s\n\n%s", error.c_str(), kUsage);
+        return 2;
+    }
+
+    staging::Installation installation;
+    if (!installation.Stage(arguments.description, arguments.options)) {
+        std::fprintf(stderr, "Staging failed: %s\n", installation.error().c_str());
+        return 1;
+    }
+    std::printf("Staged %s into %s\n", arguments.description.c_str(), installation.installDir().c_str());
+    for (const std::string& skipped : installation.skipped())
+        std::printf("  (not built, left out: %s)\n", skipped.c_str());
+
+    staging::RunFacts facts;
+    facts.commandLine = "\"" + installation.installDir() + "uninstall.exe\" " + arguments.tokens;
+    staging::Snapshot before = installation.Take();
+    DWORD start = GetTickCount();
+    testing_support::ProcessResult process =
+        testing_support::RunProcess(facts.commandLine, "C:\\windows", arguments.timeoutSeconds * 1000);
+    facts.milliseconds = GetTickCount() - start;
+    facts.started = process.started;
+    facts.finished = process.finished;
+    facts.exitCode = process.exitCode;
+    staging::Snapshot after = installation.Take();
+
+    std::printf("\n%s", staging::FormatReport(facts, before, after, [&installation](const std::string& kind,
+                                                                                     const std::string& name) {
+                            return installation.ReasonFor(kind, name);
+                        }).c_str());
+    if (arguments.cleanup)
+        installation.Cleanup();
+    else
+        installation.Keep();
+    return facts.started && facts.finished ? 0 : 1;
+}
