@@ -26,6 +26,22 @@ const int kCaptionSize = 60;
 const int kButtonTextSize = 20;
 const int kIntroSize = 256;  // the template is read with one byte less
 
+void SetSheetCaption(HWND sheet)
+{
+    char caption[kCaptionSize] = {};
+    LoadLocalizedString(runContext.instance, IDS_WIZARD_CAPTION, caption, kCaptionSize,
+                        runContext.languageId);
+    SetWindowTextA(sheet, caption);
+}
+
+// Some sheets (Wine's among them) give the window each page's own caption as the page is
+// shown, and the pages have none: the wizard's caption is set again once a page is showing.
+void KeepSheetCaption(HWND page, WPARAM showing)
+{
+    HWND sheet = GetParent(page);
+    if (showing && sheet != NULL) SetSheetCaption(sheet);
+}
+
 // The locked template of `dialogId` in exactly the run's language, or none.
 const DLGTEMPLATE* FindPageTemplate(int dialogId)
 {
@@ -87,13 +103,16 @@ BOOL OnStartUninstall(HWND page)
     return TRUE;
 }
 
-INT_PTR CALLBACK ProgressPage(HWND page, UINT message, WPARAM, LPARAM lParam)
+INT_PTR CALLBACK ProgressPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
         return OnProgressInit(page);
     case WM_STARTUNINSTALL:
         return OnStartUninstall(page);
+    case WM_SHOWWINDOW:
+        KeepSheetCaption(page, wParam);
+        return FALSE;
     case WM_NOTIFY:
         // Leaving the message result at 0 lets the sheet go on to the finish page.
         return reinterpret_cast<const NMHDR*>(lParam)->code == static_cast<UINT>(PSN_WIZNEXT);
@@ -130,11 +149,14 @@ BOOL OnFinishNotify(HWND page, const NMHDR* header)
     return TRUE;
 }
 
-INT_PTR CALLBACK FinishPage(HWND page, UINT message, WPARAM, LPARAM lParam)
+INT_PTR CALLBACK FinishPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
         return OnFinishInit(page);
+    case WM_SHOWWINDOW:
+        KeepSheetCaption(page, wParam);
+        return FALSE;
     case WM_NOTIFY:
         return OnFinishNotify(page, reinterpret_cast<const NMHDR*>(lParam));
     default:
@@ -147,10 +169,7 @@ INT_PTR CALLBACK FinishPage(HWND page, UINT message, WPARAM, LPARAM lParam)
 int CALLBACK WizardCallback(HWND sheet, UINT notification, LPARAM)
 {
     if (notification == PSCB_INITIALIZED) {
-        char caption[kCaptionSize] = {};
-        LoadLocalizedString(runContext.instance, IDS_WIZARD_CAPTION, caption, kCaptionSize,
-                            runContext.languageId);
-        SetWindowTextA(sheet, caption);
+        SetSheetCaption(sheet);
         ShowWindow(GetDlgItem(sheet, kNextButton), SW_HIDE);
         ShowWindow(GetDlgItem(sheet, kBackButton), SW_HIDE);
     }

@@ -163,7 +163,7 @@ struct Seen {
     bool centred = false;
     SIZE progressPicture = {0, 0}, finishPicture = {0, 0};
     std::vector<std::string> progressLabels, finishLabels;
-    std::string nextText, cancelText;
+    std::string nextText, cancelText, captionOnFinish;
     bool backOnFinish = true, nextOnFinish = false;
     bool finishPageIsSecondPage = false;
 };
@@ -230,6 +230,7 @@ void PlayUser(Action action, Seen* seen)
                 if (finishPage != NULL && finishPage != progressPage) break;
             }
             seen->finishPageIsSecondPage = finishPage != NULL && finishPage != progressPage;
+            seen->captionOnFinish = Text(sheet);
             seen->nextText = Text(GetDlgItem(sheet, kNextButton));
             seen->cancelText = Text(GetDlgItem(sheet, IDCANCEL));
             seen->backOnFinish = Visible(sheet, kBackButton);
@@ -332,6 +333,8 @@ void ExpectFinishState(const Seen& seen)
 {
     ASSERT_TRUE(seen.finishShown);
     EXPECT_TRUE(seen.finishPageIsSecondPage);
+    // Wine gives the sheet each page's own (empty) caption as the page is shown.
+    EXPECT_EQ(LocalString(IDS_WIZARD_CAPTION, 60), seen.captionOnFinish);
     EXPECT_TRUE(seen.nextOnFinish);
     EXPECT_FALSE(seen.backOnFinish);
     EXPECT_EQ(LocalString(IDS_RESTART, 20), seen.nextText);

@@ -359,7 +359,7 @@ TEST(WizardResources, StepMarkIsBlackOnTransparent)
         }
     }
     // A tick: a minority of the square, but more than a dot.
-    EXPECT_GT(opaque, 40);
+    EXPECT_GT(opaque, 20);
     EXPECT_GT(transparent, 32 * 32 / 2);
 }
 
