@@ -10,3 +10,8 @@ void RunWizard(HWND parent);
 
 // Moves the window to the middle of the desktop work area, without resizing or activating it.
 void CenterWindow(HWND window);
+
+// The driver that the progress page runs: RunUninstall. Tests put a stand-in here to choose
+// the result the page gets; nothing else assigns it.
+typedef int (*UninstallProc)(HWND window);
+extern UninstallProc wizardUninstall;
