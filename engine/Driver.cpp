@@ -85,8 +85,9 @@ void ReadMasks(DriverRun& run)
 
 void WriteMasks(DriverRun& run)
 {
-    std::snprintf(run.productsText, sizeof run.productsText, "%i", run.installedProducts);
-    std::snprintf(run.modulesText, sizeof run.modulesText, "%i", run.installedModules);
+    // "%i" of a 32-bit value: at most 11 characters, well within the 80-byte texts.
+    CopyText(run.productsText, sizeof run.productsText, std::to_string(run.installedProducts).c_str());
+    CopyText(run.modulesText, sizeof run.modulesText, std::to_string(run.installedModules).c_str());
     if (runContext.writeInstalledMasks)
         runContext.writeInstalledMasks(run.productsText, run.modulesText);
 }

@@ -10,15 +10,21 @@ namespace {
 
 const int kWidePathUnits = 516;
 
+// The three identifiers, given here rather than taken from the system's uuid library, whose
+// single object would bring every identifier of the platform into the executable.
+const CLSID kShellLinkClass = {0x00021401, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const IID kShellLinkA = {0x000214EE, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const IID kPersistFile = {0x0000010B, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
 // Fills the link and saves it; a failure anywhere leaves no file behind.
 void WriteShellLink(const char* shortcutPath, const char* targetPath)
 {
     ComPtr<IShellLinkA> link;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    if (FAILED(CoCreateInstance(kShellLinkClass, NULL, CLSCTX_INPROC_SERVER, kShellLinkA,
                                 link.out())))
         return;
     ComPtr<IPersistFile> file;
-    if (FAILED(link->QueryInterface(IID_IPersistFile, file.out()))) return;
+    if (FAILED(link->QueryInterface(kPersistFile, file.out()))) return;
     link->SetPath(targetPath);
     link->SetDescription("");
     char path[kShortcutPathBufferSize];

@@ -86,12 +86,49 @@ def side_picture():
                 else:
                     index = 192 + int(55 * (1.0 - min(1.0, abs(u))))
             pixels.append(index)
-    return bmp_file(SIDE_WIDTH, SIDE_HEIGHT, 8, palette, pixels)
+    return bmp_file(SIDE_WIDTH, SIDE_HEIGHT, 8, palette, rle8(pixels, SIDE_WIDTH), BI_RLE8)
 
 
-def bmp_file(width, height, bits, palette, pixels):
-    info = struct.pack('<IiiHHIIiiII', 40, width, height, 1, bits, 0, len(pixels), 2835, 2835,
-                       len(palette), len(palette))
+BI_RGB, BI_RLE8 = 0, 1
+
+
+def rle8(pixels, width):
+    """Run-length encodes 8-bit rows (BI_RLE8): the picture's rows are mostly long runs of one
+    colour, so the executable carries about a fifth of the plain pixels."""
+    out = bytearray()
+    for start in range(0, len(pixels), width):
+        row = pixels[start:start + width]
+        x = 0
+        while x < width:
+            run = 1
+            while x + run < width and run < 255 and row[x + run] == row[x]:
+                run += 1
+            if run >= 3 or width - x < 3:
+                out += bytes((run, row[x]))
+                x += run
+                continue
+            # Absolute mode: a stretch of at least three pixels without a run of three.
+            end = x
+            while end < width and end - x < 255:
+                if end + 2 < width and row[end] == row[end + 1] == row[end + 2]:
+                    break
+                end += 1
+            if end - x < 3:
+                out += bytes((1, row[x]))
+                x += 1
+                continue
+            out += bytes((0, end - x)) + row[x:end]
+            if (end - x) % 2:
+                out.append(0)  # absolute runs end on a 16-bit boundary
+            x = end
+        out += bytes((0, 0))  # end of line
+    out[-2:] = bytes((0, 1))  # the last end of line becomes the end of the bitmap
+    return out
+
+
+def bmp_file(width, height, bits, palette, pixels, compression=BI_RGB):
+    info = struct.pack('<IiiHHIIiiII', 40, width, height, 1, bits, compression, len(pixels),
+                       2835, 2835, len(palette), len(palette))
     colours = b''.join(struct.pack('<BBBB', b, g, r, 0) for (r, g, b) in palette)
     offset = 14 + len(info) + len(colours)
     header = struct.pack('<2sIHHI', b'BM', offset + len(pixels), 0, 0, offset)

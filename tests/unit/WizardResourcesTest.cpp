@@ -285,11 +285,36 @@ TEST(WizardResources, SidePictureIs120By257In256Colours)
     EXPECT_EQ(120, info.biWidth);
     EXPECT_EQ(257, info.biHeight);
     EXPECT_EQ(8, info.biBitCount);
-    EXPECT_EQ(static_cast<DWORD>(BI_RGB), info.biCompression);
+    EXPECT_EQ(static_cast<DWORD>(BI_RLE8), info.biCompression);  // mostly runs: a fifth of the size
     DWORD colours = info.biClrUsed ? info.biClrUsed : 256;
     EXPECT_EQ(256u, colours);
-    // Header, palette and 257 rows of 120 bytes (already a multiple of four), nothing missing.
-    EXPECT_EQ(info.biSize + colours * 4 + 120u * 257u, size);
+    ASSERT_EQ(info.biSize + colours * 4 + info.biSizeImage, size);
+
+    // Decode the runs: every one of the 257 rows holds exactly 120 pixels, and the data ends
+    // with the end-of-bitmap mark, nothing left over.
+    const BYTE* rle = data + info.biSize + colours * 4;
+    DWORD at = 0, rows = 0, x = 0;
+    bool ended = false;
+    while (!ended && at + 1 < info.biSizeImage) {
+        BYTE count = rle[at], value = rle[at + 1];
+        at += 2;
+        if (count > 0) {
+            x += count;
+        } else if (value == 0 || value == 1) {
+            EXPECT_EQ(120u, x) << "row " << rows;
+            ++rows;
+            x = 0;
+            ended = value == 1;
+        } else {
+            ASSERT_NE(2, value) << "no deltas in this picture";
+            x += value;
+            at += value + (value & 1);
+        }
+        ASSERT_LE(x, 120u) << "row " << rows;
+    }
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(257u, rows);
+    EXPECT_EQ(info.biSizeImage, at);
 }
 
 struct IconImage {
