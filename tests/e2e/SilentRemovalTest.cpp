@@ -232,4 +232,31 @@ TEST_F(SilentRemoval, ReadOnlyFileKeepsItsModuleAndSchedulesOneRetry)
     EXPECT_TRUE(FileExists(Install("Engine\\qelsig.dat")));
 }
 
+// A file held open is refused with ERROR_SHARING_VIOLATION under Wine (as on the NT family) and
+// with ERROR_ACCESS_DENIED on Windows 95/98; either keeps the module for the retry.
+TEST(RetryValue, NamesTheProgramWithoutQuotesWhenItsPathHasNoBlank)
+{
+    const std::string installDir = "C:\\MORWA60\\";
+    Sentinels sentinels(installDir);
+    EndToEnd e2e(SampleOptions(installDir));
+    ASSERT_TRUE(e2e.Stage()) << e2e.error();
+    e2e.EnableVersionManagerLog();
+    EndToEndRun run;
+    {
+        HeldFile holder(installDir + "Update\\qelupd.ini");
+        ASSERT_TRUE(holder.holding());
+        run = e2e.Run("qel60_uninst.ini 4 512 0");
+    }
+    ASSERT_TRUE(run.facts.finished) << e2e.Report(run);
+    EXPECT_EQ("C:\\MORWA60\\uninstall.exe qel60_uninst.ini 4 512 2", run.after.retryCommand.value_or("(none)"));
+    // The refused module is not written as removed, so nothing is written at all.
+    EXPECT_EQ((std::vector<std::string>{Read("7", "1023")}), e2e.VersionManagerCalls());
+    staging::Difference difference = staging::Compare(run.before, run.after);
+    EXPECT_EQ(kNone, StillPresent(run.after, {installDir + "Update\\qelupd.exe", installDir + "Update\\Download"}));
+    EXPECT_EQ(kNone, LostFrom(difference, {installDir + "Update\\qelupd.ini", kProduct + "\\Update",
+                                           "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\QELUpdate",
+                                           installDir + "Vantorix", installDir + "qelres.dll"}));
+    EXPECT_EQ(kNone, sentinels.Missing());
+}
+
 }  // namespace
