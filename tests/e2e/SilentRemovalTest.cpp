@@ -32,10 +32,11 @@ std::string Write(const char* products, const char* modules)
     return std::string("KOLBEX_ESCRIBIRREGISTRY(\"") + products + "\", \"" + modules + "\")";
 }
 
-std::vector<std::string> Joined(std::vector<std::string> a, const std::vector<std::string>& b)
+std::vector<std::string> Joined(std::initializer_list<std::vector<std::string>> lists)
 {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
+    std::vector<std::string> all;
+    for (const std::vector<std::string>& list : lists) all.insert(all.end(), list.begin(), list.end());
+    return all;
 }
 
 // What each module of the sample manifest names, as snapshot names.
@@ -53,7 +54,8 @@ const std::vector<std::string> kBootScan = {Install("qelcl.exe"), Install("qelcl
 const std::vector<std::string> kMailClient = {
     Install("qelexcli.dll"), Install("qelexmsg.dll"), System("qelmapi.dll"), kProduct + "\\MailClient",
     "HKLM\\Software\\Microsoft\\Exchange\\Client\\Extensions\\Morwa Antivirus"};
-const std::vector<std::string> kMailScan = {Install("Mail"), kProduct + "\\Mail", "HKCU\\Software\\Morwa Software\\Mail"};
+const std::vector<std::string> kMailScan = {Install("Mail"), kProduct + "\\Mail",
+                                            "HKCU\\Software\\Morwa Software\\Mail"};
 const std::vector<std::string> kUpdate = {
     Install("Update"), kProduct + "\\Update", kProduct + "\\LastUpdate",
     "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\QELUpdate"};
@@ -101,7 +103,7 @@ protected:
     {
         staging::Difference difference = staging::Compare(run.before, run.after);
         EXPECT_EQ(kNone, StillPresent(run.after, gone)) << e2e.Report(run);
-        EXPECT_EQ(kNone, RemovedOutside(difference, Joined(gone, alsoAllowed))) << e2e.Report(run);
+        EXPECT_EQ(kNone, RemovedOutside(difference, Joined({gone, alsoAllowed}))) << e2e.Report(run);
         EXPECT_EQ(kNone, LostFrom(difference, kept));
     }
 };
@@ -117,10 +119,10 @@ TEST_F(SilentRemoval, FullRemovalOfOneEditionTakesItsModulesDirectoryAndShared)
                                             Write("7", "1016"), Write("7", "1000"), Write("6", "1000")};
     EXPECT_EQ(calls, e2e.VersionManagerCalls());
     // A full removal checks the e-mail client first, which deletes its library whatever the edition.
-    std::vector<std::string> gone = Joined(Joined(Joined(kEngine, kScanner), Joined(kMonitor, kBootScan)), kShared);
+    std::vector<std::string> gone = Joined({kEngine, kScanner, kMonitor, kBootScan, kShared});
     gone.push_back(Install("qelexcli.dll"));
     gone.push_back(Install("Base"));
-    std::vector<std::string> kept = Joined(Joined(kMailScan, kUpdate), Joined(kChannel, kVantorixHooks));
+    std::vector<std::string> kept = Joined({kMailScan, kUpdate, kChannel, kVantorixHooks});
     kept.insert(kept.end(), {Install("qelexmsg.dll"), Install("Exchange"), Install("Vantorix"), Install("qelql.ico"),
                              Install("uninstall.exe"), Install("kolbex.dll"), Install("qel60_uninst.ini")});
     ExpectRemoved(run, gone, kRestoreFull, kept);
@@ -140,9 +142,8 @@ TEST_F(SilentRemoval, FullRemovalOfAllEditionsWalksEveryApplication)
         Write("7", "1000"), Write("7", "992"),  Write("7", "736"),  Write("7", "736"),  Write("7", "224"),
         Write("7", "192"),  Write("7", "128"),  Write("7", "0"),    Write("7", "0")};
     EXPECT_EQ(calls, e2e.VersionManagerCalls());
-    std::vector<std::string> gone = Joined(Joined(Joined(kEngine, kScanner), Joined(kMonitor, kBootScan)),
-                                           Joined(Joined(kMailClient, kMailScan), Joined(kUpdate, kChannel)));
-    gone = Joined(Joined(gone, Joined(kQuickLaunch, kMaintenance)), kShared);
+    std::vector<std::string> gone = Joined({kEngine, kScanner, kMonitor, kBootScan, kMailClient, kMailScan, kUpdate,
+                                            kChannel, kQuickLaunch, kMaintenance, kShared});
     std::vector<std::string> kept = kVantorixHooks;
     kept.insert(kept.end(), {Install("Base"), Install("Exchange"), Install("Vantorix"), Install("uninstall.exe"),
                              Install("kolbex.dll"), Install("qel60_uninst.ini"), kProduct + "\\Path"});
@@ -159,9 +160,9 @@ TEST_F(SilentRemoval, PartialRemovalLeavesTheEditionWhileModulesRemain)
     // MailScan's mask 264 shares bit 8, so it goes too and takes 0x100 with it.
     EXPECT_EQ((std::vector<std::string>{Read("7", "1023"), Write("7", "1015"), Write("7", "759")}),
               e2e.VersionManagerCalls());
-    std::vector<std::string> kept = Joined(Joined(kEngine, kScanner), Joined(kShared, kBootScan));
+    std::vector<std::string> kept = Joined({kEngine, kScanner, kShared, kBootScan});
     kept.insert(kept.end(), {Install("Exchange"), Install("Base")});
-    ExpectRemoved(run, Joined(kMailClient, kMailScan), kRestoreAlways, kept);
+    ExpectRemoved(run, Joined({kMailClient, kMailScan}), kRestoreAlways, kept);
     EXPECT_NE(std::string::npos, run.after.texts["C:\\autoexec.bat"].find("QELCL")) << "0x10 was not asked for";
 }
 
@@ -174,10 +175,10 @@ TEST_F(SilentRemoval, PartialRemovalOfTheLastModulesTakesTheEditionDirectoryAndS
 
     EXPECT_EQ((std::vector<std::string>{Read("7", "264"), Write("7", "256"), Write("7", "0"), Write("5", "0")}),
               e2e.VersionManagerCalls());
-    std::vector<std::string> gone = Joined(Joined(kMailClient, kMailScan), kShared);
+    std::vector<std::string> gone = Joined({kMailClient, kMailScan, kShared});
     gone.push_back(Install("Exchange"));
     // Modules whose bits are no longer listed are not touched, even though their files exist.
-    std::vector<std::string> kept = Joined(kEngine, kUpdate);
+    std::vector<std::string> kept = Joined({kEngine, kUpdate});
     kept.insert(kept.end(), {Install("Base"), Install("Vantorix")});
     ExpectRemoved(run, gone, kRestoreAlways, kept);
 }
@@ -188,11 +189,11 @@ TEST_F(SilentRemoval, ScanStopsAtTheFirstMalformedToken)
     // "eight" is no number: actionFlags and runMode keep 0, so this is a silent full removal of the
     // e-mail edition and not a retry run (which would remove the program's own files).
     EndToEndRun run = RunToEnd("qel60_uninst.ini 2 eight 2");
-    std::vector<std::string> gone = Joined(Joined(kEngine, kMailClient), Joined(kMailScan, kShared));
+    std::vector<std::string> gone = Joined({kEngine, kScanner, kMonitor, kBootScan, kMailClient, kMailScan, kShared});
     gone.push_back(Install("Exchange"));
     std::vector<std::string> kept = {Install("uninstall.exe"), Install("kolbex.dll"), Install("qel60_uninst.ini"),
                                      Install("Base"), Install("Update")};
-    ExpectRemoved(run, Joined(Joined(gone, kScanner), Joined(kMonitor, kBootScan)), kRestoreFull, kept);
+    ExpectRemoved(run, gone, kRestoreFull, kept);
 }
 
 // Wine stores a REG_SZ at its text length whatever data length is passed, so the retry value's
@@ -214,7 +215,7 @@ TEST_F(SilentRemoval, ReadOnlyFileKeepsItsModuleAndSchedulesOneRetry)
     std::vector<std::string> gone = {Install("Engine\\qelengine.dll"), Install("Engine\\qelheur.dat"),
                                      Install("Engine\\~eng0001.tmp"), Install("Engine\\sigs.tmp"), System("qelvxd.vxd"),
                                      Install("qelexcli.dll"), Install("Base")};
-    gone = Joined(Joined(gone, Joined(kScanner, kMonitor)), Joined(kBootScan, kShared));
+    gone = Joined({gone, kScanner, kMonitor, kBootScan, kShared});
     ExpectRemoved(run, gone, kRestoreFull, engineKept);
     // The install directory holds a blank, so the executable's path is quoted.
     EXPECT_EQ("\"" + Install("uninstall.exe") + "\" qel60_uninst.ini 1 0 2", run.after.retryCommand.value_or("(none)"));
