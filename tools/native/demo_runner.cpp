@@ -81,6 +81,25 @@ bool ReadArguments(int argc, char** argv, Arguments& arguments, std::string& err
     return true;
 }
 
+// The self-removal batch that a retry run or an interactive full removal starts as it ends.
+std::string RemovalBatchPath()
+{
+    char temp[MAX_PATH] = "";
+    DWORD length = GetTempPathA(sizeof temp, temp);
+    return std::string(length && length < sizeof temp ? temp : "C:\\") + "autodel.bat";
+}
+
+// Waits at most 30 s for the batch to delete itself, its last command, so that the report shows
+// what it removed. False when it is still there.
+bool WaitForRemovalBatch(const std::string& batch)
+{
+    for (int wait = 0; wait < 300; ++wait) {
+        if (GetFileAttributesA(batch.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+        Sleep(100);
+    }
+    return GetFileAttributesA(batch.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -109,6 +128,8 @@ int main(int argc, char** argv)
     staging::RunFacts facts;
     facts.commandLine = "\"" + installation.installDir() + "uninstall.exe\" " + arguments.tokens;
     staging::Snapshot before = installation.Take();
+    const std::string batch = RemovalBatchPath();
+    DeleteFileA(batch.c_str());  // one left from an earlier run would look like this run's
     DWORD start = GetTickCount();
     testing_support::ProcessResult process =
         testing_support::RunProcess(facts.commandLine, "C:\\windows", arguments.timeoutSeconds * 1000);
@@ -116,6 +137,9 @@ int main(int argc, char** argv)
     facts.started = process.started;
     facts.finished = process.finished;
     facts.exitCode = process.exitCode;
+    if (GetFileAttributesA(batch.c_str()) != INVALID_FILE_ATTRIBUTES)
+        std::printf("\nSelf-removal : %s %s\n", batch.c_str(),
+                    WaitForRemovalBatch(batch) ? "ran and deleted itself" : "still running after 30 s");
     staging::Snapshot after = installation.Take();
 
     std::printf("\n%s", staging::FormatReport(facts, before, after, [&installation](const std::string& kind,
