@@ -159,6 +159,7 @@ TEST(SelfRemovalEndToEnd, OnlyARetryRunRemovesTheProgram)
             ASSERT_NE(INVALID_HANDLE_VALUE, holder);
         }
 
+        // Under Wine the hidden batch inherits the test's console and echoes its commands there.
         EndToEndRun result = run.Run(c.tokens);
         if (holder != INVALID_HANDLE_VALUE) {
             // The batch keeps trying while the executable is in use, from the temporary directory given.
