@@ -19,10 +19,8 @@ HKEY RootKey(RegistryRoot root)
     return roots[root];
 }
 
-// Deletes `path` below `parent` with its sub-keys, depth first. The NT family refuses a key
-// that still has sub-keys, and Wine's win95/98 RegDeleteKeyA deletes such a tree only partly,
-// so every key is emptied here before it is deleted. Sub-key 0 is re-read until none is left.
-bool DeleteKeyTree(HKEY parent, const char* path, int depth)
+// Sub-key 0 is re-read until none is left; a sub-key that stays ends the walk of its parent.
+bool DeleteTreeAt(HKEY parent, const char* path, int depth)
 {
     if (depth > kMaxKeyDepth) return false;
     {
@@ -33,11 +31,20 @@ bool DeleteKeyTree(HKEY parent, const char* path, int depth)
             DWORD size = sizeof name;
             if (RegEnumKeyExA(key.get(), 0, name, &size, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
                 break;
-            if (!DeleteKeyTree(key.get(), name, depth + 1)) break;  // index 0 would not move on
+            if (!DeleteTreeAt(key.get(), name, depth + 1)) break;  // index 0 would not move on
         }
     }
     return RegDeleteKeyA(parent, path) == ERROR_SUCCESS;
 }
+
+}  // namespace
+
+bool DeleteKeyTree(HKEY parent, const char* path)
+{
+    return DeleteTreeAt(parent, path, 0);
+}
+
+namespace {
 
 void RemoveEntry(const std::string& text)
 {
@@ -48,7 +55,7 @@ void RemoveEntry(const std::string& text)
     if (key.Open(root, entry.keyPath.c_str()) != ERROR_SUCCESS) return;
     if (entry.namesKey) {
         key.Close();
-        DeleteKeyTree(root, entry.keyPath.c_str(), 0);
+        DeleteKeyTree(root, entry.keyPath.c_str());
     } else {
         RegDeleteValueA(key.get(), entry.valueName.c_str());
     }

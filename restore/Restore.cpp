@@ -4,6 +4,7 @@
 #include "engine/Driver.h"
 #include "engine/Handles.h"
 #include "engine/PathRules.h"
+#include "engine/RegistryRemover.h"
 #include "restore/BatchEditor.h"
 #include "restore/RestorePlan.h"
 #include <commctrl.h>
@@ -23,8 +24,6 @@ const char kDesktopItemUrl[] = "http://www.morwa.example/qelsig/Morwa_DskItem.cd
 const char kDesktopItemPage[] = "http://canales.morwa.example/canales/a.htm";
 const char kChannelTitle[] = "Morwa de la semana";
 const UINT kSystemAgentKeyString = 2;
-const int kMaxKeyDepth = 32;
-const int kMaxSubKeys = 65536;
 
 typedef int(WINAPI* IE4InstalledProc)();
 typedef int(WINAPI* RemoveChannelProc)(const char* channelUrl, const char* title, int flags);
@@ -194,24 +193,6 @@ void DeleteScheduledJobs()
     findEnd(0);
 }
 
-// Deletes `name` below `parent` with its sub-keys, depth first, since RegDeleteKeyA leaves
-// sub-keys on the NT family. Re-reads index 0 as each sub-key goes; stops at the first
-// sub-key that stays.
-LONG DeleteKeyTree(HKEY parent, const char* name, int depth)
-{
-    if (depth < kMaxKeyDepth) {
-        RegKey key;
-        if (key.Open(parent, name) == ERROR_SUCCESS) {
-            char subKey[kPathSize];
-            for (int i = 0; i < kMaxSubKeys; ++i) {
-                if (RegEnumKeyA(key.get(), 0, subKey, sizeof subKey) != ERROR_SUCCESS) break;
-                if (DeleteKeyTree(key.get(), subKey, depth + 1) != ERROR_SUCCESS) break;
-            }
-        }
-    }
-    return RegDeleteKeyA(parent, name);
-}
-
 }  // namespace
 
 void RestoreConfiguration(HWND progressBar, const char* installDir)
@@ -247,7 +228,7 @@ int DeleteSystemAgentJobsKey()
             RegKey key;
             if (key.Open(HKEY_LOCAL_MACHINE, keyName) != ERROR_SUCCESS) return 0;
         }
-        return DeleteKeyTree(HKEY_LOCAL_MACHINE, keyName, 0) == ERROR_SUCCESS ? 1 : 0;
+        return DeleteKeyTree(HKEY_LOCAL_MACHINE, keyName) ? 1 : 0;
     } catch (...) {
         return 0;
     }
