@@ -16,12 +16,12 @@ namespace {
 const char kRunOnceKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 const char kRetryValueName[] = "QELUninstTry";
 
-// The temporary directory, or "C:\" when the system cannot give one that fits.
+// The temporary directory, or empty when the system cannot give one that fits.
 std::string TemporaryDirectory()
 {
     char temp[kPathSize] = "";
     DWORD length = GetTempPathA(sizeof temp, temp);
-    if (length == 0 || length >= sizeof temp) return "C:\\";
+    if (length == 0 || length >= sizeof temp) return std::string();
     return temp;
 }
 
@@ -64,8 +64,8 @@ void RemoveSelf()
 
 void StartRemovalBatch()
 {
-    std::string batchPath;
-    if (!ComposeEntryPath(TemporaryDirectory(), "autodel.bat", &batchPath)) return;
+    std::string batchPath = RemovalBatchPath(TemporaryDirectory());
+    if (batchPath.empty()) return;
     std::string exePath;
     if (!ExecutablePath(&exePath)) return;
     if (!WriteRemovalBatch(batchPath.c_str(), exePath.c_str(), runContext.installDir)) return;

@@ -29,6 +29,12 @@ bool FormatRemovalBatch(const std::string& exePath, const std::string& installDi
     return true;
 }
 
+std::string RemovalBatchPath(const std::string& tempDir)
+{
+    std::string path = (tempDir.empty() ? std::string("C:\\") : tempDir) + "autodel.bat";
+    return path.size() > kMaxPathChars ? std::string() : path;
+}
+
 std::string QuoteIfBlank(const std::string& path)
 {
     return path.find(' ') == std::string::npos ? path : "\"" + path + "\"";

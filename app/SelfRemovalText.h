@@ -16,6 +16,11 @@ const size_t kRetryValueSize = 255;  // bytes stored for the retry value
 bool FormatRemovalBatch(const std::string& exePath, const std::string& installDir,
                         const std::string& batchPath, std::string* text);
 
+// Where the batch goes: `tempDir` (as GetTempPathA gives it, with its trailing backslash) and
+// "autodel.bat", or C:\autodel.bat when there is no temporary directory (`tempDir` empty). Empty
+// when the path would exceed 259 characters.
+std::string RemovalBatchPath(const std::string& tempDir);
+
 // The path in double quotes when it holds a blank, so that a command line cannot start a
 // program named by a prefix of it; otherwise the path as it is.
 std::string QuoteIfBlank(const std::string& path);

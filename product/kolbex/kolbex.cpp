@@ -1,12 +1,26 @@
 // Stand-in for the product's version manager: it keeps the installed edition and module
-// masks as decimal texts in the product key.
-#include <windows.h>
+// masks as decimal texts in the product key. With [kolbex] Log=1 in kolbex.ini beside it,
+// every call is appended with its texts to kolbexlog.txt beside it (not "*.log": the sample
+// manifest's shared module deletes the install directory's .LOG files in the middle of a run).
+// A build with LEAVE_OUT_<export> lacks that export, for the callers' missing-export paths.
+#include "product/common/CallLog.h"
 #include <cstring>
 
 namespace {
 
+HMODULE self = NULL;
 const char kProductKey[] = "Software\\Morwa Software\\Morwa Antivirus 6.0";
 const DWORD kTextSize = 80;  // the callers' buffers
+
+// Logging is off unless asked for, so that an ordinary installation gains no file.
+void Log(const standin::Line& line)
+{
+    char path[MAX_PATH];
+    if (!standin::BesidePath(self, "kolbex.ini", path, sizeof path) ||
+        GetPrivateProfileIntA("kolbex", "Log", 0, path) != 1)
+        return;
+    if (standin::BesidePath(self, "kolbexlog.txt", path, sizeof path)) line.AppendTo(path);
+}
 
 // Reads a mask text into an 80-byte buffer; a missing or unreadable value reads as "0".
 void ReadMask(HKEY key, const char* name, char* text)
@@ -34,6 +48,7 @@ void WriteMask(HKEY key, const char* name, const char* text)
 
 }  // namespace
 
+#ifndef LEAVE_OUT_KOLBEX_LEERREGISTRY
 extern "C" int WINAPI KOLBEX_LEERREGISTRY(char* productsText, char* modulesText)
 {
     HKEY key = NULL;
@@ -42,11 +57,17 @@ extern "C" int WINAPI KOLBEX_LEERREGISTRY(char* productsText, char* modulesText)
     if (productsText) ReadMask(key, "InstalledProducts", productsText);
     if (modulesText) ReadMask(key, "InstalledModules", modulesText);
     if (key) RegCloseKey(key);
+    Log(standin::Line().Text("KOLBEX_LEERREGISTRY() -> ").Quoted(productsText).Text(", ")
+            .Quoted(modulesText));
     return 1;
 }
+#endif
 
+#ifndef LEAVE_OUT_KOLBEX_ESCRIBIRREGISTRY
 extern "C" int WINAPI KOLBEX_ESCRIBIRREGISTRY(char* productsText, char* modulesText)
 {
+    Log(standin::Line().Text("KOLBEX_ESCRIBIRREGISTRY(").Quoted(productsText).Text(", ")
+            .Quoted(modulesText).Text(")"));
     HKEY key = NULL;
     DWORD disposition = 0;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, NULL, REG_OPTION_NON_VOLATILE,
@@ -57,8 +78,10 @@ extern "C" int WINAPI KOLBEX_ESCRIBIRREGISTRY(char* productsText, char* modulesT
     RegCloseKey(key);
     return 1;
 }
+#endif
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID)
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {
+    if (reason == DLL_PROCESS_ATTACH) self = instance;
     return TRUE;
 }

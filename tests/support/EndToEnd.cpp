@@ -1,12 +1,75 @@
 // End-to-end runs of uninstall.exe on staged installations, and the sentinels beside them.
 #include "tests/support/EndToEnd.h"
 #include <windows.h>
+#include <cstring>
 
 namespace testing_support {
 
 const char kSampleInstallDir[] = "C:\\Program Files\\Morwa Antivirus\\";
 
 namespace {
+
+std::string Lower(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// True when `name` is `base` or lies below it, without regard to case or a trailing backslash.
+bool IsAtOrBelow(std::string name, std::string base)
+{
+    while (!name.empty() && name.back() == '\\') name.pop_back();
+    while (!base.empty() && base.back() == '\\') base.pop_back();
+    name = Lower(name);
+    base = Lower(base);
+    return name == base || (name.size() > base.size() && name.compare(0, base.size(), base) == 0 &&
+                            name[base.size()] == '\\');
+}
+
+// "file C:\x" -> "C:\x"
+std::string ItemName(const std::string& item)
+{
+    size_t blank = item.find(' ');
+    return blank == std::string::npos ? item : item.substr(blank + 1);
+}
+
+bool CoveredBy(const std::string& name, const std::vector<std::string>& bases)
+{
+    for (const std::string& base : bases)
+        if (IsAtOrBelow(name, base)) return true;
+    return false;
+}
+
+struct DialogSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK FindProcessDialog(HWND window, LPARAM parameter)
+{
+    DialogSearch* search = reinterpret_cast<DialogSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char className[64] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (owner != search->processId || std::strcmp(className, "#32770") != 0 || !IsWindowVisible(window))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+BOOL CALLBACK KeepLongestStaticText(HWND child, LPARAM parameter)
+{
+    std::string* longest = reinterpret_cast<std::string*>(parameter);
+    char className[64] = "";
+    GetClassNameA(child, className, sizeof className);
+    if (lstrcmpiA(className, "Static") != 0) return TRUE;
+    char text[1024] = "";
+    SendMessageA(child, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    if (std::strlen(text) > longest->size()) *longest = text;
+    return TRUE;
+}
 
 std::string WithoutTrailingBackslash(std::string path)
 {
@@ -72,19 +135,82 @@ bool EndToEnd::Stage()
     return installation_.Stage(description_, options_);
 }
 
+EndToEnd::~EndToEnd()
+{
+    if (process_ == nullptr) return;
+    TerminateProcess(static_cast<HANDLE>(process_), 1);
+    WaitForSingleObject(static_cast<HANDLE>(process_), 5000);
+    CloseHandle(static_cast<HANDLE>(process_));
+}
+
 EndToEndRun EndToEnd::Run(const std::string& tokens, unsigned long timeoutMs)
 {
-    EndToEndRun run;
-    run.facts.commandLine = "\"" + installation_.installDir() + "uninstall.exe\" " + tokens;
-    run.before = installation_.Take();
-    DWORD start = GetTickCount();
-    ProcessResult process = RunProcess(run.facts.commandLine, "C:\\windows", timeoutMs);
-    run.facts.milliseconds = GetTickCount() - start;
-    run.facts.started = process.started;
-    run.facts.finished = process.finished;
-    run.facts.exitCode = process.exitCode;
-    run.after = installation_.Take();
+    Start(tokens);
+    return Finish(timeoutMs);
+}
+
+bool EndToEnd::Start(const std::string& tokens)
+{
+    pending_ = EndToEndRun();
+    pending_.facts.commandLine = "\"" + installation_.installDir() + "uninstall.exe\" " + tokens;
+    pending_.before = installation_.Take();
+    std::vector<char> line(pending_.facts.commandLine.begin(), pending_.facts.commandLine.end());
+    line.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    startTicks_ = GetTickCount();
+    if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, "C:\\windows", &startup, &info))
+        return false;
+    CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    processId_ = info.dwProcessId;
+    pending_.facts.started = true;
+    return true;
+}
+
+EndToEndRun EndToEnd::Finish(unsigned long timeoutMs)
+{
+    HANDLE process = static_cast<HANDLE>(process_);
+    if (process != NULL) {
+        if (WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0) {
+            DWORD exitCode = 0;
+            GetExitCodeProcess(process, &exitCode);
+            pending_.facts.finished = true;
+            pending_.facts.exitCode = exitCode;
+        } else {
+            TerminateProcess(process, 1);
+            WaitForSingleObject(process, 5000);
+        }
+        CloseHandle(process);
+        process_ = nullptr;
+    }
+    pending_.facts.milliseconds = GetTickCount() - startTicks_;
+    pending_.after = installation_.Take();
+    EndToEndRun run = pending_;
+    pending_ = EndToEndRun();
     return run;
+}
+
+void EndToEnd::EnableVersionManagerLog()
+{
+    WriteTextFile(installDir() + "kolbex.ini", "[kolbex]\r\nLog=1\r\n");
+}
+
+std::vector<std::string> EndToEnd::VersionManagerCalls()
+{
+    std::string path = installDir() + "kolbexlog.txt";
+    std::string text = ReadTextFile(path);
+    DeleteFileA(path.c_str());
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
 }
 
 std::string EndToEnd::Report(const EndToEndRun& run) const
@@ -129,6 +255,75 @@ std::vector<std::string> Sentinels::Missing() const
         if (ReadStringValue(value.root, value.key, value.name) != kSentinelData)
             missing.push_back(std::string(value.key) + "\\" + (*value.name ? value.name : "@"));
     return missing;
+}
+
+std::vector<std::string> RemovedOutside(const staging::Difference& difference,
+                                        const std::vector<std::string>& allowed)
+{
+    std::vector<std::string> outside;
+    for (const std::string& item : difference.removed)
+        if (!CoveredBy(ItemName(item), allowed)) outside.push_back(item);
+    return outside;
+}
+
+std::vector<std::string> StillPresent(const staging::Snapshot& after, const std::vector<std::string>& gone)
+{
+    std::vector<std::string> present;
+    const staging::Entries* kinds[] = {&after.files, &after.directories, &after.keys, &after.values};
+    for (const std::string& name : gone) {
+        bool found = false;
+        for (const staging::Entries* entries : kinds)
+            for (const auto& entry : *entries) found = found || IsAtOrBelow(entry.first, name);
+        if (found) present.push_back(name);
+    }
+    return present;
+}
+
+std::vector<std::string> LostFrom(const staging::Difference& difference, const std::vector<std::string>& kept)
+{
+    std::vector<std::string> lost;
+    for (const std::string& name : kept) {
+        bool touched = false;
+        for (const std::string& item : difference.removed) touched = touched || IsAtOrBelow(ItemName(item), name);
+        if (touched) lost.push_back(name);
+    }
+    return lost;
+}
+
+bool AnswerMessageBox(unsigned long processId, int buttonId, unsigned long timeoutMs, MessageBoxSeen* seen)
+{
+    DialogSearch search = {processId, NULL};
+    DWORD start = GetTickCount();
+    while (search.found == NULL) {
+        EnumWindows(FindProcessDialog, reinterpret_cast<LPARAM>(&search));
+        if (search.found != NULL) break;
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(100);
+    }
+    char caption[512] = "";
+    GetWindowTextA(search.found, caption, sizeof caption);
+    seen->caption = caption;
+    seen->text.clear();
+    EnumChildWindows(search.found, KeepLongestStaticText, reinterpret_cast<LPARAM>(&seen->text));
+    HWND button = GetDlgItem(search.found, buttonId);
+    if (button == NULL) return false;
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
+    return true;
+}
+
+bool WaitForRemovalBatch(unsigned long timeoutMs)
+{
+    char temp[MAX_PATH] = "";
+    DWORD length = GetTempPathA(sizeof temp, temp);
+    std::string batch = (length == 0 || length >= sizeof temp) ? std::string("C:\\") : std::string(temp);
+    batch += "autodel.bat";
+    DWORD start = GetTickCount();
+    while (FileExists(batch)) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(100);
+    }
+    return true;
 }
 
 }  // namespace testing_support

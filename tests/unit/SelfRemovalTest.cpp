@@ -52,6 +52,19 @@ TEST(RemovalBatchText, TextsThatDoNotFitAreNotFormed)
     EXPECT_EQ("untouched", text);
 }
 
+TEST(RemovalBatchText, BatchPathInTheTemporaryDirectory)
+{
+    const std::string dir248 = "C:\\" + std::string(244, 't') + "\\";  // 248 + 11 = 259 characters
+    struct Row { std::string temp; std::string batch; } rows[] = {
+        {"C:\\WINDOWS\\TEMP\\", "C:\\WINDOWS\\TEMP\\autodel.bat"},
+        {"", "C:\\autodel.bat"},  // GetTempPathA failed
+        {dir248, dir248 + "autodel.bat"},
+        {"C:\\" + std::string(245, 't') + "\\", ""},  // 260 characters: not cut, not formed
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
+        EXPECT_EQ(rows[i].batch, RemovalBatchPath(rows[i].temp)) << "row " << i;
+}
+
 class RemovalBatchFileTest : public ::testing::Test {
 protected:
     ScratchDir dir{"autodel"};

@@ -22,6 +22,8 @@ const char kUsage[] =
     "  --ship DIR           the shipped binaries (default: the build tree this program belongs to)\n"
     "  --language N         the product's \"Language\" value instead of the description's\n"
     "  --read-only PATH     make a staged file read-only (relative to the install directory); repeatable\n"
+    "  --omit ITEM          leave a described item out, as written in the description; repeatable\n"
+    "  --stage-only         stage, print the install directory and stop: no run, no report, no clean-up\n"
     "  --timeout SECONDS    how long to wait for uninstall.exe (default 300)\n"
     "  --cleanup            undo the staging after the report (default: leave the result for inspection)\n";
 
@@ -30,6 +32,7 @@ struct Arguments {
     std::string tokens = "qel60_uninst.ini 0 0 0";
     unsigned long timeoutSeconds = 300;
     bool cleanup = false;
+    bool stageOnly = false;
     staging::Options options;
 };
 
@@ -45,6 +48,8 @@ bool ReadArguments(int argc, char** argv, Arguments& arguments, std::string& err
         bool hasValue = i + 1 < argc;
         if (word == "--cleanup") {
             arguments.cleanup = true;
+        } else if (word == "--stage-only") {
+            arguments.stageOnly = true;
         } else if (word.compare(0, 2, "--") == 0 && !hasValue) {
             error = word + " needs a value";
             return false;
@@ -58,6 +63,8 @@ bool ReadArguments(int argc, char** argv, Arguments& arguments, std::string& err
             arguments.options.language = std::strtoul(argv[++i], NULL, 0);
         } else if (word == "--read-only") {
             arguments.options.readOnly.push_back(argv[++i]);
+        } else if (word == "--omit") {
+            arguments.options.omit.push_back(argv[++i]);
         } else if (word == "--timeout") {
             arguments.timeoutSeconds = std::strtoul(argv[++i], NULL, 10);
         } else if (word.compare(0, 2, "--") == 0) {
@@ -72,6 +79,25 @@ bool ReadArguments(int argc, char** argv, Arguments& arguments, std::string& err
         for (const std::string& token : tokens) arguments.tokens += (arguments.tokens.empty() ? "" : " ") + token;
     }
     return true;
+}
+
+// The self-removal batch that a retry run or an interactive full removal starts as it ends.
+std::string RemovalBatchPath()
+{
+    char temp[MAX_PATH] = "";
+    DWORD length = GetTempPathA(sizeof temp, temp);
+    return std::string(length && length < sizeof temp ? temp : "C:\\") + "autodel.bat";
+}
+
+// Waits at most 30 s for the batch to delete itself, its last command, so that the report shows
+// what it removed. False when it is still there.
+bool WaitForRemovalBatch(const std::string& batch)
+{
+    for (int wait = 0; wait < 300; ++wait) {
+        if (GetFileAttributesA(batch.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+        Sleep(100);
+    }
+    return GetFileAttributesA(batch.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
 }  // namespace
@@ -94,10 +120,16 @@ int main(int argc, char** argv)
     std::printf("Staged %s into %s\n", arguments.description.c_str(), installation.installDir().c_str());
     for (const std::string& skipped : installation.skipped())
         std::printf("  (not built, left out: %s)\n", skipped.c_str());
+    if (arguments.stageOnly) {
+        installation.Keep();
+        return 0;
+    }
 
     staging::RunFacts facts;
     facts.commandLine = "\"" + installation.installDir() + "uninstall.exe\" " + arguments.tokens;
     staging::Snapshot before = installation.Take();
+    const std::string batch = RemovalBatchPath();
+    DeleteFileA(batch.c_str());  // one left from an earlier run would look like this run's
     DWORD start = GetTickCount();
     testing_support::ProcessResult process =
         testing_support::RunProcess(facts.commandLine, "C:\\windows", arguments.timeoutSeconds * 1000);
@@ -105,6 +137,9 @@ int main(int argc, char** argv)
     facts.started = process.started;
     facts.finished = process.finished;
     facts.exitCode = process.exitCode;
+    if (GetFileAttributesA(batch.c_str()) != INVALID_FILE_ATTRIBUTES)
+        std::printf("\nSelf-removal : %s %s\n", batch.c_str(),
+                    WaitForRemovalBatch(batch) ? "ran and deleted itself" : "still running after 30 s");
     staging::Snapshot after = installation.Take();
 
     std::printf("\n%s", staging::FormatReport(facts, before, after, [&installation](const std::string& kind,
