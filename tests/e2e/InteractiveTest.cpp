@@ -199,8 +199,9 @@ void LookAtMarks(HWND page, int look, WizardSeen* seen)
 // From the sheet's appearance to the finish page (Next shown) or the sheet's end.
 void FollowProgressPage(DWORD processId, HWND sheet, HWND page, WizardSeen* seen)
 {
-    // The marks first: the other reads wait for the program to pump its queue.
+    // The marks and buttons first: the other reads wait for the program to pump its queue.
     LookAtMarks(page, 0, seen);
+    seen->backOrNextWhileWorking = Visible(sheet, kBackButton) || Visible(sheet, kNextButton);
     seen->caption = Text(sheet);
     GetWindowRect(sheet, &seen->sheet);
     seen->intro = Text(GetDlgItem(page, kIntroText));
