@@ -1,4 +1,5 @@
 // The demo: stages the sample installation, runs uninstall.exe on it and prints what the run removed and left.
+#include "tests/support/ShellLinks.h"
 #include "tests/support/Staging.h"
 #include "tests/support/TestSupport.h"
 #include <windows.h>
@@ -7,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <io.h>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -100,6 +102,77 @@ bool WaitForRemovalBatch(const std::string& batch)
     return GetFileAttributesA(batch.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
+const char kUninstallKey[] = "Software\\Morwa Software\\Uninstall";
+const char kQuickLaunchTail[] = "\\Microsoft\\Internet Explorer\\Quick Launch\\Morwa Antivirus.lnk";
+
+std::string ReadText(HKEY root, const char* path, const char* name)
+{
+    HKEY key = NULL;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return std::string();
+    char value[MAX_PATH] = "";
+    DWORD size = sizeof value - 1;
+    DWORD type = 0;
+    LONG result = RegQueryValueExA(key, name, NULL, &type, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::string();
+    value[size < sizeof value ? size : sizeof value - 1] = '\0';
+    return value;
+}
+
+// The staged shortcuts are placeholders; make them the links the product would have left: the
+// maintenance shortcut (named by "QEL60Win98AM") pointing at the product's copy of the wizard,
+// and the Quick Launch shortcut at the scanner.
+void MakeProductShortcuts(const staging::Installation& installation)
+{
+    std::string maintenance = ReadText(HKEY_LOCAL_MACHINE, kUninstallKey, "QEL60Win98AM");
+    if (!maintenance.empty() && testing_support::FileExists(maintenance + ".lnk"))
+        testing_support::WriteShellLink(maintenance + ".lnk", installation.Expand("{windows}\\tuneupQEL.exe"),
+                                        "Morwa Maintenance Wizard");
+    std::string quickLaunch = installation.Expand("{appdata}") + kQuickLaunchTail;
+    if (testing_support::FileExists(quickLaunch))
+        testing_support::WriteShellLink(quickLaunch, installation.Path("Scanner\\qelscan.exe"), "Morwa Antivirus");
+}
+
+bool IsShortcut(const std::string& path)
+{
+    if (path.size() < 4) return false;
+    std::string extension = path.substr(path.size() - 4);
+    for (char& c : extension)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return extension == ".lnk";
+}
+
+std::string DescribeShortcut(const std::string& path)
+{
+    if (!testing_support::FileExists(path)) return "(gone)";
+    testing_support::ShellLinkFacts link = testing_support::ReadShellLink(path);
+    if (!link.loaded) return "(not a shell link)";
+    std::string text = "target \"" + link.target + "\", description \"" + link.description + "\"";
+    if (!link.arguments.empty()) text += ", arguments \"" + link.arguments + "\"";
+    return text;
+}
+
+// Every shortcut of the installation, read back with IShellLinkA before the run.
+std::map<std::string, std::string> ReadShortcuts(const staging::Snapshot& snapshot)
+{
+    std::map<std::string, std::string> shortcuts;
+    for (const auto& file : snapshot.files)
+        if (IsShortcut(file.first)) shortcuts[file.first] = DescribeShortcut(file.first);
+    return shortcuts;
+}
+
+std::string ShortcutReport(const std::map<std::string, std::string>& before)
+{
+    if (before.empty()) return std::string();
+    std::string report = "Shortcuts, read back with IShellLinkA:\n";
+    for (const auto& shortcut : before) {
+        report += "  " + shortcut.first + "\n";
+        report += "    before: " + shortcut.second + "\n";
+        report += "    after : " + DescribeShortcut(shortcut.first) + "\n";
+    }
+    return report;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -120,6 +193,7 @@ int main(int argc, char** argv)
     std::printf("Staged %s into %s\n", arguments.description.c_str(), installation.installDir().c_str());
     for (const std::string& skipped : installation.skipped())
         std::printf("  (not built, left out: %s)\n", skipped.c_str());
+    MakeProductShortcuts(installation);
     if (arguments.stageOnly) {
         installation.Keep();
         return 0;
@@ -130,6 +204,7 @@ int main(int argc, char** argv)
     staging::Snapshot before = installation.Take();
     const std::string batch = RemovalBatchPath();
     DeleteFileA(batch.c_str());  // one left from an earlier run would look like this run's
+    std::map<std::string, std::string> shortcutsBefore = ReadShortcuts(before);
     DWORD start = GetTickCount();
     testing_support::ProcessResult process =
         testing_support::RunProcess(facts.commandLine, "C:\\windows", arguments.timeoutSeconds * 1000);
@@ -146,6 +221,8 @@ int main(int argc, char** argv)
                                                                                      const std::string& name) {
                             return installation.ReasonFor(kind, name);
                         }).c_str());
+    std::string shortcuts = ShortcutReport(shortcutsBefore);
+    if (!shortcuts.empty()) std::printf("\n%s", shortcuts.c_str());
     if (arguments.cleanup)
         installation.Cleanup();
     else
