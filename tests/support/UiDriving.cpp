@@ -36,53 +36,6 @@ bool IsStatic(HWND window)
 
 }  // namespace
 
-Launched::~Launched()
-{
-    Terminate();
-    if (process_ != NULL) CloseHandle(process_);
-}
-
-bool Launched::Start(const std::string& commandLine, const std::string& directory,
-                     const std::string& environment)
-{
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    std::vector<char> block(environment.begin(), environment.end());
-    block.push_back('\0');
-    block.push_back('\0');
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0,
-                        environment.empty() ? NULL : block.data(),
-                        directory.empty() ? NULL : directory.c_str(), &startup, &info))
-        return false;
-    CloseHandle(info.hThread);
-    process_ = info.hProcess;
-    id_ = info.dwProcessId;
-    return true;
-}
-
-bool Launched::Running() const
-{
-    return process_ != NULL && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
-}
-
-bool Launched::Wait(DWORD timeoutMs, DWORD* exitCode)
-{
-    if (process_ == NULL || WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return false;
-    if (exitCode != NULL) GetExitCodeProcess(process_, exitCode);
-    return true;
-}
-
-bool Launched::Terminate()
-{
-    if (!Running()) return false;
-    TerminateProcess(process_, 1);
-    WaitForSingleObject(process_, 5000);
-    return true;
-}
-
 std::vector<HWND> DialogWindows(DWORD processId)
 {
     DialogSearch search = {processId, {}};
@@ -107,13 +60,12 @@ HWND FindSheet(DWORD processId)
     return NULL;
 }
 
-HWND WaitForWindow(HWND (*find)(DWORD), DWORD processId, DWORD timeoutMs, const Launched* watched)
+HWND WaitForWindow(HWND (*find)(DWORD), DWORD processId, DWORD timeoutMs)
 {
     for (DWORD start = GetTickCount();; Sleep(20)) {
         HWND window = find(processId);
         if (window != NULL) return window;
         if (GetTickCount() - start >= timeoutMs) return NULL;
-        if (watched != NULL && !watched->Running()) return find(processId);
     }
 }
 

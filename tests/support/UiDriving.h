@@ -14,31 +14,6 @@ const int kProgressBar = 1000;
 const int kIntroText = 2;
 const int kStepMarks[3] = {3, 4, 5};
 
-// A process started without waiting for it. One still running when this goes is terminated,
-// so that a box left open can never block the caller.
-class Launched {
-public:
-    Launched() = default;
-    ~Launched();
-    Launched(const Launched&) = delete;
-    Launched& operator=(const Launched&) = delete;
-
-    // Starts `commandLine` with `directory` as its current directory and the current
-    // environment, or `environment` (a block of "NAME=value\0" texts) when one is given.
-    bool Start(const std::string& commandLine, const std::string& directory,
-               const std::string& environment = std::string());
-    DWORD id() const { return id_; }
-    bool Running() const;
-    // Waits at most timeoutMs; true, with the exit code, when the process has ended.
-    bool Wait(DWORD timeoutMs, DWORD* exitCode = NULL);
-    // Ends a process still running; true when it had to.
-    bool Terminate();
-
-private:
-    HANDLE process_ = NULL;
-    DWORD id_ = 0;
-};
-
 // The top-level dialog windows (class "#32770") of a process, visible or not; 0 takes every process.
 std::vector<HWND> DialogWindows(DWORD processId);
 // A visible message box of the process that holds a button with `buttonId` (IDYES, IDOK...), or NULL.
@@ -46,9 +21,8 @@ HWND FindMessageBox(DWORD processId, int buttonId);
 // The wizard sheet of the process, found by its Next button, or NULL.
 HWND FindSheet(DWORD processId);
 
-// Calls `find(processId)` every 20 ms until it gives a window, `timeoutMs` passes or `watched`
-// (when given) ends; NULL then.
-HWND WaitForWindow(HWND (*find)(DWORD), DWORD processId, DWORD timeoutMs, const Launched* watched = NULL);
+// Calls `find(processId)` every 20 ms until it gives a window or `timeoutMs` passes (NULL then).
+HWND WaitForWindow(HWND (*find)(DWORD), DWORD processId, DWORD timeoutMs);
 
 // WM_GETTEXT with a send timeout: "" from a window that does not answer within a second.
 std::string Text(HWND window);
