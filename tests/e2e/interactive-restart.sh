@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# The finish page's Restart: an interactive full removal of the Vantorix edition, driven by
+# tools/ui-driver (Yes, wait, Restart), must end with Windows restarted. A restart runs and deletes
+# every RunOnce entry of the prefix and ends its windowed processes, so this runs in a copy of the
+# test prefix with a server of its own; the restart is observed through a RunOnce entry planted
+# beforehand, whose command runs only then, and through the end of uninstall.exe.
+# Usage: interactive-restart.sh SHIP_DIR     (WINEPREFIX: the test prefix to copy; DISPLAY: the test display)
+set -euo pipefail
+
+ship="${1:?usage: $0 SHIP_DIR}"
+: "${WINEPREFIX:?the test prefix to copy}" "${DISPLAY:?every wine call needs the display of the test run}"
+runner="$ship/tools/native/demo_runner.exe"
+driver="$ship/tools/ui-driver/ui_driver.exe"
+for tool in "$runner" "$driver"; do [ -f "$tool" ] || { echo "FAIL: no $tool" >&2; exit 1; }; done
+
+prefix="$(mktemp -d "${TMPDIR:-/tmp}/uninst-interactive-restart.XXXXXX")"
+uninstaller_pid=""
+cleanup() {
+  [ -n "$uninstaller_pid" ] && kill "$uninstaller_pid" 2>/dev/null
+  WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+  WINEPREFIX="$prefix" wineserver -w 2>/dev/null || true
+  rm -rf "$prefix"
+}
+trap cleanup EXIT
+cp -a "$WINEPREFIX/." "$prefix/"
+export WINEPREFIX="$prefix"
+# Keep this prefix's server until the test ends it: an idle server would exit, and the next start
+# would run the RunOnce entries without any restart.
+wineserver -p
+
+install_win='C:\Program Files\Morwa Antivirus\'
+install="$prefix/drive_c/Program Files/Morwa Antivirus"
+run_once='HKLM\Software\Microsoft\Windows\CurrentVersion\RunOnce'
+witness_name=UninstTestRestartWitness
+witness="$prefix/drive_c/restart-witness.txt"
+failures=0
+
+wine_quiet() { wine "$@" >/dev/null 2>&1; }
+reg() { wine 'C:\windows\system32\reg.exe' "$@" 2>/dev/null | tr -d '\r'; }
+has_value() { reg query "$run_once" /v "$1" | grep -q "$1"; }
+no_value() { ! has_value "$1"; }
+check() {  # check DESCRIPTION COMMAND...
+  local what="$1"; shift
+  if "$@"; then echo "ok   $what"; else echo "FAIL $what" >&2; failures=$((failures + 1)); fi
+}
+said() { grep -qF "$1" "$prefix/driver.log"; }
+# Waits at most 30 s until every path exists (+) or is gone (-).
+wait_for() {
+  local deadline=$((SECONDS + 30)) want="$1" path; shift
+  while [ $SECONDS -lt $deadline ]; do
+    for path in "$@"; do
+      if [ "$want" = + ] && [ ! -e "$path" ]; then sleep 0.1; continue 2; fi
+      if [ "$want" = - ] && [ -e "$path" ]; then sleep 0.1; continue 2; fi
+    done
+    return 0
+  done
+  return 1
+}
+
+# The copy's first start runs whatever RunOnce entries its registry held; then the witness.
+wine_quiet cmd /c exit
+reg delete "$run_once" /v QELUninstTry /f >/dev/null || true
+reg add "$run_once" /v "$witness_name" /d 'cmd.exe /c echo restarted> C:\restart-witness.txt' /f >/dev/null
+check "the witness entry is planted" has_value "$witness_name"
+temp="$(winepath -u "$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')")"
+batch="$temp/autodel.bat"
+rm -f "$batch" "$witness"
+
+# The Vantorix edition alone, so that its full removal leaves the directory empty.
+(cd "$prefix/drive_c" && wine "$runner" --stage-only \
+    --omit 'Base\licence.key' --omit 'Base\edition.ini' --omit 'Exchange\licence.key' \
+    --omit 'Exchange\edition.ini' --omit qelsubs.dll --omit qeltask.dll --omit qelsubs.ini \
+    --omit qeltask.ini) | tr -d '\r'
+[ -f "$install/uninstall.exe" ] || { echo "FAIL: staging made no $install/uninstall.exe" >&2; exit 1; }
+
+(cd "$prefix/drive_c/windows" && exec wine "${install_win}uninstall.exe" qel60_uninst.ini 4 0 1) &
+uninstaller_pid=$!
+driver_status=0
+(cd "$prefix/drive_c" && wine "$driver" --answer yes --finish restart --timeout 120) \
+    | tr -d '\r' >"$prefix/driver.log" || driver_status=$?
+sed 's/^/  driver: /' "$prefix/driver.log" | grep -v '^  driver: progress'
+ended=no
+for _ in $(seq 1 300); do
+  kill -0 "$uninstaller_pid" 2>/dev/null || { ended=yes; break; }
+  sleep 0.1
+done
+uninstaller_pid=""
+
+echo "After Restart:"
+check "the driver followed the run to its end (status $driver_status)" [ "$driver_status" -eq 0 ]
+check "the finish page offered Restart and Exit" said 'buttons: "Restart" "Exit"'
+check "Restart was pressed" said 'pressed Restart'
+check "uninstall.exe ended" [ "$ended" = yes ]
+check "the restart ran the witness entry within 30 s" wait_for + "$witness"
+check "the restart deleted the witness entry" no_value "$witness_name"
+check "the program, its directory and autodel.bat gone within 30 s" wait_for - "$install" "$batch"
+check "no retry scheduled" no_value QELUninstTry
+
+if [ $failures -ne 0 ]; then
+  echo "--- left in the install directory:"; [ -d "$install" ] && find "$install" | sed 's/^/  /'
+  echo "$failures check(s) failed" >&2
+  exit 1
+fi
