@@ -6,6 +6,26 @@ namespace {
 
 const size_t kMaxPathChars = 259;
 
+// A quote or a control character cannot stand in a Windows path; in a command line or a
+// batch line it would end the quoted name early or start another command.
+bool HoldsPathBreaker(const std::string& path)
+{
+    for (char c : path)
+        if (c == '"' || static_cast<unsigned char>(c) < 32) return true;
+    return false;
+}
+
+// The path as a batch line must spell it: the command interpreter reads "%%" as one "%".
+std::string BatchQuoted(const std::string& path)
+{
+    std::string text = "\"";
+    for (char c : path) {
+        if (c == '%') text += '%';
+        text += c;
+    }
+    return text + "\"";
+}
+
 }  // namespace
 
 bool FormatRemovalBatch(const std::string& exePath, const std::string& installDir,
@@ -14,16 +34,18 @@ bool FormatRemovalBatch(const std::string& exePath, const std::string& installDi
     if (exePath.size() > kMaxPathChars || installDir.size() > kMaxPathChars ||
         batchPath.size() > kMaxPathChars || installDir.empty())
         return false;
+    if (HoldsPathBreaker(exePath) || HoldsPathBreaker(installDir) || HoldsPathBreaker(batchPath))
+        return false;
     size_t firstBackslash = exePath.find('\\');
     if (firstBackslash == std::string::npos) return false;
     std::string directory = installDir.substr(0, installDir.size() - 1);
     std::string drive = exePath.substr(0, firstBackslash);
     std::string batch = ":Repeat\r\n"
-                        "del \"" + exePath + "\"\r\n"
-                        "rd \"" + directory + "\"\r\n"
-                        "if exist \"" + exePath + "\" goto Repeat\r\n"
-                        "rmdir \"" + drive + "\"\r\n"
-                        "del \"" + batchPath + "\"\r\n";
+                        "del " + BatchQuoted(exePath) + "\r\n"
+                        "rd " + BatchQuoted(directory) + "\r\n"
+                        "if exist " + BatchQuoted(exePath) + " goto Repeat\r\n"
+                        "rmdir " + BatchQuoted(drive) + "\r\n"
+                        "del " + BatchQuoted(batchPath) + "\r\n";
     if (batch.size() > kMaxBatchChars) return false;
     *text = batch;
     return true;
@@ -45,6 +67,7 @@ bool ComposeRetryText(const std::string& installDir, const std::string& retryCom
 {
     if (buffer == nullptr || size == 0) return false;
     std::memset(buffer, 0, size);
+    if (HoldsPathBreaker(installDir)) return false;
     std::string text = QuoteIfBlank(installDir + "uninstall.exe") + " " + retryCommandLine;
     if (size < kRetryValueSize + 1 || text.size() + 1 > kRetryValueSize) return false;
     std::memcpy(buffer, text.data(), text.size());

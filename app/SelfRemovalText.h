@@ -10,9 +10,10 @@ const size_t kRetryValueSize = 255;  // bytes stored for the retry value
 // The text of autodel.bat: a loop that deletes `exePath` and tries to remove the install
 // directory (`installDir` without its last character) until the executable is gone, then
 // "rmdir" of the executable's path cut before its first backslash, then the deletion of
-// `batchPath` itself; six lines, each ended by CR LF. False, with *text untouched, when a
-// path exceeds 259 characters, `exePath` holds no backslash, `installDir` is empty, or the
-// text would exceed kMaxBatchChars.
+// `batchPath` itself; six lines, each ended by CR LF. Each path stands in double quotes with
+// its "%" doubled, as a batch line must spell it. False, with *text untouched, when a path
+// exceeds 259 characters or holds a quote or a control character, `exePath` holds no
+// backslash, `installDir` is empty, or the text would exceed kMaxBatchChars.
 bool FormatRemovalBatch(const std::string& exePath, const std::string& installDir,
                         const std::string& batchPath, std::string* text);
 
@@ -28,6 +29,7 @@ std::string QuoteIfBlank(const std::string& path);
 // The RunOnce text of a retry run, installDir + "uninstall.exe" (quoted when that holds a
 // blank), a blank and retryCommandLine, in `buffer` of `size` bytes (at least 256), zero-filled
 // behind the text, so that the value can be stored with kRetryValueSize bytes. False, with
-// the buffer all zero, when the text and its terminator would not fit those bytes.
+// the buffer all zero, when the text and its terminator would not fit those bytes, or when
+// `installDir` holds a quote or a control character (the value would start another program).
 bool ComposeRetryText(const std::string& installDir, const std::string& retryCommandLine,
                       char* buffer, size_t size);

@@ -25,16 +25,12 @@ bool IsDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-// A component such as "..", "...", ". ." that the system reads as the current or a parent
-// directory.
+// A component made only of dots and blanks, such as "..", "...", ". ." or " ": Windows drops
+// the trailing dots and blanks of a name, so the system reads it as the current or a parent
+// directory (a DelDir of " " would be the whole module directory).
 bool IsDotComponent(const std::string& component)
 {
-    bool hasDot = false;
-    for (char c : component) {
-        if (c == '.') hasDot = true;
-        else if (c != ' ') return false;
-    }
-    return hasDot;
+    return !component.empty() && component.find_first_not_of(". ") == std::string::npos;
 }
 
 // Unsigned decimal digits from `i` on; false on none or on a value above 32 bits.
@@ -175,7 +171,8 @@ bool ComposeFileEntryPath(const std::string& installDir, const std::string& rela
             return false;
         composed = directory + value;
     }
-    if (!FitsPath(composed)) return false;
+    // One file, never a pattern: a system that expanded wildcards would delete every match.
+    if (!FitsPath(composed) || composed.find_first_of("*?") != std::string::npos) return false;
     *path = composed;
     return true;
 }

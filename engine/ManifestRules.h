@@ -40,8 +40,9 @@ std::string NumberedKey(const char* prefix, unsigned long index);
 // ---- File entries ------------------------------------------------------------------------
 
 // True when `text` may stand below the install directory: no colon (drive letters), no
-// leading backslash or slash, and no component made only of dots (".", "..", "..." which on
-// Windows 95/98 climbs two levels). Empty text is acceptable (an empty RelativePath).
+// leading backslash or slash, and no component made only of dots and blanks (".", "..",
+// "..." which on Windows 95/98 climbs two levels, " " which is the directory itself). Empty
+// text is acceptable (an empty RelativePath).
 bool IsContainedRelativePath(const std::string& text);
 
 // The module directory D with its trailing backslash: `installDir` alone for an empty
@@ -52,7 +53,7 @@ bool ComposeModuleDirectory(const std::string& installDir, const std::string& re
 
 // The path of a "File%i" value: the system directory and the rest for a value that starts
 // with "%SystemRoot%\", else D and the value. False (skip the entry) for an unsafe value or
-// relative path, a missing system directory, or a result over 259 characters.
+// relative path, a missing system directory, a wildcard, or a result over 259 characters.
 bool ComposeFileEntryPath(const std::string& installDir, const std::string& relativePath,
                           const std::string& value, const std::string& systemDir,
                           std::string* path);

@@ -45,6 +45,10 @@ TEST(ManifestRulesTest, FileEntryPaths)
         {"", "sub\\...\\x", nullptr},  // two levels up on Windows 95/98
         {"", "sub/../../x", nullptr},
         {"", ". .\\x", nullptr},
+        {"", "  \\x", nullptr},   // an all-blank name is the directory itself
+        {" ", "x", nullptr},
+        {"", "*.*", nullptr},     // one file, never a pattern
+        {"", "%SystemRoot%\\*.dll", nullptr},
         {"", "C:\\AUTOEXEC.BAT", nullptr},
         {"", "C:x", nullptr},
         {"", "\\x", nullptr},
@@ -67,6 +71,7 @@ TEST(ManifestRulesTest, FileEntryPaths)
     EXPECT_FALSE(ComposeFileEntryPath(dir, "", "%SystemRoot%\\a", "", &path));
     EXPECT_FALSE(ComposeFileEntryPath("C:\\Prog", "", "a", sys, &path));  // no trailing backslash
     EXPECT_FALSE(ComposeTreeEntryPath(dir, "", std::string(251, 'd'), &path));  // 260 with "\\"
+    EXPECT_FALSE(ComposeTreeEntryPath(dir, "", " ", &path));  // would be the module directory
     EXPECT_FALSE(IsUsablePattern("C:"));  // would match every file of the directory
     EXPECT_EQ(nullptr, LastPathComponent("Setting"));
 }

@@ -32,6 +32,9 @@ TEST(RemovalBatchText, TheSixLines)
     EXPECT_NE(std::string::npos, text.find("\r\nrmdir \"D:\"\r\n"));
     ASSERT_TRUE(FormatRemovalBatch("\\\\srv\\share\\u.exe", "\\\\srv\\share\\", "C:\\autodel.bat", &text));
     EXPECT_NE(std::string::npos, text.find("\r\nrmdir \"\"\r\n"));
+    // A batch line reads "%%" as one percent sign.
+    ASSERT_TRUE(FormatRemovalBatch("C:\\50%\\u.exe", "C:\\50%\\", "C:\\autodel.bat", &text));
+    EXPECT_NE(std::string::npos, text.find("\r\nrd \"C:\\50%%\"\r\n"));
 }
 
 TEST(RemovalBatchText, TextsThatDoNotFitAreNotFormed)
@@ -49,6 +52,8 @@ TEST(RemovalBatchText, TextsThatDoNotFitAreNotFormed)
     EXPECT_FALSE(FormatRemovalBatch(exe + "e", "C:\\", "C:\\b", &text));   // a 260-character path
     EXPECT_FALSE(FormatRemovalBatch("uninstall.exe", "C:\\AV\\", "C:\\b", &text));  // no backslash
     EXPECT_FALSE(FormatRemovalBatch("C:\\AV\\u.exe", "", "C:\\b", &text));
+    // A quote or a line break (from a damaged "Path") would start commands of its own.
+    EXPECT_FALSE(FormatRemovalBatch("C:\\AV\\u.exe", "C:\\AV\"\r\ndel C:\\x\\", "C:\\b", &text));
     EXPECT_EQ("untouched", text);
 }
 
@@ -148,6 +153,8 @@ TEST(RetryText, ComposedInA255ByteValue)
         {"C:\\AV\\", std::string(235, 'r'), false, ""},
         {"C:\\A V\\", std::string(231, 'r'), true, "\"C:\\A V\\uninstall.exe\" " + std::string(231, 'r')},
         {"C:\\A V\\", std::string(232, 'r'), false, ""},
+        {"C:\\A\" V\\", "q.ini 0 0 2", false, ""},  // the quote would end the program's name early
+        {"C:\\A\tV\\", "q.ini 0 0 2", false, ""},
     };
     for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
         char buffer[kRetryTextSize + 8];

@@ -2,7 +2,7 @@
 # Runs one libFuzzer target for a number of seconds on a scratch copy of its seed corpus.
 # Usage: run-fuzz-target.sh TARGET SEED_DIR SECONDS
 set -euo pipefail
-target="$1"; seeds="$2"; seconds="$3"
+target="$(realpath "$1")"; seeds="$(realpath -m "$2")"; seconds="$3"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/corpus"
