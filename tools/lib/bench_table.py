@@ -1,15 +1,18 @@
 #!/usr/bin/env python3
 """Turns the lines of bench_runner into the benchmark table (Markdown)."""
 import os
+import statistics
 import subprocess
 import sys
 
-raw, ship, wine, arch, cpu, cores = sys.argv[1:7]
-m = {}
+raw, ship, wine, arch, cpu, cores, rounds = sys.argv[1:8]
+samples = {}
 for line in open(raw):
     parts = line.split()
     if len(parts) == 2:
-        m[parts[0]] = float(parts[1])
+        samples.setdefault(parts[0], []).append(float(parts[1]))
+# Times: the median of the rounds; peaks: the largest seen.
+m = {k: (max(v) if "peak" in k else statistics.median(v)) for k, v in samples.items()}
 
 
 def verdict(ok):
@@ -55,7 +58,8 @@ if "deletion_peak_private_bytes" in m:
     rows.append(("Peak private bytes during the deletion", "%.1f MiB" % (m["deletion_peak_private_bytes"] / 2**20),
                  "trivial program %.1f MiB" % (m.get("startup_trivial_peak_private_bytes", 0) / 2**20), "reported"))
 
-print("Machine: %s, %s cores, %s; %s" % (cpu, cores, arch, wine))
+print("Machine: %s, %s cores, %s; %s. Medians of %s deletion rounds and %d start-up rounds." % (
+    cpu, cores, arch, wine, rounds, len(samples.get("startup_trivial_ms", []))))
 print()
 print("| measure | uninstall.exe | reference | target |")
 print("|---|---|---|---|")
