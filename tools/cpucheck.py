@@ -3,7 +3,13 @@
 where they come from: our own objects or the prebuilt runtime (by the link map when there
 is one, else by the nearest exported or known symbol).
 
-Usage: cpucheck.py BINARY [--map MAPFILE] ..."""
+With --trap, runs a command (a test run) while every such instruction of the binary begins
+with a breakpoint (INT3, which every x86 has): a run that reaches one of them stops there,
+so a test run that passes shows that none of them lies on the paths it took. The binary is
+put back afterwards.
+
+Usage: cpucheck.py BINARY[=MAP] ...
+       cpucheck.py --trap BINARY[=MAP] -- COMMAND [ARGS...]"""
 import argparse
 import bisect
 import collections
@@ -57,33 +63,84 @@ def classify(origin):
     return "runtime"
 
 
+def sections(path):
+    """(VMA, size, file offset) of every section, to turn addresses into file offsets."""
+    out = subprocess.run(["i686-w64-mingw32-objdump", "-h", path], capture_output=True, text=True,
+                         check=True).stdout
+    found = []
+    for line in out.splitlines():
+        m = re.match(r"\s*\d+\s+\S+\s+([0-9a-f]+)\s+([0-9a-f]+)\s+[0-9a-f]+\s+([0-9a-f]+)", line)
+        if m:
+            found.append((int(m.group(2), 16), int(m.group(1), 16), int(m.group(3), 16)))
+    return found
+
+
+def p6_instructions(binary):
+    return [(address, mnemonic) for address, mnemonic, _ in disassemble(binary)
+            if P6_MNEMONICS.match(mnemonic)]
+
+
+def report(binary, mapfile):
+    ranges = load_map(mapfile) if mapfile else []
+    starts = [r[0] for r in ranges]
+    counts = collections.Counter()
+    origins = collections.Counter()
+    nops = 0
+    for address, mnemonic, _ in disassemble(binary):
+        if LONG_NOP.match(mnemonic):
+            nops += 1
+        if not P6_MNEMONICS.match(mnemonic):
+            continue
+        counts[mnemonic] += 1
+        origin = origin_of(ranges, starts, address) if ranges else "no map"
+        origins[(classify(origin) if ranges else "no map", origin)] += 1
+    n = sum(counts.values())
+    print("%s: %d P6-only instructions (%s); %d multi-byte NOPs (P6-only, padding)" % (
+        binary, n, ", ".join("%s %d" % kv for kv in sorted(counts.items())) or "none", nops))
+    for (kind, origin), c in sorted(origins.items(), key=lambda kv: -kv[1]):
+        print("    %5d  %-8s  %s" % (c, kind, origin))
+    return n
+
+
+def trap(binary, command):
+    """Runs `command` with INT3 at the start of every P6-only instruction of `binary`."""
+    found = p6_instructions(binary)
+    table = sections(binary)
+    original = open(binary, "rb").read()
+    patched = bytearray(original)
+    for address, mnemonic in found:
+        for vma, size, offset in table:
+            if vma <= address < vma + size:
+                patched[offset + address - vma] = 0xCC
+                break
+        else:
+            sys.exit("%s: no section holds 0x%x" % (binary, address))
+    print("%s: %d P6-only instructions trapped; running %s" % (binary, len(found), " ".join(command)),
+          flush=True)
+    try:
+        open(binary, "wb").write(patched)
+        return subprocess.call(command)
+    finally:
+        open(binary, "wb").write(original)
+
+
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("binary", nargs="+")
-    parser.add_argument("--map", action="append", default=[])
-    args = parser.parse_args()
-    maps = dict(zip(args.binary, args.map))
-    total = 0
-    for binary in args.binary:
-        ranges = load_map(maps[binary]) if binary in maps else []
-        starts = [r[0] for r in ranges]
-        counts = collections.Counter()
-        origins = collections.Counter()
-        nops = 0
-        for address, mnemonic, _ in disassemble(binary):
-            if LONG_NOP.match(mnemonic):
-                nops += 1
-            if not P6_MNEMONICS.match(mnemonic):
-                continue
-            counts[mnemonic] += 1
-            origin = origin_of(ranges, starts, address) if ranges else "no map"
-            origins[(classify(origin) if ranges else "no map", origin)] += 1
-        n = sum(counts.values())
-        total += n
-        print("%s: %d P6-only instructions (%s); %d multi-byte NOPs (P6-only, padding)" % (
-            binary, n, ", ".join("%s %d" % kv for kv in sorted(counts.items())) or "none", nops))
-        for (kind, origin), c in sorted(origins.items(), key=lambda kv: -kv[1]):
-            print("    %5d  %-8s  %s" % (c, kind, origin))
+    arguments = sys.argv[1:]
+    command = []
+    if "--" in arguments:
+        command = arguments[arguments.index("--") + 1:]
+        arguments = arguments[:arguments.index("--")]
+    parser = argparse.ArgumentParser(usage=__doc__.splitlines()[-2].strip())
+    parser.add_argument("binary", nargs="+", help="BINARY or BINARY=MAP")
+    parser.add_argument("--trap", action="store_true")
+    args = parser.parse_args(arguments)
+    pairs = [(b.split("=", 1) + [None])[:2] for b in args.binary]
+    if args.trap:
+        if len(pairs) != 1 or not command:
+            parser.error("--trap takes one binary and a command after --")
+        return trap(pairs[0][0], command)
+    for binary, mapfile in pairs:
+        report(binary, mapfile)
     return 0
 
 

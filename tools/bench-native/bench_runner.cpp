@@ -1,6 +1,11 @@
 // Runner of the benchmark: stages trees, runs programs as processes and measures them.
-//   bench_runner deletion SHIP_DIR FILES RUNS [shell]   uninstall.exe against the floor
-//   bench_runner startup RUNS LABEL EXE [ARGS...]       median start-to-exit time
+//   bench_runner stage SHIP FILES                 stages the installation and the floor's tree
+//   bench_runner deletion SHIP FILES FIRST        removes both (FIRST: uninstall or floor first)
+//   bench_runner shell FILES                      `del /s /q` and `rd /s /q` on the same tree
+//   bench_runner startup ROUNDS LIST              start-to-exit times of the programs in LIST
+// tools/bench calls stage, then sync, then deletion, round after round, so that both removals
+// meet the same file system state; and it interleaves the start-up programs round by round,
+// so that a change in the machine's load falls on all of them alike.
 // Prints lines "name value" that tools/bench turns into its table.
 #include <windows.h>
 #include <psapi.h>
@@ -134,59 +139,99 @@ void StageInstallation(const std::string& ship, const std::string& inst, int fil
     SetValue("InstalledModules", "1");
 }
 
-double Median(std::vector<double> values)
+const char kInstall[] = "C:\\bench\\inst";
+const char kFloor[] = "C:\\bench\\floor";
+
+int Stage(const std::string& ship, int files)
 {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    StageInstallation(ship, kInstall, files);
+    Wipe(kFloor);
+    StageData(std::string(kFloor) + "\\data", files);
+    return 0;
 }
 
-int Deletion(const std::string& ship, int files, int runs, bool shell)
+// One round: both removals of identical trees, in the given order.
+int Deletion(const std::string& ship, int files, bool uninstallFirst)
 {
-    const std::string inst = "C:\\bench\\inst", floor = "C:\\bench\\floor";
-    std::vector<double> uninstall, reference;
-    SIZE_T peak = 0;
-    for (int r = 0; r < runs; ++r) {
-        StageInstallation(ship, inst, files);
-        Run run = RunMeasured("\"" + inst + "\\uninstall.exe\" bench.ini 1 0 0");
-        // One module name costs a fixed 200 ms pause.
-        uninstall.push_back(run.seconds - 0.2);
-        peak = std::max(peak, run.peakPrivate);
-        DWORD left = GetFileAttributesA((inst + "\\data\\tree\\d00\\file00000.dat").c_str());
-        if (left != INVALID_FILE_ATTRIBUTES) std::fprintf(stderr, "uninstall.exe left files behind\n");
-
-        Wipe(floor);
-        StageData(floor + "\\data", files);
-        reference.push_back(RunMeasured(ship + "\\tools\\bench-native\\bench_floor.exe " + floor + "\\data").seconds);
+    const std::string inst = kInstall, floor = kFloor;
+    for (int turn = 0; turn < 2; ++turn) {
+        if ((turn == 0) == uninstallFirst) {
+            Run run = RunMeasured("\"" + inst + "\\uninstall.exe\" bench.ini 1 0 0");
+            // One module name costs a fixed 200 ms pause.
+            std::printf("deletion_uninstall_s %.3f\n", run.seconds - 0.2);
+            std::printf("deletion_peak_private_bytes %lu\n", (unsigned long)run.peakPrivate);
+            DWORD left = GetFileAttributesA((inst + "\\data\\tree\\d00\\file00000.dat").c_str());
+            if (left != INVALID_FILE_ATTRIBUTES || run.exitCode != 0) {
+                std::fprintf(stderr, "uninstall.exe left files behind or failed\n");
+                return 1;
+            }
+        } else {
+            Run run = RunMeasured(ship + "\\tools\\bench-native\\bench_floor.exe " + floor + "\\data");
+            std::printf("deletion_floor_s %.3f\n", run.seconds);
+        }
     }
     std::printf("deletion_files %d\n", files);
-    std::printf("deletion_uninstall_s %.3f\n", Median(uninstall));
-    std::printf("deletion_floor_s %.3f\n", Median(reference));
-    std::printf("deletion_peak_private_bytes %lu\n", (unsigned long)peak);
-    if (shell) {
+    return 0;
+}
+
+// The files left below a directory, so that a command that deleted less is not taken as faster.
+int CountFiles(const std::string& path)
+{
+    int count = 0;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return 0;
+    do {
+        std::string name = entry.cFileName;
+        if (name == "." || name == "..") continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) count += CountFiles(path + "\\" + name);
+        else ++count;
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return count;
+}
+
+int Shell(int files)
+{
+    const std::string floor = kFloor, data = floor + "\\data";
+    const char* const commands[][2] = {{"del", "cmd /c del /s /q "}, {"rd", "cmd /c rd /s /q "}};
+    for (const auto& command : commands) {
         Wipe(floor);
-        StageData(floor + "\\data", files);
-        std::printf("deletion_del_s %.3f\n", RunMeasured("cmd /c del /s /q " + floor + "\\data >NUL").seconds);
-        Wipe(floor);
-        StageData(floor + "\\data", files);
-        std::printf("deletion_rd_s %.3f\n", RunMeasured("cmd /c rd /s /q " + floor + "\\data").seconds);
+        StageData(data, files);
+        std::string line = command[1] + data + (std::string(command[0]) == "del" ? " >NUL" : "");
+        std::printf("deletion_%s_s %.3f\n", command[0], RunMeasured(line).seconds);
+        std::printf("deletion_%s_left %d\n", command[0], CountFiles(data));
     }
-    Wipe(inst);
+    Wipe(kInstall);
     Wipe(floor);
     Wipe("C:\\bench");
     return 0;
 }
 
-int Startup(int runs, const std::string& commandLine, const char* label)
+// LIST: a file of lines "label<TAB>command line". Each round runs every program once, the
+// first one of the round changing from round to round.
+int Startup(int rounds, const char* listPath)
 {
-    std::vector<double> times;
-    SIZE_T peak = 0;
-    for (int r = 0; r < runs; ++r) {
-        Run run = RunMeasured(commandLine);
-        times.push_back(run.seconds);
-        peak = std::max(peak, run.peakPrivate);
+    std::vector<std::pair<std::string, std::string>> programs;
+    FILE* list = std::fopen(listPath, "r");
+    if (list == NULL) return 2;
+    char line[1024];
+    while (std::fgets(line, sizeof line, list)) {
+        std::string text = line;
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        size_t tab = text.find('\t');
+        if (tab != std::string::npos) programs.push_back({text.substr(0, tab), text.substr(tab + 1)});
     }
-    std::printf("startup_%s_ms %.1f\n", label, Median(times) * 1000);
-    std::printf("startup_%s_peak_private_bytes %lu\n", label, (unsigned long)peak);
+    std::fclose(list);
+    for (int round = 0; round < rounds; ++round) {
+        for (size_t k = 0; k < programs.size(); ++k) {
+            const auto& program = programs[(k + round) % programs.size()];
+            Run run = RunMeasured(program.second);
+            std::printf("startup_%s_ms %.1f\n", program.first.c_str(), run.seconds * 1000);
+            std::printf("startup_%s_peak_private_bytes %lu\n", program.first.c_str(),
+                        (unsigned long)run.peakPrivate);
+        }
+    }
     return 0;
 }
 
@@ -195,13 +240,12 @@ int Startup(int runs, const std::string& commandLine, const char* label)
 int main(int argc, char** argv)
 {
     std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "deletion" && argc >= 5)
-        return Deletion(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), argc > 5);
-    if (mode == "startup" && argc >= 5) {
-        std::string line;
-        for (int i = 4; i < argc; ++i) line += (i > 4 ? " " : "") + std::string(argv[i]);
-        return Startup(std::atoi(argv[2]), line, argv[3]);
-    }
-    std::fprintf(stderr, "usage: bench_runner deletion SHIP FILES RUNS [shell] | startup RUNS LABEL CMDLINE...\n");
+    if (mode == "stage" && argc == 4) return Stage(argv[2], std::atoi(argv[3]));
+    if (mode == "deletion" && argc == 5)
+        return Deletion(argv[2], std::atoi(argv[3]), std::string(argv[4]) == "uninstall");
+    if (mode == "shell" && argc == 3) return Shell(std::atoi(argv[2]));
+    if (mode == "startup" && argc == 4) return Startup(std::atoi(argv[2]), argv[3]);
+    std::fprintf(stderr, "usage: bench_runner stage SHIP FILES | deletion SHIP FILES uninstall|floor | "
+                         "shell FILES | startup ROUNDS LIST\n");
     return 2;
 }

@@ -1,15 +1,21 @@
 #!/usr/bin/env python3
 """Turns the lines of bench_runner into the benchmark table (Markdown)."""
 import os
+import statistics
 import subprocess
 import sys
 
-raw, ship, wine, arch, cpu, cores = sys.argv[1:7]
-m = {}
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import pecheck  # noqa: E402  (tools/pecheck.py reads the delay-load tables)
+
+raw, ship, wine, arch, cpu, cores, rounds = sys.argv[1:8]
+samples = {}
 for line in open(raw):
     parts = line.split()
     if len(parts) == 2:
-        m[parts[0]] = float(parts[1])
+        samples.setdefault(parts[0], []).append(float(parts[1]))
+# Times: the median of the rounds; peaks: the largest seen.
+m = {k: (max(v) if "peak" in k else statistics.median(v)) for k, v in samples.items()}
 
 
 def verdict(ok):
@@ -17,11 +23,14 @@ def verdict(ok):
 
 
 def imports(path):
+    """The DLLs loaded with the program, and those bound at the first call (delay-loaded)."""
     out = subprocess.run(["i686-w64-mingw32-objdump", "-p", path], capture_output=True, text=True).stdout
-    dlls = [l.split(":")[1].strip() for l in out.splitlines() if "DLL Name:" in l]
-    count = sum(1 for l in out.splitlines() if l.startswith("\t") and l.strip()[:1].isdigit()
-                and len(l.split()) >= 3 and not l.strip().startswith("0x"))
-    return dlls, count
+    loaded = [l.split(":")[1].strip().upper() for l in out.splitlines() if "DLL Name:" in l]
+    every = []
+    for dll, _ in pecheck.read_pe(path)[4]:
+        if dll not in every:
+            every.append(dll)
+    return loaded, [d for d in every if d not in loaded]
 
 
 rows = []
@@ -32,8 +41,10 @@ if u is not None and f:
                  "floor (FindFirstFileA/DeleteFileA loop) %.2f s; ratio %.2f" % (f, u / f),
                  "<= 1.10 x floor: " + verdict(u / f <= 1.10)))
 if "deletion_del_s" in m:
+    left = ["%d files left" % m.get("deletion_%s_left" % c, 0) for c in ("del", "rd")]
     rows.append(("Same tree: `cmd /c del /s /q`, `cmd /c rd /s /q`", "",
-                 "%.1f s, %.1f s" % (m["deletion_del_s"], m["deletion_rd_s"]), "reference"))
+                 "%.1f s (%s), %.1f s (%s)" % (m["deletion_del_s"], left[0], m["deletion_rd_s"], left[1]),
+                 "reference"))
 t = m.get("startup_trivial_ms")
 for label, text in (("empty", "empty command line"), ("nokolbex", "kolbex.dll absent")):
     v = m.get("startup_%s_ms" % label)
@@ -47,15 +58,18 @@ for name in ("kolbex", "qelsubs", "qeltask"):
         binaries.append((name + ".dll", p))
 for name, path in binaries:
     size = os.path.getsize(path)
-    dlls, count = imports(path)
+    loaded, delayed = imports(path)
     target = ("<= 192 KiB: " + verdict(size <= 192 * 1024)) if name == "uninstall.exe" else ""
-    rows.append(("Size of " + name, "%d bytes (%.1f KiB)" % (size, size / 1024.0),
-                 "imports from " + ", ".join(dlls), target))
+    text = "imports from " + ", ".join(loaded)
+    if delayed:
+        text += "; at first call from " + ", ".join(delayed)
+    rows.append(("Size of " + name, "%d bytes (%.1f KiB)" % (size, size / 1024.0), text, target))
 if "deletion_peak_private_bytes" in m:
     rows.append(("Peak private bytes during the deletion", "%.1f MiB" % (m["deletion_peak_private_bytes"] / 2**20),
                  "trivial program %.1f MiB" % (m.get("startup_trivial_peak_private_bytes", 0) / 2**20), "reported"))
 
-print("Machine: %s, %s cores, %s; %s" % (cpu, cores, arch, wine))
+print("Machine: %s, %s cores, %s; %s. Medians of %s deletion rounds and %d start-up rounds." % (
+    cpu, cores, arch, wine, rounds, len(samples.get("startup_trivial_ms", []))))
 print()
 print("| measure | uninstall.exe | reference | target |")
 print("|---|---|---|---|")
