@@ -8,41 +8,18 @@
 set -euo pipefail
 
 ship="${1:?usage: $0 SHIP_DIR}"
-: "${WINEPREFIX:?the test prefix to copy}" "${DISPLAY:?every wine call needs the display of the test run}"
 runner="$ship/tools/native/demo_runner.exe"
 driver="$ship/tools/ui-driver/ui_driver.exe"
 for tool in "$runner" "$driver"; do [ -f "$tool" ] || { echo "FAIL: no $tool" >&2; exit 1; }; done
 
-prefix="$(mktemp -d "${TMPDIR:-/tmp}/uninst-interactive-restart.XXXXXX")"
 uninstaller_pid=""
-cleanup() {
-  [ -n "$uninstaller_pid" ] && kill "$uninstaller_pid" 2>/dev/null
-  WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
-  WINEPREFIX="$prefix" wineserver -w 2>/dev/null || true
-  rm -rf "$prefix"
-}
-trap cleanup EXIT
-cp -a "$WINEPREFIX/." "$prefix/"
-export WINEPREFIX="$prefix"
-# Keep this prefix's server until the test ends it: an idle server would exit, and the next start
-# would run the RunOnce entries without any restart.
-wineserver -p
-
-install_win='C:\Program Files\Morwa Antivirus\'
-install="$prefix/drive_c/Program Files/Morwa Antivirus"
-run_once='HKLM\Software\Microsoft\Windows\CurrentVersion\RunOnce'
+extra_cleanup() { [ -n "$uninstaller_pid" ] && kill "$uninstaller_pid" 2>/dev/null; }
+source "$(dirname "$0")/own-prefix.sh" interactive-restart
 witness_name=UninstTestRestartWitness
 witness="$prefix/drive_c/restart-witness.txt"
-failures=0
 
-wine_quiet() { wine "$@" >/dev/null 2>&1; }
-reg() { wine 'C:\windows\system32\reg.exe' "$@" 2>/dev/null | tr -d '\r'; }
 has_value() { reg query "$run_once" /v "$1" | grep -q "$1"; }
 no_value() { ! has_value "$1"; }
-check() {  # check DESCRIPTION COMMAND...
-  local what="$1"; shift
-  if "$@"; then echo "ok   $what"; else echo "FAIL $what" >&2; failures=$((failures + 1)); fi
-}
 said() { grep -qF "$1" "$prefix/driver.log"; }
 # Waits at most 30 s until every path exists (+) or is gone (-).
 wait_for() {

@@ -8,37 +8,14 @@
 set -euo pipefail
 
 ship="${1:?usage: $0 SHIP_DIR}"
-: "${WINEPREFIX:?the test prefix to copy}" "${DISPLAY:?every wine call needs the display of the test run}"
 runner="$ship/tools/native/demo_runner.exe"
 [ -f "$runner" ] || { echo "FAIL: no $runner" >&2; exit 1; }
 
-prefix="$(mktemp -d "${TMPDIR:-/tmp}/uninst-restart.XXXXXX")"
-cleanup() {
-  WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
-  WINEPREFIX="$prefix" wineserver -w 2>/dev/null || true
-  rm -rf "$prefix"
-}
-trap cleanup EXIT
-cp -a "$WINEPREFIX/." "$prefix/"
-export WINEPREFIX="$prefix"
-# Keep this prefix's server until the test ends it: an idle server would exit, and the next
-# start would run the RunOnce entries before the test restarts on purpose.
-wineserver -p
-
-install_win='C:\Program Files\Morwa Antivirus\'
-install="$prefix/drive_c/Program Files/Morwa Antivirus"
-run_once='HKLM\Software\Microsoft\Windows\CurrentVersion\RunOnce'
+source "$(dirname "$0")/own-prefix.sh" restart
 expected_retry="\"${install_win}uninstall.exe\" qel60_uninst.ini 4 0 2"
-failures=0
 
-wine_quiet() { wine "$@" >/dev/null 2>&1; }
-reg() { wine 'C:\windows\system32\reg.exe' "$@" 2>/dev/null | tr -d '\r'; }
 retry_value() { { reg query "$run_once" /v QELUninstTry || true; } | sed -n 's/^ *QELUninstTry  *REG_SZ  *//p'; }
 key_exists() { wine 'C:\windows\system32\reg.exe' query "$1" >/dev/null 2>&1; }
-check() {  # check DESCRIPTION COMMAND...
-  local what="$1"; shift
-  if "$@"; then echo "ok   $what"; else echo "FAIL $what" >&2; failures=$((failures + 1)); fi
-}
 gone() { [ ! -e "$1" ]; }
 present() { [ -e "$1" ]; }
 key_gone() { ! key_exists "$1"; }

@@ -1,0 +1,33 @@
+# Sourced by the restart tests: a copy of the test prefix with a server of its own, so that a
+# restart there runs only its own RunOnce entries and ends only its own windows.
+# Sets `prefix` and exports WINEPREFIX; the copy and its server go when the script exits. A
+# script that needs more clean-up defines `extra_cleanup` before sourcing this file.
+# shellcheck shell=bash
+
+: "${WINEPREFIX:?the test prefix to copy}" "${DISPLAY:?every wine call needs the display of the test run}"
+prefix="$(mktemp -d "${TMPDIR:-/tmp}/uninst-${1:-prefix}.XXXXXX")"
+cleanup() {
+  if declare -F extra_cleanup >/dev/null; then extra_cleanup || true; fi
+  WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+  WINEPREFIX="$prefix" wineserver -w 2>/dev/null || true
+  rm -rf "$prefix"
+}
+trap cleanup EXIT
+cp -a "$WINEPREFIX/." "$prefix/"
+export WINEPREFIX="$prefix"
+# Keep this prefix's server until the test ends it: an idle server would exit, and the next start
+# would run the RunOnce entries without any restart.
+wineserver -p
+
+install_win='C:\Program Files\Morwa Antivirus\'
+install="$prefix/drive_c/Program Files/Morwa Antivirus"
+run_once='HKLM\Software\Microsoft\Windows\CurrentVersion\RunOnce'
+
+wine_quiet() { wine "$@" >/dev/null 2>&1; }
+reg() { wine 'C:\windows\system32\reg.exe' "$@" 2>/dev/null | tr -d '\r'; }
+
+failures=0
+check() {  # check DESCRIPTION COMMAND...
+  local what="$1"; shift
+  if "$@"; then echo "ok   $what"; else echo "FAIL $what" >&2; failures=$((failures + 1)); fi
+}
