@@ -59,18 +59,14 @@ void ShowStepMark(const DriverRun& run, int id)
 // A text value of at most size - 1 characters; empty when missing, of another type or too long.
 void ReadRegistryText(HKEY key, const char* name, char* buffer, DWORD size)
 {
-    buffer[0] = '\0';
     DWORD type = 0;
     DWORD length = size;
+    std::string text;
     if (RegQueryValueExA(key, name, NULL, &type, reinterpret_cast<BYTE*>(buffer), &length) !=
             ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ)) {
-        buffer[0] = '\0';
-        return;
-    }
-    if (length == 0 || buffer[length - 1] == '\0') return;
-    if (length < size) buffer[length] = '\0';
-    else buffer[0] = '\0';  // no room for the terminator: never cut a path
+        !RegistryValueText(buffer, length, size, type == REG_SZ || type == REG_EXPAND_SZ, &text))
+        text.clear();  // never a cut path
+    CopyText(buffer, size, text.c_str());
 }
 
 void ReadMasks(DriverRun& run)

@@ -41,3 +41,15 @@ bool EndsWithBackslash(const char* text)
     size_t length = std::strlen(text);
     return length > 0 && text[length - 1] == '\\';
 }
+
+bool RegistryValueText(const char* data, size_t length, size_t capacity, bool textType,
+                       std::string* text)
+{
+    if (!textType || length > capacity) return false;
+    size_t end = 0;
+    while (end < length && data[end] != '\0') ++end;
+    // Stored without its terminator: still whole when there is room to add one.
+    if (end == length && length == capacity) return false;
+    text->assign(data, end);
+    return true;
+}

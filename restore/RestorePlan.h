@@ -1,5 +1,6 @@
 // Which restore steps a removal selects and the paths they compose (no Win32 here).
 #pragma once
+#include "engine/Text.h"  // RegistryValueText
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -58,8 +59,3 @@ bool MaintenanceShortcutTarget(const std::string& windowsDir, std::string* targe
 // the path does not fit the 516-byte buffer.
 bool QuickLaunchShortcutPath(const std::string& appData, std::string* path);
 
-// The text of a registry value: `data` holds `length` bytes as read into a buffer of
-// `capacity` bytes. False when the value is not text or its terminator is not within the
-// buffer (cut on reading).
-bool RegistryValueText(const char* data, size_t length, size_t capacity, bool textType,
-                       std::string* text);
