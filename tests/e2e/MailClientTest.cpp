@@ -28,11 +28,6 @@ const Warning kSpanish = {"Aviso",
                           "Para poder desinstalar satisfactoriamente el antivirus para correo electr\xF3nico, debe "
                           "primero cerrar el cliente Exchange/Outlook."};
 
-std::string Install(const std::string& relative)
-{
-    return kSampleInstallDir + relative;
-}
-
 class MailClientInUse : public ::testing::Test {
 protected:
     Sentinels sentinels{kSampleInstallDir};

@@ -8,19 +8,7 @@ using namespace testing_support;
 namespace {
 
 const std::vector<std::string> kNone;
-const std::string kProduct = "HKLM\\Software\\Morwa Software\\Morwa Antivirus 6.0";
-
-std::string Install(const std::string& relative)
-{
-    return kSampleInstallDir + relative;
-}
-
-std::string System(const std::string& name)
-{
-    char buffer[MAX_PATH] = "";
-    GetSystemDirectoryA(buffer, sizeof buffer);
-    return std::string(buffer) + "\\" + name;
-}
+const std::string kProduct = kProductKeyName;
 
 std::string Read(const char* products, const char* modules)
 {

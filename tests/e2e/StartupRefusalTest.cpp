@@ -11,11 +11,6 @@ namespace {
 const std::vector<std::string> kNone;
 const char kProductKey[] = "Software\\Morwa Software\\Morwa Antivirus 6.0";
 
-std::string Install(const std::string& relative)
-{
-    return kSampleInstallDir + relative;
-}
-
 void UseVersionManager(const std::string& built)
 {
     CopyFileA(ShipPath("product\\kolbex\\" + built).c_str(), Install("kolbex.dll").c_str(), FALSE);

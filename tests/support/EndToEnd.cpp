@@ -326,4 +326,16 @@ bool WaitForRemovalBatch(unsigned long timeoutMs)
     return true;
 }
 
+const char kProductKeyName[] = "HKLM\\Software\\Morwa Software\\Morwa Antivirus 6.0";
+
+std::string Install(const std::string& relative)
+{
+    return kSampleInstallDir + relative;
+}
+
+std::string System(const std::string& name)
+{
+    return Directory(GetSystemDirectoryA) + "\\" + name;
+}
+
 }  // namespace testing_support

@@ -9,6 +9,11 @@
 namespace testing_support {
 
 extern const char kSampleInstallDir[];  // "C:\Program Files\Morwa Antivirus\"
+extern const char kProductKeyName[];    // "HKLM\Software\Morwa Software\Morwa Antivirus 6.0"
+
+// A path below the sample's install directory, and a file of the system directory.
+std::string Install(const std::string& relative);
+std::string System(const std::string& name);
 
 // The sample description (samples\installation.ini) and options that stage it with the shipped binaries.
 std::string SampleDescription();
