@@ -4,6 +4,7 @@
 #include "app/RunContext.h"
 #include "engine/Driver.h"
 #include "res/resource.h"
+#include "tests/support/UiDriving.h"
 #include "ui/Centering.h"
 #include "ui/IntroText.h"
 #include "ui/Wizard.h"
@@ -17,8 +18,15 @@
 
 namespace {
 
-const int kBackButton = 0x3023;
-const int kNextButton = 0x3024;
+using ui_driving::Children;
+using ui_driving::ClassOf;
+using ui_driving::LabelTexts;
+using ui_driving::Text;
+using ui_driving::Visible;
+using ui_driving::VisiblePage;
+
+using ui_driving::kBackButton;
+using ui_driving::kNextButton;
 const DWORD kWaitMs = 10000;  // a guard against a wizard that never shows or never closes
 
 // --- The driver stand-in, run by the progress page on the wizard's thread ---
@@ -60,80 +68,9 @@ int StandInDriver(HWND page)
 
 // --- Reading windows from the user thread ---
 
-std::string Text(HWND window)
-{
-    char text[512] = {};
-    SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
-std::string ClassOf(HWND window)
-{
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
-BOOL CALLBACK FindSheetProc(HWND window, LPARAM found)
-{
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == GetCurrentProcessId() && ClassOf(window) == "#32770" &&
-        GetDlgItem(window, kNextButton) != NULL) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 HWND WaitForSheet()
 {
-    for (DWORD start = GetTickCount(); GetTickCount() - start < kWaitMs; Sleep(20)) {
-        HWND sheet = NULL;
-        EnumWindows(FindSheetProc, reinterpret_cast<LPARAM>(&sheet));
-        if (sheet != NULL) return sheet;
-    }
-    return NULL;
-}
-
-bool Visible(HWND sheet, int id)
-{
-    HWND control = GetDlgItem(sheet, id);
-    return control != NULL && IsWindowVisible(control);
-}
-
-BOOL CALLBACK CollectChild(HWND window, LPARAM list)
-{
-    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-    return TRUE;
-}
-
-std::vector<HWND> Children(HWND parent)
-{
-    std::vector<HWND> children;
-    EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&children));
-    return children;
-}
-
-// The page shown now: the visible dialog among the sheet's children.
-HWND VisiblePage(HWND sheet)
-{
-    for (HWND child : Children(sheet))
-        if (GetParent(child) == sheet && ClassOf(child) == "#32770" && IsWindowVisible(child))
-            return child;
-    return NULL;
-}
-
-// The texts of the page's labels: the static texts without an id of their own.
-std::vector<std::string> LabelTexts(HWND page)
-{
-    std::vector<std::string> texts;
-    for (HWND child : Children(page)) {
-        int id = GetDlgCtrlID(child);
-        bool isText = (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_LEFT;
-        if ((id == 0xFFFF || id == -1) && isText) texts.push_back(Text(child));
-    }
-    return texts;
+    return ui_driving::WaitForWindow(ui_driving::FindSheet, GetCurrentProcessId(), kWaitMs);
 }
 
 SIZE PictureSize(HWND page)
@@ -413,9 +350,7 @@ TEST_F(WizardTest, WithoutTemplatesTheRemovalRunsWithoutAWindow)
     RunWizard(NULL);
     EXPECT_EQ(1, stand.calls.load());
     EXPECT_TRUE(stand.window == NULL);
-    HWND sheet = NULL;
-    EnumWindows(FindSheetProc, reinterpret_cast<LPARAM>(&sheet));
-    EXPECT_TRUE(sheet == NULL);
+    EXPECT_TRUE(ui_driving::FindSheet(GetCurrentProcessId()) == NULL);
 }
 
 }  // namespace
