@@ -2,7 +2,11 @@
 # the operations import from one of the given system DLLs, an address slot that first points
 # to a loader stub, in the standard delay-load layout (a descriptor with RVAs, a name table,
 # an address table) that the toolchain's __delayLoadHelper2 fills at the first call.
-# cmake -DNM=... -DOBJECTS="a;b" -DIMPORT_LIBS="user32=/path/libuser32.a;..." -DOUTPUT=x.c -P ...
+# cmake -DNM=... -DARCH=i686|x86_64 -DOBJECTS="a;b" -DIMPORT_LIBS="user32=/path/libuser32.a;..."
+#       -DOUTPUT=x.c -P ...
+# The shipped i686 build has i386 stubs and __stdcall-decorated slot names; the x86_64 test
+# build has the same tables in the 64-bit layout (8-byte slots and name-table entries) and
+# stubs that keep the four argument registers.
 function(symbols_of nm file option result)
   execute_process(COMMAND ${nm} ${option} ${file} OUTPUT_VARIABLE text RESULT_VARIABLE status)
   if(NOT status EQUAL 0)
@@ -11,11 +15,25 @@ function(symbols_of nm file option result)
   set(${result} "${text}" PARENT_SCOPE)
 endfunction()
 
-# The address slots the operations call through: "__imp__Name@bytes" (or "__imp__Name").
+if(ARCH STREQUAL "x86_64")
+  set(x64 TRUE)
+  set(slotPrefix "__imp_")   # no leading underscore, no decoration
+  set(word ".quad")
+  set(align 3)
+elseif(ARCH STREQUAL "i686")
+  set(x64 FALSE)
+  set(slotPrefix "__imp__")  # "__imp__Name@bytes" (or "__imp__Name")
+  set(word ".long")
+  set(align 2)
+else()
+  message(FATAL_ERROR "DelayImports.cmake: unknown ARCH '${ARCH}'")
+endif()
+
+# The address slots the operations call through.
 set(wanted "")
 foreach(object ${OBJECTS})
   symbols_of(${NM} ${object} -u text)
-  string(REGEX MATCHALL "__imp__[A-Za-z0-9_@]+" found "${text}")
+  string(REGEX MATCHALL "${slotPrefix}[A-Za-z0-9_@]+" found "${text}")
   list(APPEND wanted ${found})
 endforeach()
 list(REMOVE_DUPLICATES wanted)
@@ -41,7 +59,7 @@ foreach(pair ${IMPORT_LIBS})
   # Descriptor: attributes (1: RVAs), name, module handle, address table, name table, and
   # the bound, unload and time stamp fields unused.
   string(APPEND code "\"  .section .rdata$delay_${dll},\\\"dr\\\"\\n\"\n"
-                     "\"  .p2align 2\\n\"\n"
+                     "\"  .p2align ${align}\\n\"\n"
                      "\"delay_descriptor_${dll}:\\n\"\n"
                      "\"  .long 1\\n  .rva delay_name_${dll}\\n  .rva delay_handle_${dll}\\n\"\n"
                      "\"  .rva delay_iat_${dll}\\n  .rva delay_int_${dll}\\n  .long 0, 0, 0\\n\"\n"
@@ -50,36 +68,61 @@ foreach(pair ${IMPORT_LIBS})
                      "\"delay_int_${dll}:\\n\"\n")
   set(index 0)
   foreach(slot ${slots})
-    string(APPEND code "\"  .rva delay_hint_${dll}_${index}\\n\"\n")
+    if(x64)
+      string(APPEND code "\"  .rva delay_hint_${dll}_${index}\\n  .long 0\\n\"\n")
+    else()
+      string(APPEND code "\"  .rva delay_hint_${dll}_${index}\\n\"\n")
+    endif()
     math(EXPR index "${index} + 1")
   endforeach()
-  string(APPEND code "\"  .long 0\\n\"\n")
+  string(APPEND code "\"  ${word} 0\\n\"\n")
   set(index 0)
   foreach(slot ${slots})
-    string(REGEX REPLACE "^__imp__" "" name "${slot}")
+    string(REGEX REPLACE "^${slotPrefix}" "" name "${slot}")
     string(REGEX REPLACE "@[0-9]+$" "" name "${name}")
     string(APPEND code "\"  .p2align 1\\ndelay_hint_${dll}_${index}:\\n  .short 0\\n  .asciz \\\"${name}\\\"\\n\"\n")
     math(EXPR index "${index} + 1")
   endforeach()
   # The module handle and the address table, written at run time.
-  string(APPEND code "\"  .data\\n  .p2align 2\\ndelay_handle_${dll}:\\n  .long 0\\ndelay_iat_${dll}:\\n\"\n")
+  string(APPEND code "\"  .data\\n  .p2align ${align}\\ndelay_handle_${dll}:\\n  ${word} 0\\ndelay_iat_${dll}:\\n\"\n")
   set(index 0)
   foreach(slot ${slots})
-    string(APPEND code "\"  .globl ${slot}\\n${slot}:\\n  .long delay_load_${dll}_${index}\\n\"\n")
+    string(APPEND code "\"  .globl ${slot}\\n${slot}:\\n  ${word} delay_load_${dll}_${index}\\n\"\n")
     math(EXPR index "${index} + 1")
   endforeach()
-  string(APPEND code "\"  .long 0\\n\"\n")
+  string(APPEND code "\"  ${word} 0\\n\"\n")
   # One loader stub per function, and the shared tail that calls the helper with the
   # descriptor and the slot, then jumps to the function with the caller's arguments intact.
   string(APPEND code "\"  .text\\n\"\n")
   set(index 0)
   foreach(slot ${slots})
-    string(APPEND code "\"delay_load_${dll}_${index}:\\n  movl $${slot}, %eax\\n  jmp delay_tail_${dll}\\n\"\n")
+    if(x64)
+      string(APPEND code "\"delay_load_${dll}_${index}:\\n  leaq ${slot}(%rip), %rax\\n  jmp delay_tail_${dll}\\n\"\n")
+    else()
+      string(APPEND code "\"delay_load_${dll}_${index}:\\n  movl $${slot}, %eax\\n  jmp delay_tail_${dll}\\n\"\n")
+    endif()
     math(EXPR index "${index} + 1")
   endforeach()
-  string(APPEND code "\"delay_tail_${dll}:\\n  pushl %ecx\\n  pushl %edx\\n  pushl %eax\\n\"\n"
-                     "\"  pushl $delay_descriptor_${dll}\\n  call ___delayLoadHelper2@8\\n\"\n"
-                     "\"  popl %edx\\n  popl %ecx\\n  jmp *%eax\\n\"\n")
+  if(x64)
+    # The argument registers rcx, rdx, r8, r9 and xmm0-xmm3 are kept across the helper; the
+    # unwind data lets an exception raised by the helper pass through the stub.
+    string(APPEND code "\"  .seh_proc delay_tail_${dll}\\ndelay_tail_${dll}:\\n\"\n"
+                       "\"  pushq %rcx\\n  .seh_pushreg %rcx\\n  pushq %rdx\\n  .seh_pushreg %rdx\\n\"\n"
+                       "\"  pushq %r8\\n  .seh_pushreg %r8\\n  pushq %r9\\n  .seh_pushreg %r9\\n\"\n"
+                       "\"  subq $0x68, %rsp\\n  .seh_stackalloc 0x68\\n  .seh_endprologue\\n\"\n"
+                       "\"  movdqu %xmm0, 0x20(%rsp)\\n  movdqu %xmm1, 0x30(%rsp)\\n\"\n"
+                       "\"  movdqu %xmm2, 0x40(%rsp)\\n  movdqu %xmm3, 0x50(%rsp)\\n\"\n"
+                       "\"  movq %rax, %rdx\\n  leaq delay_descriptor_${dll}(%rip), %rcx\\n\"\n"
+                       "\"  call __delayLoadHelper2\\n\"\n"
+                       "\"  movdqu 0x20(%rsp), %xmm0\\n  movdqu 0x30(%rsp), %xmm1\\n\"\n"
+                       "\"  movdqu 0x40(%rsp), %xmm2\\n  movdqu 0x50(%rsp), %xmm3\\n\"\n"
+                       "\"  addq $0x68, %rsp\\n  popq %r9\\n  popq %r8\\n  popq %rdx\\n  popq %rcx\\n\"\n"
+                       "\"  jmp *%rax\\n  .seh_endproc\\n\"\n")
+  else()
+    string(APPEND code "\"delay_tail_${dll}:\\n  pushl %ecx\\n  pushl %edx\\n  pushl %eax\\n\"\n"
+                       "\"  pushl $delay_descriptor_${dll}\\n  call ___delayLoadHelper2@8\\n\"\n"
+                       "\"  popl %edx\\n  popl %ecx\\n  jmp *%eax\\n\"\n")
+  endif()
 endforeach()
 string(APPEND code ");\n")
 file(WRITE "${OUTPUT}.new" "${code}")

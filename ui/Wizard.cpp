@@ -13,8 +13,14 @@
 // headers' own PROPSHEETPAGEA has grown a later field; the sheet steps through the pages by
 // each record's dwSize, so the older record is handed over as it stands.
 typedef PROPSHEETPAGEA_V2 PageRecord;
+#if defined(_WIN64)
+// The x86_64 test build: the same records in the 64-bit layout.
+static_assert(sizeof(PROPSHEETHEADERA) == 96, "property sheet header must be 96 bytes");
+static_assert(sizeof(PageRecord) == 88, "property sheet page must be 88 bytes");
+#else
 static_assert(sizeof(PROPSHEETHEADERA) == 52, "property sheet header must be 52 bytes");
 static_assert(sizeof(PageRecord) == 48, "property sheet page must be 48 bytes");
+#endif
 
 UninstallProc wizardUninstall = RunUninstall;
 
