@@ -1,5 +1,6 @@
 // Whole-tree snapshots of a directory and of registry keys, and their differences.
 #include "tests/e2e/SystemState.h"
+#include "tests/support/RegistryTree.h"
 #include <cstdio>
 
 namespace system_state {
@@ -57,40 +58,6 @@ std::string ValueDetail(DWORD type, const BYTE* data, DWORD size)
     return detail;
 }
 
-void AddKey(State& state, HKEY key, const std::string& name, int depth)
-{
-    state[name] = "";
-    std::vector<char> valueName(16384);
-    std::vector<BYTE> data(65536);
-    for (DWORD i = 0;; ++i) {
-        DWORD nameSize = static_cast<DWORD>(valueName.size());
-        DWORD dataSize = static_cast<DWORD>(data.size());
-        DWORD type = 0;
-        LONG result = RegEnumValueA(key, i, valueName.data(), &nameSize, NULL, &type, data.data(), &dataSize);
-        if (result == ERROR_MORE_DATA) {
-            state[name + "\\(value " + std::to_string(i) + ")"] = "too long to compare";
-            continue;
-        }
-        if (result != ERROR_SUCCESS) break;
-        std::string valueKey = name + "\\" + (nameSize ? std::string(valueName.data(), nameSize) : "@");
-        state[valueKey] = ValueDetail(type, data.data(), dataSize);
-    }
-    if (depth >= kMaxDepth) return;
-    char subKey[512];
-    for (DWORD i = 0;; ++i) {
-        DWORD size = sizeof subKey;
-        LONG result = RegEnumKeyExA(key, i, subKey, &size, NULL, NULL, NULL, NULL);
-        if (result != ERROR_SUCCESS) break;
-        HKEY child = NULL;
-        if (RegOpenKeyExA(key, subKey, 0, KEY_READ, &child) != ERROR_SUCCESS) {
-            state[name + "\\" + subKey] = "unopened";
-            continue;
-        }
-        AddKey(state, child, name + "\\" + subKey, depth + 1);
-        RegCloseKey(child);
-    }
-}
-
 bool Allowed(const std::string& name, const std::vector<std::string>& allowed)
 {
     for (const std::string& base : allowed)
@@ -109,10 +76,15 @@ void AddDirectoryTree(State& state, const std::string& directory, int levels)
 
 void AddKeyTree(State& state, HKEY root, const std::string& rootName, const std::string& path)
 {
-    HKEY key = NULL;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-    AddKey(state, key, rootName + "\\" + path, 0);
-    RegCloseKey(key);
+    registry_tree::Walk(root, rootName, path, kMaxDepth, [&state](const registry_tree::Key& key) {
+        state[key.name] = key.link ? "link" : key.opened ? "" : "unopened";
+        for (const registry_tree::Value& value : key.values) {
+            std::string name = key.name + "\\" + (value.name.empty() ? "@" : value.name);
+            state[name] = value.whole ? ValueDetail(value.type, value.data.data(),
+                                                    static_cast<DWORD>(value.data.size()))
+                                      : "too long to compare";
+        }
+    });
 }
 
 std::vector<std::string> ChangesOutside(const State& before, const State& after,

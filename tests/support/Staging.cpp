@@ -1,5 +1,6 @@
 // Staging of a described installation in the prefix, snapshots of it, and the report of a run.
 #include "tests/support/Staging.h"
+#include "tests/support/RegistryTree.h"
 #include "tests/support/TestSupport.h"
 #include <windows.h>
 #include <algorithm>
@@ -161,28 +162,13 @@ bool ReadValue(HKEY key, const std::string& name, DWORD& type, std::string& data
 
 void AddKeyTree(Snapshot& snapshot, HKEY root, const std::string& rootName, const std::string& below)
 {
-    HKEY key = NULL;
-    if (RegOpenKeyExA(root, below.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-    std::string name = rootName + "\\" + below;
-    snapshot.keys[name] = std::string();
-    for (DWORD i = 0;; ++i) {
-        char valueName[1024];
-        DWORD nameSize = sizeof valueName, type = 0, size = 0;
-        if (RegEnumValueA(key, i, valueName, &nameSize, NULL, &type, NULL, &size) != ERROR_SUCCESS) break;
-        std::string data;
-        ReadValue(key, valueName, type, data);
-        snapshot.values[name + "\\" + (valueName[0] ? valueName : "@")] =
-            ValueDetail(type, reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
-    }
-    std::vector<std::string> children;
-    for (DWORD i = 0;; ++i) {
-        char child[1024];
-        DWORD size = sizeof child;
-        if (RegEnumKeyExA(key, i, child, &size, NULL, NULL, NULL, NULL) != ERROR_SUCCESS) break;
-        children.push_back(child);
-    }
-    RegCloseKey(key);
-    for (const std::string& child : children) AddKeyTree(snapshot, root, rootName, below + "\\" + child);
+    registry_tree::Walk(root, rootName, below, 1000, [&snapshot](const registry_tree::Key& key) {
+        if (!key.opened) return;
+        snapshot.keys[key.name] = std::string();
+        for (const registry_tree::Value& value : key.values)
+            snapshot.values[key.name + "\\" + (value.name.empty() ? "@" : value.name)] =
+                ValueDetail(value.type, value.data.data(), static_cast<DWORD>(value.data.size()));
+    });
 }
 
 std::optional<std::string> ReadOptionalString(HKEY root, const char* path, const char* name)

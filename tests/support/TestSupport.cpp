@@ -144,8 +144,10 @@ HeldFile::HeldFile(const std::string& path) : process_(NULL), release_(NULL)
     char self[MAX_PATH];
     GetModuleFileNameA(NULL, self, sizeof self);
     char commandLine[1024];
-    std::snprintf(commandLine, sizeof commandLine, "\"%s\" --hold-file %lu %lu \"%s\"", self,
-                  (unsigned long)(ULONG_PTR)release_, (unsigned long)(ULONG_PTR)ready, path.c_str());
+    // Handles are pointer-sized: passed as 64-bit numbers, whatever the build.
+    std::snprintf(commandLine, sizeof commandLine, "\"%s\" --hold-file %llu %llu \"%s\"", self,
+                  (unsigned long long)(ULONG_PTR)release_, (unsigned long long)(ULONG_PTR)ready,
+                  path.c_str());
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
@@ -173,8 +175,8 @@ HeldFile::~HeldFile()
 bool RunAsFileHolder(int argc, char** argv)
 {
     if (argc != 5 || std::strcmp(argv[1], "--hold-file") != 0) return false;
-    HANDLE release = (HANDLE)(ULONG_PTR)std::strtoul(argv[2], NULL, 10);
-    HANDLE ready = (HANDLE)(ULONG_PTR)std::strtoul(argv[3], NULL, 10);
+    HANDLE release = (HANDLE)(ULONG_PTR)std::strtoull(argv[2], NULL, 10);
+    HANDLE ready = (HANDLE)(ULONG_PTR)std::strtoull(argv[3], NULL, 10);
     HANDLE file = CreateFileA(argv[4], GENERIC_READ | GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, NULL);

@@ -49,7 +49,7 @@ ProgressWindow::ProgressWindow()
     HWND bar = CreateWindowA(PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 10, 10, 300, 20, window_,
                              reinterpret_cast<HMENU>(1000), GetModuleHandleA(NULL), NULL);
     barProcedure = reinterpret_cast<WNDPROC>(
-        SetWindowLongA(bar, GWL_WNDPROC, reinterpret_cast<LONG>(BarProcedure)));
+        SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(BarProcedure)));
     for (int id = 3; id <= 5; ++id)
         CreateWindowA("STATIC", "", WS_CHILD, 10, 40 + 20 * id, 20, 20, window_,
                       reinterpret_cast<HMENU>(id), GetModuleHandleA(NULL), NULL);
