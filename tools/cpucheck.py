@@ -8,7 +8,10 @@ with a breakpoint (INT3, which every x86 has): a run that reaches one of them st
 so a test run that passes shows that none of them lies on the paths it took. The binary is
 put back afterwards.
 
-Usage: cpucheck.py BINARY[=MAP] ...
+With --strict, fails when an instruction comes from our own code, or from a binary without a
+map (a stand-in, which is all our own code).
+
+Usage: cpucheck.py [--strict] BINARY[=MAP] ...
        cpucheck.py --trap BINARY[=MAP] -- COMMAND [ARGS...]"""
 import argparse
 import bisect
@@ -99,7 +102,7 @@ def report(binary, mapfile):
         binary, n, ", ".join("%s %d" % kv for kv in sorted(counts.items())) or "none", nops))
     for (kind, origin), c in sorted(origins.items(), key=lambda kv: -kv[1]):
         print("    %5d  %-8s  %s" % (c, kind, origin))
-    return n
+    return sum(c for (kind, _), c in origins.items() if kind != "runtime")
 
 
 def trap(binary, command):
@@ -133,14 +136,19 @@ def main():
     parser = argparse.ArgumentParser(usage=__doc__.splitlines()[-2].strip())
     parser.add_argument("binary", nargs="+", help="BINARY or BINARY=MAP")
     parser.add_argument("--trap", action="store_true")
+    parser.add_argument("--strict", action="store_true")
     args = parser.parse_args(arguments)
     pairs = [(b.split("=", 1) + [None])[:2] for b in args.binary]
     if args.trap:
         if len(pairs) != 1 or not command:
             parser.error("--trap takes one binary and a command after --")
         return trap(pairs[0][0], command)
+    ours = 0
     for binary, mapfile in pairs:
-        report(binary, mapfile)
+        ours += report(binary, mapfile)
+    if args.strict and ours:
+        print("FAIL: %d P6-only instructions in our own code" % ours)
+        return 1
     return 0
 
 

@@ -2,7 +2,8 @@
 """Checks that every built .exe and .dll loads on Windows 95/98: machine i386, subsystem and
 OS version 4.0, and every import a function that the system DLLs of Windows 95/98 export.
 
-Usage: pecheck.py --allowed LIST PATH [PATH...]   (files, or directories searched for them)
+Usage: pecheck.py --allowed LIST [--max-size NAME=BYTES ...] PATH [PATH...]
+       (files, or directories searched for them)
 LIST holds lines DLL!Function; a line "DLL!Function ; 98" marks an import that Windows 98
 has and Windows 95 RTM lacks (reported, not refused)."""
 import argparse
@@ -124,9 +125,15 @@ def load_allowed(path):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--allowed", required=True)
+    parser.add_argument("--max-size", action="append", default=[], metavar="NAME=BYTES",
+                        help="the largest size a binary of that file name may have")
     parser.add_argument("dirs", nargs="+")
     args = parser.parse_args()
     allowed, only98 = load_allowed(args.allowed)
+    limits = {}
+    for item in args.max_size:
+        name, _, size = item.partition("=")
+        limits[name.lower()] = int(size)
     binaries = []
     for top in args.dirs:
         if os.path.isfile(top):
@@ -160,6 +167,10 @@ def main():
                 problems.append("import not on the Windows 95/98 list: " + entry)
             elif entry in only98:
                 notes.append(entry)
+        size = os.path.getsize(path)
+        limit = limits.get(os.path.basename(path).lower())
+        if limit is not None and size > limit:
+            problems.append("%d bytes, more than the %d allowed" % (size, limit))
         name = os.path.relpath(path)
         if problems:
             failures += 1
@@ -174,7 +185,7 @@ def main():
                 extra += "; msvcrt.dll (Windows 98, OSR2 or IE4)"
             if other:
                 extra += "; Windows 98 only: " + ", ".join(other)
-            print("ok   %s (%d imports, subsystem %d%s)" % (name, len(imports), subsystem, extra))
+            print("ok   %s (%d bytes, %d imports, subsystem %d%s)" % (name, size, len(imports), subsystem, extra))
     return 1 if failures else 0
 
 
