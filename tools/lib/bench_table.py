@@ -9,6 +9,8 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import pecheck  # noqa: E402  (tools/pecheck.py reads the delay-load tables)
 
 raw, ship, wine, arch, cpu, cores, rounds = sys.argv[1:8]
+lane = sys.argv[8] if len(sys.argv) > 8 else "i686"
+measured = sys.argv[9] if len(sys.argv) > 9 else ship
 samples = {}
 for line in open(raw):
     parts = line.split()
@@ -70,6 +72,11 @@ if "deletion_peak_private_bytes" in m:
 
 print("Machine: %s, %s cores, %s; %s. Medians of %s deletion rounds and %d start-up rounds." % (
     cpu, cores, arch, wine, rounds, len(samples.get("startup_trivial_ms", []))))
+if lane == "i686":
+    print("Lane: i686. Times of the shipped i686 binaries under 32-bit Wine; sizes of the same.")
+else:
+    print("Lane: x86_64. Times of the x86_64 test build (%s) under 64-bit Wine, each against a"
+          " reference built with the same toolchain; sizes of the shipped i686 binaries (%s)." % (measured, ship))
 print()
 print("| measure | uninstall.exe | reference | target |")
 print("|---|---|---|---|")
