@@ -200,7 +200,7 @@ void RemoveEditionRest(DriverRun& run)
         run.failed = true;
         run.installedProducts = listed;
     }
-    ShowStepMark(run, IDC_STEP_MARK_2);
+    ShowStepMark(run, IDC_MARK_SHARED_MODULES);
 }
 
 // One application of the list; false when it has no module list and the run must end.
@@ -216,7 +216,7 @@ bool RemoveApplication(DriverRun& run, const std::string& name)
     if (modules.empty()) return false;
     PostPosition(run, 0);
     RemoveModules(run, modules);
-    ShowStepMark(run, IDC_STEP_MARK_1);
+    ShowStepMark(run, IDC_MARK_USER_MODULES);
     if (runContext.actionFlags == 0 || run.installedModules == 0) RemoveEditionRest(run);
     return true;
 }
@@ -245,7 +245,7 @@ int Run(HWND window)
     HWND bar = run.controls ? GetDlgItem(window, IDC_PROGRESS_BAR) : NULL;
     PumpMessages();
     RestoreConfiguration(bar, runContext.installDir);
-    ShowStepMark(run, IDC_STEP_MARK_3);
+    ShowStepMark(run, IDC_MARK_RESTORE);
     PostPosition(run, 0);
     PumpMessages();
     if (run.failed && runContext.runMode != kRunRetry) {

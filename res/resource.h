@@ -8,9 +8,10 @@
 #define IDI_STEP_MARK 104
 
 #define IDC_INTRO_TEXT 2
-#define IDC_STEP_MARK_1 3
-#define IDC_STEP_MARK_2 4
-#define IDC_STEP_MARK_3 5
+// The step marks, each named after the step whose end it shows.
+#define IDC_MARK_USER_MODULES 3    // "Removing user modules"
+#define IDC_MARK_SHARED_MODULES 4  // "Removing shared modules"
+#define IDC_MARK_RESTORE 5         // "Restoring previous configurations"
 #define IDC_PROGRESS_BAR 1000
 
 #define IDS_INTRO 1

@@ -60,7 +60,7 @@ int StandInDriver(HWND page)
         PumpUntil(standIn->release);
         // What the real driver leaves behind: the bar full, the three step marks shown.
         PostMessageA(GetDlgItem(page, IDC_PROGRESS_BAR), PBM_SETPOS, 100, 0);
-        for (int mark : {IDC_STEP_MARK_1, IDC_STEP_MARK_2, IDC_STEP_MARK_3})
+        for (int mark : {IDC_MARK_USER_MODULES, IDC_MARK_SHARED_MODULES, IDC_MARK_RESTORE})
             ShowWindow(GetDlgItem(page, mark), SW_SHOW);
     }
     return standIn->result;
@@ -122,9 +122,9 @@ void ObserveWhileWorking(HWND sheet, HWND page, Seen* seen)
     seen->nextWhileWorking = Visible(sheet, kNextButton);
     seen->cancelWhileWorking = Text(GetDlgItem(sheet, IDCANCEL));
     seen->introText = Text(GetDlgItem(page, IDC_INTRO_TEXT));
-    seen->marksHiddenWhileWorking = !IsWindowVisible(GetDlgItem(page, IDC_STEP_MARK_1)) &&
-                                    !IsWindowVisible(GetDlgItem(page, IDC_STEP_MARK_2)) &&
-                                    !IsWindowVisible(GetDlgItem(page, IDC_STEP_MARK_3));
+    seen->marksHiddenWhileWorking = !IsWindowVisible(GetDlgItem(page, IDC_MARK_USER_MODULES)) &&
+                                    !IsWindowVisible(GetDlgItem(page, IDC_MARK_SHARED_MODULES)) &&
+                                    !IsWindowVisible(GetDlgItem(page, IDC_MARK_RESTORE));
     seen->centred = Centred(sheet);
     seen->progressPicture = PictureSize(page);
     seen->progressLabels = LabelTexts(page);

@@ -229,9 +229,9 @@ TEST(WizardResources, ProgressPageTemplateInEachLanguage)
         CheckTemplate(t, {
             {0xFFFF, NULL, true, IDB_SIDE_PICTURE, NULL, kBitmapStyle, 7, 6, 94, 165},
             {IDC_INTRO_TEXT, NULL, false, 0, "Se va a proceder...", kTextStyle, 111, 6, 164, 40},
-            {IDC_STEP_MARK_1, NULL, true, IDI_STEP_MARK, NULL, kMarkStyle, 118, 49, 20, 20},
-            {IDC_STEP_MARK_2, NULL, true, IDI_STEP_MARK, NULL, kMarkStyle, 118, 62, 20, 20},
-            {IDC_STEP_MARK_3, NULL, true, IDI_STEP_MARK, NULL, kMarkStyle, 118, 75, 20, 20},
+            {IDC_MARK_USER_MODULES, NULL, true, IDI_STEP_MARK, NULL, kMarkStyle, 118, 49, 20, 20},
+            {IDC_MARK_SHARED_MODULES, NULL, true, IDI_STEP_MARK, NULL, kMarkStyle, 118, 62, 20, 20},
+            {IDC_MARK_RESTORE, NULL, true, IDI_STEP_MARK, NULL, kMarkStyle, 118, 75, 20, 20},
             {0xFFFF, NULL, false, 0, texts.steps[0], kTextStyle, 139, 49, 136, 8},
             {0xFFFF, NULL, false, 0, texts.steps[1], kTextStyle, 139, 62, 136, 8},
             {0xFFFF, NULL, false, 0, texts.steps[2], kTextStyle, 139, 75, 136, 8},
