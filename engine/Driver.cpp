@@ -8,6 +8,7 @@
 #include "engine/Manifest.h"
 #include "engine/ManifestRules.h"
 #include "engine/ModuleRemover.h"
+#include "engine/Refusal.h"
 #include "engine/Text.h"
 #include "res/resource.h"
 #include "restore/Restore.h"
@@ -36,11 +37,6 @@ struct DriverRun {
     char modulesText[kMaskTextSize] = "";
     bool failed = false;  // a module was refused: retry after a restart
 };
-
-bool IsRefusal(DWORD code)
-{
-    return code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION;
-}
 
 void PostPosition(const DriverRun& run, int position)
 {

@@ -3,6 +3,7 @@
 #include "engine/FileTree.h"
 #include "engine/Manifest.h"
 #include "engine/ManifestRules.h"
+#include "engine/Refusal.h"
 #include "engine/RegistryRemover.h"
 #include <commctrl.h>
 #include <cstring>
@@ -35,13 +36,6 @@ std::string SystemDirectory()
     char buffer[MAX_PATH] = "";
     UINT length = GetSystemDirectoryA(buffer, sizeof buffer);
     return (length > 0 && length < sizeof buffer) ? std::string(buffer) : std::string();
-}
-
-// Access denied is how Windows 95/98 refuse a file in use; the NT family says sharing
-// violation. Either leaves the module for the retry run.
-bool IsRefusal(DWORD code)
-{
-    return code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION;
 }
 
 void PostProgress(const ModuleRun& run, uint32_t position)
