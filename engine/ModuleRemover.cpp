@@ -5,13 +5,12 @@
 #include "engine/ManifestRules.h"
 #include "engine/Refusal.h"
 #include "engine/RegistryRemover.h"
+#include "res/resource.h"
 #include <commctrl.h>
 #include <cstring>
 #include <string>
 
 namespace {
-
-const int kProgressBarId = 1000;
 
 // The working values of one call.
 struct ModuleRun {
@@ -106,7 +105,7 @@ int Remove(const char* section, const char* installDir, const char* manifestPath
     run.systemDir = SystemDirectory();
     bool shared = std::strstr(section, "Shared") != NULL;
     if (window && shared) {
-        run.progressBar = GetDlgItem(window, kProgressBarId);
+        run.progressBar = GetDlgItem(window, IDC_PROGRESS_BAR);
         run.totalFiles = ProgressDivisor(Read(run, "TotalFiles", "10", kManifestTotalFilesLimit));
         PostProgress(run, 0);
     }
