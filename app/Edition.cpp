@@ -9,7 +9,7 @@ const char* const editionNames[3] = {
 
 const char* const allEditionsName = "Morwa antivirus 6.0";
 
-int EditionIndexOf(uint32_t productBit)
+int EditionIndex(uint32_t productBit)
 {
     if (productBit == 0 || productBit >= 8) return -1;
     int index = 0;
@@ -20,9 +20,9 @@ int EditionIndexOf(uint32_t productBit)
     return index;
 }
 
-const char* EditionNameOf(uint32_t productBit)
+const char* EditionName(uint32_t productBit)
 {
-    int index = EditionIndexOf(productBit & 7u);
+    int index = EditionIndex(productBit & 7u);
     return index < 0 ? allEditionsName : editionNames[index];
 }
 

@@ -11,11 +11,11 @@ extern const char* const editionNames[3];
 extern const char* const allEditionsName;
 
 // The position of the highest set bit of productBit, 0 to 2, for 1 to 7; -1 otherwise.
-int EditionIndexOf(uint32_t productBit);
+int EditionIndex(uint32_t productBit);
 
 // editionNames at the highest of the edition bits 1, 2 and 4 that productBit holds, or
 // allEditionsName when it holds none of them.
-const char* EditionNameOf(uint32_t productBit);
+const char* EditionName(uint32_t productBit);
 
 // `format` as printf would give it with `name` as its only argument, for the texts of the
 // string table: the first "%s" becomes the name and "%%" a percent sign; any other "%"

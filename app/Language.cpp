@@ -1,6 +1,5 @@
 // The interface language and the lookup of localized strings in the program's resources.
 #include "app/Language.h"
-#include "app/Edition.h"
 #include "app/RunContext.h"
 #include "app/StringBlock.h"
 #include "engine/Handles.h"
@@ -83,14 +82,4 @@ int LoadLocalizedString(HINSTANCE instance, UINT id, char* buffer, int size, WOR
     ConvertToAnsi(reinterpret_cast<const WCHAR*>(entries + offset), CutStringLength(length, size),
                   buffer, size);
     return 0;
-}
-
-int EditionIndex(DWORD productBit)
-{
-    return EditionIndexOf(productBit);
-}
-
-const char* EditionName(DWORD productBit)
-{
-    return EditionNameOf(productBit);
 }

@@ -13,14 +13,3 @@ WORD LanguageForValue(DWORD value);
 // text, cut to size - 1 characters. A missing or empty entry leaves the buffer as it was.
 // Always returns 0.
 int LoadLocalizedString(HINSTANCE instance, UINT id, char* buffer, int size, WORD language);
-
-// The names of the three editions, the same in every language.
-extern const char* const editionNames[3];
-
-// The index into editionNames of the highest set bit of productBit, or -1 for 0 and for
-// values of 8 and above, which name no single edition.
-int EditionIndex(DWORD productBit);
-
-// The name shown for productBit in an interactive run: the edition of its highest set bit
-// among the three, or, for 0 and for values with no edition bit, a name that covers them all.
-const char* EditionName(DWORD productBit);

@@ -1,5 +1,6 @@
 // The wizard sheet, its progress and finish pages, and the centring of its window.
 #include "ui/Wizard.h"
+#include "app/Edition.h"
 #include "app/Language.h"
 #include "app/RunContext.h"
 #include "engine/Driver.h"

@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     uint32_t productBit = 0;
     std::memcpy(&productBit, data, size < 4 ? size : 4);
-    int index = EditionIndexOf(productBit);
+    int index = EditionIndex(productBit);
     FUZZ_CHECK(index >= -1 && index <= 2);
     if (index >= 0) {
         FUZZ_CHECK(productBit >= 1 && productBit <= 7);
@@ -44,9 +44,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     } else {
         FUZZ_CHECK(productBit == 0 || productBit >= 8);
     }
-    const char* name = EditionNameOf(productBit);
+    const char* name = EditionName(productBit);
     FUZZ_CHECK(name != nullptr);
-    int low = EditionIndexOf(productBit & 7u);
+    int low = EditionIndex(productBit & 7u);
     FUZZ_CHECK(name == (low < 0 ? allEditionsName : editionNames[low]));
 
     std::vector<std::string> field = SplitFields(data, size, 2);

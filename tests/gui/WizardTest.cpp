@@ -1,5 +1,6 @@
 // The wizard driven in-process: the sheet runs on the test thread while a second thread plays
 // the user, finding the windows, reading their state and pressing buttons as a person would.
+#include "app/Edition.h"
 #include "app/Language.h"
 #include "app/RunContext.h"
 #include "engine/Driver.h"
