@@ -3,8 +3,7 @@
 #pragma once
 #include <cstddef>
 
-// Writes `pattern` into `out` (`size` bytes, at least 1) with its first "%s" replaced by
-// `name` and each "%%" by "%"; any other "%" and any later "%s" stay as they are, so a
-// damaged template can never make the formatting read arguments that were not given.
-// The result is cut to size - 1 characters and always terminated.
+// Writes FormatWithName(pattern, name) (app/Edition.h: the first "%s" becomes the name, "%%"
+// a percent sign, anything else stays, so a damaged template never reads arguments that were
+// not given) into `out` of `size` bytes, cut to size - 1 characters and always terminated.
 void FormatIntroText(const char* pattern, const char* name, char* out, size_t size);
