@@ -23,9 +23,10 @@ static_assert(sizeof(PROPSHEETHEADERA) == 52, "property sheet header must be 52 
 static_assert(sizeof(PageRecord) == 48, "property sheet page must be 48 bytes");
 #endif
 
-UninstallProc wizardUninstall = RunUninstall;
-
 namespace {
+
+// The driver of the sheet that RunWizard shows; the page procedures have no other way to it.
+UninstallProc activeUninstall = RunUninstall;
 
 const int kBackButton = 0x3023;
 const int kNextButton = 0x3024;
@@ -97,7 +98,7 @@ BOOL OnStartUninstall(HWND page)
     HWND sheet = GetParent(page);
     int result = 0;
     try {
-        result = wizardUninstall(page);
+        result = activeUninstall(page);
     } catch (...) {
         result = 0;  // a fault ends the driver as a failed walk; the finish page still follows
     }
@@ -185,8 +186,9 @@ int CALLBACK WizardCallback(HWND sheet, UINT notification, LPARAM)
 
 }  // namespace
 
-void RunWizard(HWND parent)
+void RunWizard(HWND parent, UninstallProc uninstall)
 {
+    activeUninstall = uninstall ? uninstall : RunUninstall;
     InitCommonControls();  // the progress bar's class
 
     PageRecord pages[2] = {};
@@ -198,7 +200,7 @@ void RunWizard(HWND parent)
         // confirmed without the window, as a silent run does, so that what follows the
         // wizard finds the driver's results.
         try {
-            wizardUninstall(NULL);
+            activeUninstall(NULL);
         } catch (...) {
         }
         return;

@@ -200,11 +200,9 @@ protected:
         stand.entered = CreateEventA(NULL, TRUE, FALSE, NULL);
         stand.release = CreateEventA(NULL, TRUE, FALSE, NULL);
         standIn = &stand;
-        wizardUninstall = StandInDriver;
     }
     void TearDown() override
     {
-        wizardUninstall = RunUninstall;
         standIn = NULL;
         CloseHandle(stand.entered);
         CloseHandle(stand.release);
@@ -214,7 +212,7 @@ protected:
     {
         Seen seen;
         std::thread user(PlayUser, action, &seen);
-        RunWizard(NULL);
+        RunWizard(NULL, StandInDriver);
         user.join();
         return seen;
     }
@@ -348,7 +346,7 @@ TEST_F(WizardTest, WithoutTemplatesTheRemovalRunsWithoutAWindow)
     // German has no pages: the sheet is not built on a missing template, and the removal the
     // user confirmed still runs.
     runContext.languageId = 0x0407;
-    RunWizard(NULL);
+    RunWizard(NULL, StandInDriver);
     EXPECT_EQ(1, stand.calls.load());
     EXPECT_TRUE(stand.window == NULL);
     EXPECT_TRUE(ui_driving::FindSheet(GetCurrentProcessId()) == NULL);
