@@ -53,7 +53,7 @@ void KeepSheetCaption(HWND page, WPARAM showing)
 // The locked template of `dialogId` in exactly the run's language, or none.
 const DLGTEMPLATE* FindPageTemplate(int dialogId)
 {
-    HRSRC found = FindResourceExA(runContext.instance, MAKEINTRESOURCEA(5),
+    HRSRC found = FindResourceExA(runContext.instance, RT_DIALOG,
                                   MAKEINTRESOURCEA(dialogId), runContext.languageId);
     if (found == NULL) return NULL;
     HGLOBAL loaded = LoadResource(runContext.instance, found);
