@@ -184,7 +184,9 @@ void RemoveEditionDirectory()
 // The edition's directory and the shared module, once the edition has no module left.
 void RemoveEditionRest(DriverRun& run)
 {
-    int32_t listed = run.installedProducts;
+    // The editions as listed before this step: a refused shared module puts the edition's bit
+    // back, since the retry run walks only the applications of editions still listed.
+    int32_t productsBeforeShared = run.installedProducts;
     // A refused module keeps the edition listed, or the retry run would skip its application.
     if (!run.failed) run.installedProducts &= ~static_cast<int32_t>(runContext.productBit);
     RemoveEditionDirectory();
@@ -194,7 +196,7 @@ void RemoveEditionRest(DriverRun& run)
         WriteMasks(run);
     } else {
         run.failed = true;
-        run.installedProducts = listed;
+        run.installedProducts = productsBeforeShared;
     }
     ShowStepMark(run, IDC_MARK_SHARED_MODULES);
 }
