@@ -2,6 +2,7 @@
 #include "app/Entry.h"
 #include "app/Edition.h"
 #include "app/Language.h"
+#include "app/RemovalLog.h"
 #include "app/RunContext.h"
 #include "app/SelfRemoval.h"
 #include "app/StartupRules.h"
@@ -82,6 +83,27 @@ void FinalSequence(Library* versionManager)
     if (!runContext.keepFilesFlag && runContext.runMode == kRunRetry) RemoveSelf();
 }
 
+// The start of the log: the system and the run's settings, as support needs them.
+void LogStart(const char* commandLine)
+{
+    if (!removal_log::on) return;
+    OSVERSIONINFOA version;
+    ZeroMemory(&version, sizeof version);
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
+    const char* family = version.dwPlatformId == VER_PLATFORM_WIN32_NT ? "NT" : "9x";
+    LogLine("START", "command line:", commandLine);
+    LogLine("START", "Windows", version.dwMajorVersion, ".", version.dwMinorVersion, "build",
+            version.dwBuildNumber & 0xFFFF, family, version.szCSDVersion);
+}
+
+// Why the run ends at start-up, for the log.
+bool StartUpEnds(const char* reason)
+{
+    LogLine("START", "the run ends:", reason);
+    return false;
+}
+
 }  // namespace
 
 void FormatConfirmation(char (&caption)[kConfirmCaptionSize], char (&text)[kConfirmTextSize])
@@ -95,26 +117,36 @@ bool StartUp(HINSTANCE instance, const char* commandLine, Library* versionManage
     ResetRunContext();
     runContext.instance = instance;
     if (commandLine == NULL || commandLine[0] == '\0') return false;
-    if (!versionManager->Load("kolbex.dll")) return false;
+    // Scanned before the library is loaded (it changes nothing), so that a log can say why a
+    // run ended at start-up.
+    CommandLineFields fields = ScanCommandLine(commandLine);
+    if (fields.logRequested) removal_log::Request(fields.logPath);
+    LogStart(commandLine);
+    if (!versionManager->Load("kolbex.dll")) return StartUpEnds("kolbex.dll does not load");
     runContext.readInstalledMasks = versionManager->Find<InstalledMasksProc>("KOLBEX_LEERREGISTRY");
     runContext.writeInstalledMasks = versionManager->Find<InstalledMasksProc>("KOLBEX_ESCRIBIRREGISTRY");
-    if (!runContext.readInstalledMasks || !runContext.writeInstalledMasks) return false;
+    if (!runContext.readInstalledMasks || !runContext.writeInstalledMasks)
+        return StartUpEnds("kolbex.dll lacks KOLBEX_LEERREGISTRY or KOLBEX_ESCRIBIRREGISTRY");
 
-    CommandLineFields fields = ScanCommandLine(commandLine);
-    if (fields.manifestName.size() > kMaxManifestNameChars) return false;
+    if (fields.manifestName.size() > kMaxManifestNameChars)
+        return StartUpEnds("the manifest name is too long");
     CopyText(runContext.manifestPath, sizeof runContext.manifestPath, fields.manifestName.c_str());
     runContext.productBit = fields.productBit;
     runContext.actionFlags = fields.actionFlags;
     runContext.runMode = fields.runMode;
     std::string retry = FormatRetryCommandLine(fields.manifestName, fields.productBit, fields.actionFlags);
     if (!CopyText(runContext.retryCommandLine, sizeof runContext.retryCommandLine, retry.c_str()))
-        return false;
+        return StartUpEnds("the retry command line is too long");
 
     SelectLanguage();
+    LogLine("START", "language", runContext.languageId);
     std::string installDir;
-    if (!ReadInstallDir(&installDir) || !ManifestNameFits(fields.manifestName, installDir))
-        return false;
-    return CopyText(runContext.installDir, sizeof runContext.installDir, installDir.c_str());
+    if (!ReadInstallDir(&installDir)) return StartUpEnds("no usable \"Path\" value in the product key");
+    if (!ManifestNameFits(fields.manifestName, installDir) ||
+        !CopyText(runContext.installDir, sizeof runContext.installDir, installDir.c_str()))
+        return StartUpEnds("the install directory and the manifest name are too long");
+    LogLine("START", "install directory", runContext.installDir);
+    return true;
 }
 
 bool EnableShutdownPrivilege()
@@ -144,12 +176,16 @@ int RunProgram(HINSTANCE instance, const char* commandLine)
 {
     try {
         Library versionManager;
-        if (!StartUp(instance, commandLine, &versionManager)) return 0;
-        if (runContext.runMode == kRunInteractive) RunInteractive(&versionManager);
-        else RunSilent(&versionManager);
-        FinalSequence(&versionManager);
+        bool started = StartUp(instance, commandLine, &versionManager);
+        removal_log::Open(runContext.installDir);
+        if (started) {
+            if (runContext.runMode == kRunInteractive) RunInteractive(&versionManager);
+            else RunSilent(&versionManager);
+            FinalSequence(&versionManager);
+        }
     } catch (...) {
         // The exit code is 0 whatever happened.
     }
+    removal_log::Close();
     return 0;
 }

@@ -1,5 +1,6 @@
 // The texts of the self-removal, kept apart from the Win32 calls.
 #include "app/SelfRemovalText.h"
+#include "app/StartupRules.h"
 #include <cstring>
 
 namespace {
@@ -72,4 +73,17 @@ bool ComposeRetryText(const std::string& installDir, const std::string& retryCom
     if (size < kRetryValueSize + 1 || text.size() + 1 > kRetryValueSize) return false;
     std::memcpy(buffer, text.data(), text.size());
     return true;
+}
+
+bool ComposeRetryTextWithLog(const std::string& installDir, const std::string& retryCommandLine,
+                             const std::string& logPath, char* buffer, size_t size, bool* withLog)
+{
+    *withLog = false;
+    if (!logPath.empty() && !HoldsPathBreaker(logPath) &&
+        ComposeRetryText(installDir,
+                         retryCommandLine + " " + kLogSwitch + "=\"" + logPath + "\"", buffer, size)) {
+        *withLog = true;
+        return true;
+    }
+    return ComposeRetryText(installDir, retryCommandLine, buffer, size);
 }

@@ -33,3 +33,11 @@ std::string QuoteIfBlank(const std::string& path);
 // `installDir` holds a quote or a control character (the value would start another program).
 bool ComposeRetryText(const std::string& installDir, const std::string& retryCommandLine,
                       char* buffer, size_t size);
+
+// As ComposeRetryText, with the log switch /LOG="logPath" after the retry command line, so that
+// the retry run appends to the same log. Without a log path, or when the path holds a quote or
+// a control character, or when the text with the switch would not fit the value's bytes, the
+// text is exactly ComposeRetryText's: the retry is never lost to the switch. *withLog tells
+// which text was composed.
+bool ComposeRetryTextWithLog(const std::string& installDir, const std::string& retryCommandLine,
+                             const std::string& logPath, char* buffer, size_t size, bool* withLog);

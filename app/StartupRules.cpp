@@ -11,6 +11,11 @@ bool IsSpace(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+char UpperLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 void SkipSpace(const char*& p)
 {
     while (*p && IsSpace(*p)) ++p;
@@ -92,6 +97,34 @@ bool ScanInteger(const char*& p, int32_t* field)
     return true;
 }
 
+// "/LOG" or "/LOG=path" at p, the token ending at white space or the line's end; a quoted path
+// may hold blanks. Anything else, an unclosed quote included, asks for no log.
+void ScanLogSwitch(const char* p, CommandLineFields* fields)
+{
+    if (!IsSpace(*p)) return;  // a token of its own, not the tail of the fourth
+    SkipSpace(p);
+    for (const char* s = kLogSwitch; *s; ++s, ++p)
+        if (UpperLetter(*p) != *s) return;
+    if (*p == '\0' || IsSpace(*p)) {
+        fields->logRequested = true;
+        return;
+    }
+    if (*p++ != '=') return;
+    std::string path;
+    if (*p == '"') {
+        const char* end = ++p;
+        while (*end && *end != '"') ++end;
+        if (*end != '"' || (end[1] && !IsSpace(end[1]))) return;
+        path.assign(p, end);
+    } else {
+        const char* end = p;
+        while (*end && !IsSpace(*end)) ++end;
+        path.assign(p, end);
+    }
+    fields->logRequested = true;
+    fields->logPath = path;
+}
+
 }  // namespace
 
 CommandLineFields ScanCommandLine(const char* line)
@@ -111,6 +144,7 @@ CommandLineFields ScanCommandLine(const char* line)
     fields.fieldsRead = 3;
     if (!ScanInteger(p, &fields.runMode)) return fields;
     fields.fieldsRead = 4;
+    ScanLogSwitch(p, &fields);
     return fields;
 }
 

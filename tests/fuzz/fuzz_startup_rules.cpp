@@ -77,6 +77,10 @@ void CheckScan(const std::string& line)
     FUZZ_CHECK(fields.productBit == (expectedRead >= 2 ? productBit : 0));
     FUZZ_CHECK(fields.actionFlags == (expectedRead >= 3 ? actionFlags : 0));
     FUZZ_CHECK(fields.runMode == (expectedRead >= 4 ? runMode : 0));
+    // A log is asked for only after four tokens, and the path it names holds no quote.
+    FUZZ_CHECK(!fields.logRequested || fields.fieldsRead == 4);
+    FUZZ_CHECK(fields.logPath.find('"') == std::string::npos);
+    FUZZ_CHECK(fields.logRequested || fields.logPath.empty());
 
     // A name that the run accepts gives a retry command line that reads back as the same run
     // in retry mode, and fits the 256-byte field.
@@ -88,6 +92,14 @@ void CheckScan(const std::string& line)
         FUZZ_CHECK(again.fieldsRead == 4 && again.manifestName == fields.manifestName);
         FUZZ_CHECK(again.productBit == fields.productBit);
         FUZZ_CHECK(again.actionFlags == fields.actionFlags && again.runMode == 2);
+        FUZZ_CHECK(!again.logRequested);
+        // The retry text with a log switch reads back as the same run with the same log.
+        if (fields.logRequested && !fields.logPath.empty()) {
+            CommandLineFields logged =
+                ScanCommandLine((retry + " /LOG=\"" + fields.logPath + "\"").c_str());
+            FUZZ_CHECK(logged.fieldsRead == 4 && logged.runMode == 2 && logged.logRequested);
+            FUZZ_CHECK(logged.logPath == fields.logPath);
+        }
     }
 }
 

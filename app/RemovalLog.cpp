@@ -1,0 +1,142 @@
+// The removal log: kept in memory until the install directory is known, then appended to
+// its file line by line, so that whatever ends the process leaves the lines before it.
+#include "app/RemovalLog.h"
+#include "app/LogText.h"
+#include "app/RunContext.h"
+#include "engine/Handles.h"
+#include "engine/Text.h"
+
+namespace removal_log {
+
+bool on = false;
+
+namespace {
+
+const size_t kMaxKeptBytes = 64 * 1024;  // lines before Open: start-up only
+
+FileHandle file;
+char path[kPathSize];       // full path once Open has decided
+char requested[kPathSize];  // as the switch gave it; empty for the default place
+std::string kept;
+unsigned long counts[3];
+
+void Drop()
+{
+    on = false;
+    file.Close();
+    path[0] = '\0';
+    kept.clear();
+}
+
+bool Append(const char* text, size_t length)
+{
+    DWORD written = 0;
+    return WriteFile(file.get(), text, static_cast<DWORD>(length), &written, NULL) &&
+           written == length;
+}
+
+void OpenFile(const char* installDir)
+{
+    char temp[kPathSize] = "";
+    DWORD length = GetTempPathA(sizeof temp, temp);
+    if (length == 0 || length >= sizeof temp) temp[0] = '\0';
+    char name[kPathSize];
+    char target[kPathSize] = "";
+    char* filePart = NULL;
+    // A relative path is taken from the current directory now, and the retry run gets it whole.
+    if (!LogPathFor(requested, temp, name, sizeof name) ||
+        (length = GetFullPathNameA(name, sizeof target, target, &filePart)) == 0 ||
+        length >= sizeof target || !LogPathAllowed(target, installDir)) {
+        Drop();
+        return;
+    }
+    // Shared for reading, so that support can look at it while the run goes on.
+    file.reset(CreateFileA(target, GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, NULL));
+    if (!file.valid() || SetFilePointer(file.get(), 0, NULL, FILE_END) == INVALID_SET_FILE_POINTER ||
+        !Append(kept.data(), kept.size())) {
+        Drop();
+        return;
+    }
+    kept.clear();
+    CopyText(path, sizeof path, target);
+}
+
+}  // namespace
+
+void Piece::WriteTo(LineWriter& line) const
+{
+    switch (kind_) {
+    case kText: line.Text(text_); break;
+    case kNegative: line.Char('-'); line.Number(value_); break;
+    case kNumber: line.Number(value_); break;
+    case kError: WriteErrorText(line, static_cast<unsigned long>(value_)); break;
+    }
+}
+
+void Request(const std::string& requestedPath)
+{
+    Drop();
+    counts[kRemoved] = counts[kRefused] = counts[kLeft] = 0;
+    // A path too long for any buffer of the program names no log.
+    on = CopyText(requested, sizeof requested, requestedPath.c_str());
+}
+
+void Open(const char* installDir)
+{
+    if (!on || file.valid()) return;
+    try {
+        OpenFile(installDir);
+    } catch (...) {
+        Drop();
+    }
+}
+
+void Close()
+{
+    if (!on) return;
+    WriteLine("END", {"removed", counts[kRemoved], "refused", counts[kRefused], "left", counts[kLeft]});
+    Drop();
+}
+
+const char* Path()
+{
+    return path;
+}
+
+void WriteLine(const char* keyword, std::initializer_list<Piece> pieces)
+{
+    if (!on) return;
+    char buffer[kMaxLogLine];
+    LineWriter line(buffer, sizeof buffer - 2);  // room for CR LF
+    SYSTEMTIME time;
+    GetLocalTime(&time);
+    WriteLineStart(line, time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute,
+                   time.wSecond, time.wMilliseconds, keyword);
+    bool first = true;
+    for (const Piece& piece : pieces) {
+        if (piece.empty()) continue;
+        if (!first) line.Char(' ');
+        piece.WriteTo(line);
+        first = false;
+    }
+    size_t length = line.length();
+    buffer[length++] = '\r';
+    buffer[length++] = '\n';
+    if (file.valid()) {
+        if (!Append(buffer, length)) Drop();
+    } else if (kept.size() + length <= kMaxKeptBytes) {
+        try {
+            kept.append(buffer, length);
+        } catch (...) {
+            Drop();  // the log never ends an operation, out of memory included
+        }
+    }
+}
+
+void Count(Outcome outcome)
+{
+    ++counts[outcome];
+}
+
+}  // namespace removal_log

@@ -1,0 +1,216 @@
+// The removal log: the switch that asks for it, the retry value that carries it, its lines and
+// its file, and a log that cannot be written.
+#include "app/LogText.h"
+#include "app/RemovalLog.h"
+#include "app/RunContext.h"
+#include "app/SelfRemovalText.h"
+#include "app/StartupRules.h"
+#include "tests/support/TestSupport.h"
+#include <gtest/gtest.h>
+#include <cstring>
+
+using namespace testing_support;
+
+namespace {
+
+TEST(LogSwitch, FifthTokenForms)
+{
+    struct Row { const char* line; bool requested; const char* path; } rows[] = {
+        {"q.ini 4 0 2 /LOG", true, ""},
+        {"q.ini 4 0 2 /log", true, ""},
+        {"q.ini 4 0 2\t/Log  ", true, ""},
+        {"q.ini 4 0 2 /LOG=C:\\support\\run.txt", true, "C:\\support\\run.txt"},
+        {"q.ini 4 0 2 /LOG=\"C:\\My Logs\\run.txt\"", true, "C:\\My Logs\\run.txt"},
+        {"q.ini 4 0 2 /LOG=\"C:\\My Logs\\run.txt\" more", true, "C:\\My Logs\\run.txt"},
+        {"q.ini 4 0 2 /LOG=", true, ""},  // the default place
+        {"q.ini 4 0 2 /LOG=run.txt trailing", true, "run.txt"},
+        // Not the switch: another word, an unclosed or run-on quote, a sixth token.
+        {"q.ini 4 0 2 /LOGS", false, ""},
+        {"q.ini 4 0 2 /LO", false, ""},
+        {"q.ini 4 0 2 /LOG=\"C:\\My Logs", false, ""},
+        {"q.ini 4 0 2 /LOG=\"C:\\x\"y", false, ""},
+        {"q.ini 4 0 2 extra /LOG", false, ""},
+        {"q.ini 4 0 2/LOG", false, ""},  // the tail of the fourth token, not a token of its own
+        // Only after four tokens: a switch in place of the fourth is no number and ends the scan.
+        {"q.ini 4 0 /LOG", false, ""},
+        {"q.ini /LOG", false, ""},
+        {"q.ini 4 0 2", false, ""},
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+        CommandLineFields fields = ScanCommandLine(rows[i].line);
+        EXPECT_EQ(rows[i].requested, fields.logRequested) << "row " << i;
+        EXPECT_EQ(rows[i].path, fields.logPath) << "row " << i;
+    }
+    // The four tokens read as they do without the switch.
+    CommandLineFields with = ScanCommandLine("q.ini 4 16 0x2 /LOG=x.txt");
+    CommandLineFields without = ScanCommandLine("q.ini 4 16 0x2");
+    EXPECT_EQ(without.manifestName, with.manifestName);
+    EXPECT_EQ(without.productBit, with.productBit);
+    EXPECT_EQ(without.actionFlags, with.actionFlags);
+    EXPECT_EQ(without.runMode, with.runMode);
+    EXPECT_EQ(4, with.fieldsRead);
+}
+
+// The retry run gets the switch; without a log the value is byte for byte the one written before
+// logs existed, and a switch that would not fit is dropped, never the retry.
+TEST(LogSwitch, RetryValueCarriesItOnlyWhenItFits)
+{
+    char plain[kRetryTextSize];
+    char logged[kRetryTextSize];
+    bool withLog = true;
+    ASSERT_TRUE(ComposeRetryText("C:\\AV\\", "q.ini 4 0 2", plain, sizeof plain));
+    ASSERT_TRUE(ComposeRetryTextWithLog("C:\\AV\\", "q.ini 4 0 2", "", logged, sizeof logged, &withLog));
+    EXPECT_FALSE(withLog);
+    EXPECT_EQ(0, std::memcmp(plain, logged, sizeof plain));
+
+    ASSERT_TRUE(ComposeRetryTextWithLog("C:\\AV\\", "q.ini 4 0 2", "C:\\My Logs\\run.txt", logged,
+                                        sizeof logged, &withLog));
+    EXPECT_TRUE(withLog);
+    EXPECT_STREQ("C:\\AV\\uninstall.exe q.ini 4 0 2 /LOG=\"C:\\My Logs\\run.txt\"", logged);
+    for (size_t k = std::strlen(logged); k < sizeof logged; ++k) ASSERT_EQ('\0', logged[k]) << k;
+    // What the retry run scans from that text.
+    CommandLineFields fields = ScanCommandLine(std::strchr(logged, ' ') + 1);
+    EXPECT_EQ(2, fields.runMode);
+    EXPECT_TRUE(fields.logRequested);
+    EXPECT_EQ("C:\\My Logs\\run.txt", fields.logPath);
+
+    // 31 characters of program and tokens and 8 of the switch: a path of 215 fills the 254.
+    std::string longest = "C:\\" + std::string(212, 'p');
+    ASSERT_TRUE(ComposeRetryTextWithLog("C:\\AV\\", "q.ini 4 0 2", longest, logged, sizeof logged, &withLog));
+    EXPECT_TRUE(withLog);
+    EXPECT_EQ(254u, std::strlen(logged));
+    ASSERT_TRUE(ComposeRetryTextWithLog("C:\\AV\\", "q.ini 4 0 2", longest + "p", logged, sizeof logged,
+                                        &withLog));
+    EXPECT_FALSE(withLog);
+    EXPECT_EQ(0, std::memcmp(plain, logged, sizeof plain));
+    ASSERT_TRUE(ComposeRetryTextWithLog("C:\\AV\\", "q.ini 4 0 2", "C:\\a\"b.txt", logged, sizeof logged,
+                                        &withLog));
+    EXPECT_FALSE(withLog);
+    EXPECT_EQ(0, std::memcmp(plain, logged, sizeof plain));
+    // A retry that does not fit without the switch does not fit with it either.
+    EXPECT_FALSE(ComposeRetryTextWithLog("C:\\AV\\", std::string(235, 'r'), "C:\\l.txt", logged,
+                                         sizeof logged, &withLog));
+}
+
+TEST(LogText, LinesAndPaths)
+{
+    char buffer[64];
+    LineWriter line(buffer, sizeof buffer);
+    WriteLineStart(line, 2026, 12, 9, 7, 5, 3, 4, "KEY");
+    EXPECT_STREQ("2026-12-09 07:05:03.004 KEY      ", buffer);
+    line = LineWriter(buffer, sizeof buffer);
+    WriteLineStart(line, 2026, 12, 9, 7, 5, 3, 4, "SELFREMOVAL");
+    EXPECT_STREQ("2026-12-09 07:05:03.004 SELFREMOVAL ", buffer);
+    line = LineWriter(buffer, sizeof buffer);
+    WriteErrorText(line, 5);
+    line.Char(';');
+    WriteErrorText(line, 32);
+    line.Char(';');
+    WriteErrorText(line, 87);
+    EXPECT_STREQ("error 5 (access denied);error 32 (in use);error 87", buffer);
+    // A full buffer takes nothing more and stays terminated.
+    char small[8];
+    std::memset(small, 'Z', sizeof small);
+    line = LineWriter(small, 6);
+    line.Text("abcdefgh");
+    line.Number(123);
+    EXPECT_STREQ("abcde", small);
+    EXPECT_EQ('Z', small[6]);
+
+    char path[260];
+    ASSERT_TRUE(LogPathFor("", "C:\\TEMP\\", path, sizeof path));
+    EXPECT_STREQ("C:\\TEMP\\Morwa Uninstall Log.txt", path);
+    ASSERT_TRUE(LogPathFor("", "", path, sizeof path));
+    EXPECT_STREQ("C:\\Morwa Uninstall Log.txt", path);
+    ASSERT_TRUE(LogPathFor("D:\\x.txt", "C:\\TEMP\\", path, sizeof path));
+    EXPECT_STREQ("D:\\x.txt", path);
+    EXPECT_FALSE(LogPathFor(("C:\\" + std::string(257, 'x')).c_str(), "C:\\TEMP\\", path, sizeof path));
+    EXPECT_STREQ("", path);
+    EXPECT_FALSE(LogPathFor("", ("C:\\" + std::string(235, 't') + "\\").c_str(), path, sizeof path));
+
+    EXPECT_TRUE(LogPathAllowed("C:\\TEMP\\log.txt", "C:\\Program Files\\Morwa\\"));
+    EXPECT_FALSE(LogPathAllowed("c:\\program files\\morwa\\log.txt", "C:\\Program Files\\Morwa\\"));
+    EXPECT_FALSE(LogPathAllowed("C:\\Program Files\\Morwa\\Engine\\log.txt", "C:\\Program Files\\Morwa"));
+    EXPECT_TRUE(LogPathAllowed("C:\\Program Files\\Morwa Logs\\log.txt", "C:\\Program Files\\Morwa\\"));
+    EXPECT_TRUE(LogPathAllowed("C:\\Program Files\\Morwa Logs\\log.txt", "C:\\Program Files\\Morwa"));
+    EXPECT_TRUE(LogPathAllowed("C:\\log.txt", ""));  // start-up ended before the directory was known
+    EXPECT_FALSE(LogPathAllowed("", "C:\\AV\\"));
+}
+
+class RemovalLogFile : public ::testing::Test {
+protected:
+    ScratchDir dir{"log"};
+    void TearDown() override { removal_log::Close(); }
+    std::vector<std::string> Lines(const std::string& path)
+    {
+        std::vector<std::string> lines;
+        std::string text = ReadTextFile(path);
+        size_t start = 0;
+        for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+            lines.push_back(text.substr(start, end - start));
+        EXPECT_EQ(text.size(), start) << "every line ends with CR LF";
+        return lines;
+    }
+};
+
+TEST_F(RemovalLogFile, KeepsLinesUntilOpenThenAppendsWithCounts)
+{
+    std::string path = dir / "run.txt";
+    WriteTextFile(path, "earlier run\r\n");
+    removal_log::Request(path);
+    LogLine("START", "command line:", "q.ini 4 0 0 /LOG");
+    EXPECT_EQ("earlier run\r\n", ReadTextFile(path));  // nothing written before Open
+    removal_log::Open("C:\\Program Files\\Morwa\\");
+    EXPECT_EQ(path, std::string(removal_log::Path()));
+    LogOutcome(removal_log::kRemoved, "FILE", "deleted", "C:\\x.dll");
+    LogOutcome(removal_log::kLeft, "FILE", "left", "C:\\y.dll", removal_log::ErrorCode{5});
+    LogOutcome(removal_log::kRefused, "TREE", "refused by rule", "protected-directory", "C:\\WINDOWS\\");
+    LogLine("MASKS", "read", 7, -1, 4294967295ul, "");
+    removal_log::Close();
+    EXPECT_FALSE(removal_log::on);
+
+    std::vector<std::string> lines = Lines(path);
+    ASSERT_EQ(7u, lines.size());
+    EXPECT_EQ("earlier run", lines[0]);
+    // "2026-12-09 17:15:31.123 " then the keyword in a column of eight.
+    for (size_t i = 1; i < lines.size(); ++i) {
+        ASSERT_GT(lines[i].size(), 33u) << lines[i];
+        EXPECT_EQ('-', lines[i][4]) << lines[i];
+        EXPECT_EQ('.', lines[i][19]) << lines[i];
+    }
+    EXPECT_EQ("START    command line: q.ini 4 0 0 /LOG", lines[1].substr(24));
+    EXPECT_EQ("FILE     deleted C:\\x.dll", lines[2].substr(24));
+    EXPECT_EQ("FILE     left C:\\y.dll error 5 (access denied)", lines[3].substr(24));
+    EXPECT_EQ("TREE     refused by rule protected-directory C:\\WINDOWS\\", lines[4].substr(24));
+    EXPECT_EQ("MASKS    read 7 -1 4294967295", lines[5].substr(24));
+    EXPECT_EQ("END      removed 1 refused 1 left 1", lines[6].substr(24));
+}
+
+TEST_F(RemovalLogFile, UnusablePlacesDropTheLog)
+{
+    // A directory, a missing directory, and a file inside the install directory.
+    MakeDirectories(dir / "adir");
+    const std::string places[] = {dir / "adir", dir / "missing\\run.txt", dir / "install\\run.txt"};
+    for (const std::string& place : places) {
+        removal_log::Request(place);
+        LogLine("START", "x");
+        removal_log::Open((dir / "install\\").c_str());
+        EXPECT_FALSE(removal_log::on) << place;
+        EXPECT_STREQ("", removal_log::Path()) << place;
+        LogOutcome(removal_log::kRemoved, "FILE", "deleted", "C:\\x");  // nothing happens
+        removal_log::Close();
+    }
+    EXPECT_FALSE(FileExists(dir / "missing\\run.txt"));
+    EXPECT_FALSE(FileExists(dir / "install\\run.txt"));
+}
+
+TEST_F(RemovalLogFile, OffUnlessRequested)
+{
+    removal_log::Close();
+    EXPECT_FALSE(removal_log::on);
+    removal_log::Open("C:\\AV\\");
+    EXPECT_FALSE(removal_log::on);
+    EXPECT_STREQ("", removal_log::Path());
+}
+
+}  // namespace
