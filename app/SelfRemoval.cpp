@@ -1,6 +1,7 @@
 // Removal of the program's own files after a run, and the retry after a restart.
 #include "app/SelfRemoval.h"
 #include "app/Language.h"
+#include "app/RemovalLog.h"
 #include "app/RunContext.h"
 #include "app/SelfRemovalText.h"
 #include "engine/Handles.h"
@@ -116,10 +117,29 @@ bool LaunchRemovalBatch(const char* batchPath)
 void ScheduleRetry()
 {
     RegKey key;
-    if (key.Open(HKEY_LOCAL_MACHINE, kRunOnceKey) != ERROR_SUCCESS) return;
-    char text[kRetryTextSize];
-    if (!ComposeRetryText(runContext.installDir, runContext.retryCommandLine, text, sizeof text))
+    LONG opened = key.Open(HKEY_LOCAL_MACHINE, kRunOnceKey);
+    if (opened != ERROR_SUCCESS) {
+        LogLine("RETRY", "not scheduled: the RunOnce key does not open,",
+                removal_log::ErrorCode{static_cast<unsigned long>(opened)});
         return;
-    RegSetValueExA(key.get(), kRetryValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                   static_cast<DWORD>(kRetryValueSize));
+    }
+    char text[kRetryTextSize];
+    // The retry run of a logged run appends to the same log.
+    bool withLog = false;
+    if (!ComposeRetryTextWithLog(runContext.installDir, runContext.retryCommandLine,
+                                 removal_log::Path(), text, sizeof text, &withLog)) {
+        LogLine("RETRY", "not scheduled: the retry command line does not fit a RunOnce value");
+        return;
+    }
+    LONG written = RegSetValueExA(key.get(), kRetryValueName, 0, REG_SZ,
+                                  reinterpret_cast<const BYTE*>(text),
+                                  static_cast<DWORD>(kRetryValueSize));
+    if (written == ERROR_SUCCESS) {
+        LogLine("RETRY", "RunOnce value", kRetryValueName, "written:", text);
+        if (removal_log::on && !withLog)
+            LogLine("RETRY", "the log switch did not fit the value and was left out");
+    } else {
+        LogLine("RETRY", "RunOnce value", kRetryValueName, "not written,",
+                removal_log::ErrorCode{static_cast<unsigned long>(written)});
+    }
 }
