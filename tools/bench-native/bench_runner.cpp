@@ -1,6 +1,8 @@
 // Runner of the benchmark: stages trees, runs programs as processes and measures them.
-//   bench_runner stage SHIP FILES                 stages the installation and the floor's tree
-//   bench_runner deletion SHIP FILES FIRST        removes both (FIRST: uninstall or floor first)
+//   bench_runner stage SHIP FILES                 stages two installations and the floor's tree
+//   bench_runner deletion SHIP FILES ROUND        removes the three: one installation without a
+//                                                 log, one with /LOG, the floor's tree; ROUND
+//                                                 rotates which goes first
 //   bench_runner shell FILES                      `del /s /q` and `rd /s /q` on the same tree
 //   bench_runner startup ROUNDS LIST              start-to-exit times of the programs in LIST
 // tools/bench calls stage, then sync, then deletion, round after round, so that both removals
@@ -124,6 +126,14 @@ void SetValue(const char* name, const std::string& value)
     RegCloseKey(key);
 }
 
+// The product key names one installation at a time: the one about to be removed.
+void SelectInstallation(const std::string& inst)
+{
+    SetValue("Path", inst + "\\");
+    SetValue("InstalledProducts", "1");
+    SetValue("InstalledModules", "1");
+}
+
 void StageInstallation(const std::string& ship, const std::string& inst, int files)
 {
     Wipe(inst);
@@ -134,40 +144,65 @@ void StageInstallation(const std::string& ship, const std::string& inst, int fil
             "[General]\r\nApps=Bench\r\n[Bench]\r\nMask=1\r\nModules=Data\r\n"
             "[Data]\r\nMask=1\r\nRelativePath=data\r\nDelDir1=tree\r\nDelExt1=.TMP\r\n");
     StageData(inst + "\\data", files);
-    SetValue("Path", inst + "\\");
-    SetValue("InstalledProducts", "1");
-    SetValue("InstalledModules", "1");
 }
 
 const char kInstall[] = "C:\\bench\\inst";
+const char kLogged[] = "C:\\bench\\logged";
+const char kLogFile[] = "C:\\bench\\removal-log.txt";
 const char kFloor[] = "C:\\bench\\floor";
 
 int Stage(const std::string& ship, int files)
 {
     StageInstallation(ship, kInstall, files);
+    StageInstallation(ship, kLogged, files);
     Wipe(kFloor);
     StageData(std::string(kFloor) + "\\data", files);
     return 0;
 }
 
-// One round: both removals of identical trees, in the given order.
-int Deletion(const std::string& ship, int files, bool uninstallFirst)
+// One removal by uninstall.exe, with the log switch or without.
+int Uninstall(const std::string& inst, bool logged)
 {
-    const std::string inst = kInstall, floor = kFloor;
-    for (int turn = 0; turn < 2; ++turn) {
-        if ((turn == 0) == uninstallFirst) {
-            Run run = RunMeasured("\"" + inst + "\\uninstall.exe\" bench.ini 1 0 0");
-            // One module name costs a fixed 200 ms pause.
-            std::printf("deletion_uninstall_s %.3f\n", run.seconds - 0.2);
-            std::printf("deletion_peak_private_bytes %lu\n", (unsigned long)run.peakPrivate);
-            DWORD left = GetFileAttributesA((inst + "\\data\\tree\\d00\\file00000.dat").c_str());
-            if (left != INVALID_FILE_ATTRIBUTES || run.exitCode != 0) {
-                std::fprintf(stderr, "uninstall.exe left files behind or failed\n");
-                return 1;
-            }
-        } else {
-            Run run = RunMeasured(ship + "\\tools\\bench-native\\bench_floor.exe " + floor + "\\data");
+    SelectInstallation(inst);
+    DeleteFileA(kLogFile);
+    std::string line = "\"" + inst + "\\uninstall.exe\" bench.ini 1 0 0";
+    if (logged) line += std::string(" /LOG=") + kLogFile;
+    Run run = RunMeasured(line);
+    // One module name costs a fixed 200 ms pause.
+    const char* name = logged ? "deletion_logged_s" : "deletion_uninstall_s";
+    std::printf("%s %.3f\n", name, run.seconds - 0.2);
+    if (!logged) std::printf("deletion_peak_private_bytes %lu\n", (unsigned long)run.peakPrivate);
+    DWORD left = GetFileAttributesA((inst + "\\data\\tree\\d00\\file00000.dat").c_str());
+    if (left != INVALID_FILE_ATTRIBUTES || run.exitCode != 0) {
+        std::fprintf(stderr, "uninstall.exe left files behind or failed\n");
+        return 1;
+    }
+    if (logged) {
+        WIN32_FILE_ATTRIBUTE_DATA log = {};
+        if (!GetFileAttributesExA(kLogFile, GetFileExInfoStandard, &log) || log.nFileSizeLow == 0) {
+            std::fprintf(stderr, "uninstall.exe wrote no log\n");
+            return 1;
+        }
+        std::printf("deletion_log_bytes %lu\n", (unsigned long)log.nFileSizeLow);
+    }
+    return 0;
+}
+
+// One round: the three removals of identical trees, the first changing from round to round.
+int Deletion(const std::string& ship, int files, int round)
+{
+    for (int turn = 0; turn < 3; ++turn) {
+        switch ((turn + round) % 3) {
+        case 0:
+            if (Uninstall(kInstall, false) != 0) return 1;
+            break;
+        case 1:
+            if (Uninstall(kLogged, true) != 0) return 1;
+            break;
+        default: {
+            Run run = RunMeasured(ship + "\\tools\\bench-native\\bench_floor.exe " + kFloor + "\\data");
             std::printf("deletion_floor_s %.3f\n", run.seconds);
+        }
         }
     }
     std::printf("deletion_files %d\n", files);
@@ -203,6 +238,7 @@ int Shell(int files)
         std::printf("deletion_%s_left %d\n", command[0], CountFiles(data));
     }
     Wipe(kInstall);
+    Wipe(kLogged);
     Wipe(floor);
     Wipe("C:\\bench");
     return 0;
@@ -241,11 +277,10 @@ int main(int argc, char** argv)
 {
     std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "stage" && argc == 4) return Stage(argv[2], std::atoi(argv[3]));
-    if (mode == "deletion" && argc == 5)
-        return Deletion(argv[2], std::atoi(argv[3]), std::string(argv[4]) == "uninstall");
+    if (mode == "deletion" && argc == 5) return Deletion(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
     if (mode == "shell" && argc == 3) return Shell(std::atoi(argv[2]));
     if (mode == "startup" && argc == 4) return Startup(std::atoi(argv[2]), argv[3]);
-    std::fprintf(stderr, "usage: bench_runner stage SHIP FILES | deletion SHIP FILES uninstall|floor | "
+    std::fprintf(stderr, "usage: bench_runner stage SHIP FILES | deletion SHIP FILES ROUND | "
                          "shell FILES | startup ROUNDS LIST\n");
     return 2;
 }

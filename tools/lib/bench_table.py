@@ -42,6 +42,11 @@ if u is not None and f:
     rows.append(("Deletion of %d files: uninstall.exe beyond its pacing" % files, "%.2f s" % u,
                  "floor (FindFirstFileA/DeleteFileA loop) %.2f s; ratio %.2f" % (f, u / f),
                  "<= 1.10 x floor: " + verdict(u / f <= 1.10)))
+lg = m.get("deletion_logged_s")
+if lg is not None and u and f:
+    rows.append(("Same removal with `/LOG` (%d bytes of log)" % m.get("deletion_log_bytes", 0), "%.2f s" % lg,
+                 "floor ratio %.2f; without the log %.2f s, ratio %.2f" % (lg / f, u, lg / u),
+                 "<= 1.10 x without the log: " + verdict(lg / u <= 1.10)))
 if "deletion_del_s" in m:
     left = ["%d files left" % m.get("deletion_%s_left" % c, 0) for c in ("del", "rd")]
     rows.append(("Same tree: `cmd /c del /s /q`, `cmd /c rd /s /q`", "",
