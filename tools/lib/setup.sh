@@ -196,6 +196,10 @@ make_prefix() {
   if [ ! -f "$template/.ready" ]; then
     rm -rf "$template"
     WINEPREFIX="$template" wineboot -i >/dev/null 2>&1
+    # Wine's own Marlett (fonts-wine) where this Wine looks for fonts, in the prefix: without it
+    # the caption's close box shows an "r". (Its other fonts stay out: Wine draws its MS Sans
+    # Serif narrower than it measures it for wrapping, and the pages' texts would be clipped.)
+    cp /usr/share/wine/fonts/marlett.ttf "$template/drive_c/windows/Fonts/" 2>/dev/null || true
     WINEPREFIX="$template" wine_reg add 'HKCU\Software\Wine' /v Version /d win98 /f
     WINEPREFIX="$template" wine_reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
     WINEPREFIX="$template" wineserver -w
