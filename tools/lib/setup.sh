@@ -116,9 +116,11 @@ select_lane
 # what happened.
 apt_install() {
   local log; log="$(mktemp)"
-  local update="index updated"
-  as_root apt-get update -qq >"$log" 2>&1 || update="apt-get update failed"
-  grep -q '^[EW]: ' "$log" && update="$update, some indexes failed (ignored)"
+  local update="package index updated" status=0
+  as_root apt-get update -qq >"$log" 2>&1 || status=$?
+  if [ "$status" -ne 0 ] || grep -q '^E: ' "$log"; then
+    update="apt-get update reported failed indexes (status $status), ignored"
+  fi
   local how="installed"
   if ! as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
         "$@" >>"$log" 2>&1; then
