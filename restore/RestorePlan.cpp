@@ -1,6 +1,7 @@
 // Which restore steps a removal selects and the paths they compose.
 #include "restore/RestorePlan.h"
 #include "engine/PathRules.h"
+#include "engine/PlaceRules.h"
 #include "engine/Text.h"
 
 namespace {
@@ -51,7 +52,8 @@ bool InstallDirMarker(const std::string& shortPath, std::string* marker)
 
 bool MaintenanceShortcutPath(const std::string& linkPath, std::string* path)
 {
-    if (linkPath.empty()) return false;
+    // A relative value would name a file of whatever the current directory is.
+    if (CheckFullPath(linkPath) != RefusalRule::kNone) return false;
     std::string composed = linkPath + ".lnk";
     if (composed.size() + 1 > kShortcutPathBufferSize) return false;
     *path = composed;
@@ -69,7 +71,8 @@ bool MaintenanceShortcutTarget(const std::string& windowsDir, std::string* targe
 
 bool QuickLaunchShortcutPath(const std::string& appData, std::string* path)
 {
-    if (appData.empty() || appData.size() + sizeof kQuickLaunchTail > kAppDataBufferSize)
+    if (CheckFullPath(appData) != RefusalRule::kNone ||
+        appData.size() + sizeof kQuickLaunchTail > kAppDataBufferSize)
         return false;
     *path = appData + kQuickLaunchTail;
     return true;

@@ -47,15 +47,15 @@ bool InstallDirProbe(const std::string& installDir, std::string* probe);
 // PATH lines and every other line that mentions the drive.
 bool InstallDirMarker(const std::string& shortPath, std::string* marker);
 
-// `linkPath` + ".lnk", or false when the link path is empty or the result does not fit the
-// 256-byte shortcut buffer.
+// `linkPath` + ".lnk", or false when the link path is not a full path (empty or relative) or
+// the result does not fit the 256-byte shortcut buffer.
 bool MaintenanceShortcutPath(const std::string& linkPath, std::string* path);
 
 // The Windows directory followed by "\tuneup.exe" as the shortcut's target, or false when
 // that exceeds 259 characters.
 bool MaintenanceShortcutTarget(const std::string& windowsDir, std::string* target);
 
-// The Quick Launch shortcut below the "AppData" folder, or false when the folder is empty or
-// the path does not fit the 516-byte buffer.
+// The Quick Launch shortcut below the "AppData" folder, or false when the folder is not a full
+// path (empty or relative) or the path does not fit the 516-byte buffer.
 bool QuickLaunchShortcutPath(const std::string& appData, std::string* path);
 

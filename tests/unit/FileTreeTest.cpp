@@ -189,21 +189,6 @@ TEST_F(FileTreeTest, OverlongEntryPathsAreSkippedNotCut)
     EXPECT_EQ(longExists, FileExists(longFile));
 }
 
-TEST(PathRules, ProtectionTable)
-{
-    const std::vector<std::string> guarded = {"C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM",
-                                              "C:\\Program Files"};
-    struct Row { const char* path; bool refused; } rows[] = {
-        {"C:\\", true}, {"C:", true}, {"", true}, {"\\\\srv\\share\\", true},
-        {"C:\\windows", true}, {"c:\\Windows\\", true}, {"C:\\WINDOWS\\SYSTEM", true},
-        {"C:\\PROGRAM FILES\\", true}, {"C:\\Program Files\\Morwa", false},
-        {"C:\\WINDOWS\\TEMP", false}, {"C:\\WIN", false}, {"C:\\WINDOWSX", false},
-        {"\\\\srv\\share\\dir", false}, {"D:\\Stuff", false},
-    };
-    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
-        EXPECT_EQ(rows[i].refused, IsProtectedDirectory(rows[i].path, guarded)) << "row " << i;
-}
-
 TEST(PathRules, EntryPathsNeverExceedTheLimit)
 {
     std::string path;
