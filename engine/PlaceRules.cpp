@@ -61,17 +61,21 @@ bool IsRoot(const std::string& text)
     return text.compare(0, 2, "\\\\") == 0 ? names <= 2 : names <= 1;
 }
 
-// 0 unrelated; 1 the directory is the place; 2 it holds the place, or is a protected child.
-int Relation(const std::vector<std::string>& candidate, const ProtectedPlace& place)
+enum Relation { kUnrelated, kIsPlace, kHoldsPlace, kChildOfPlace };
+
+// How the directory, in any of its spellings, stands to the place in any of its own.
+Relation RelationTo(const std::vector<std::string>& candidate, const ProtectedPlace& place)
 {
-    int relation = 0;
+    Relation relation = kUnrelated;
     for (const std::string& placeForm : place.forms) {
         if (placeForm.empty()) continue;
         std::string guard = Comparable(placeForm);
         for (const std::string& form : candidate) {
             int below = NamesBelow(form, guard);
-            if (below == 0) return 1;
-            if (below > 0 || (place.childrenToo && NamesBelow(guard, form) == 1)) relation = 2;
+            if (below == 0) return kIsPlace;
+            if (below > 0) relation = kHoldsPlace;
+            else if (place.childrenToo && relation == kUnrelated && NamesBelow(guard, form) == 1)
+                relation = kChildOfPlace;
         }
     }
     return relation;
@@ -166,13 +170,15 @@ RefusalRule CheckDirectoryPlace(const std::vector<std::string>& forms,
         if (IsRoot(candidate.back())) return RefusalRule::kDriveRoot;
     }
     // A place that the directory is names the rule better than one that lies below it.
-    RefusalRule holds = RefusalRule::kNone;
+    RefusalRule other = RefusalRule::kNone;
     for (const ProtectedPlace& place : places) {
-        int relation = Relation(candidate, place);
-        if (relation == 1) return place.rule;
-        if (relation == 2 && holds == RefusalRule::kNone) holds = place.rule;
+        Relation relation = RelationTo(candidate, place);
+        if (relation == kIsPlace) return place.rule;
+        if (other != RefusalRule::kNone) continue;
+        if (relation == kHoldsPlace) other = place.rule;
+        if (relation == kChildOfPlace) other = RefusalRule::kSystemSubdirectory;
     }
-    return holds;
+    return other;
 }
 
 bool IsAtOrBelow(const std::string& path, const std::string& directory)

@@ -34,8 +34,9 @@ struct ProtectedPlace {
 
 // The rule that refuses a directory given in `forms` (its full path and its other spellings):
 // kDriveRoot for a drive or share root; else the rule of a place that it is, in any form
-// (the first such place); else the rule of the first place that it holds, or that is its
-// parent when the place protects its children. kNone when none applies. Case, forward
+// (the first such place); else the rule of the first place that it holds, or
+// kSystemSubdirectory when that first place is its parent and protects its children.
+// kNone when none applies. Case, forward
 // slashes, doubled backslashes and the trailing dots and blanks of names are ignored, as
 // the system ignores them.
 RefusalRule CheckDirectoryPlace(const std::vector<std::string>& forms,

@@ -132,6 +132,7 @@ TEST(FileTreeProtection, RootsAndSystemDirectoriesAreRefusedWithoutTouchingThem)
         windows, std::string(windows) + "\\", system, std::string(system) + "\\",
         programFiles, programFiles + "\\", "C:\\.", "C:\\.\\", "C:\\uninst-tests\\..",
         "C:\\uninst-tests\\..\\", std::string(windows) + "\\system32\\..", "Z:\\", "\\\\server\\share",
+        "\\\\?\\" + std::string(windows), "\\\\.\\" + std::string(windows), std::string(windows) + ". .",
     };
     for (size_t i = 0; i < sizeof refused / sizeof refused[0]; ++i) {
         SCOPED_TRACE("row " + std::to_string(i) + ": " + refused[i]);
@@ -140,6 +141,25 @@ TEST(FileTreeProtection, RootsAndSystemDirectoriesAreRefusedWithoutTouchingThem)
     }
     EXPECT_TRUE(FileExists(sentinel));
     DeleteFileA(sentinel.c_str());
+}
+
+TEST_F(FileTreeTest, LinksAreNeverEnteredNorRemoved)
+{
+    // Another directory, outside the tree, that a link inside the tree leads to.
+    ScratchDir outside{"outside"};
+    std::string kept = outside / "kept.txt";
+    WriteTextFile(kept, "x");
+    Put("inside\\a.txt");
+    if (!MakeUnixSymlink(dir / "inside\\link", outside.path())) GTEST_SKIP() << "no Unix symbolic links here";
+    EXPECT_EQ(0, DeleteDirectoryContents(dir.path().c_str()));
+    EXPECT_TRUE(FileExists(kept));
+    EXPECT_FALSE(FileExists(dir / "inside\\a.txt"));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dir / "inside\\link").c_str()));  // still there
+    // A tree reached through a link is refused whole.
+    EXPECT_EQ(-1, DeleteDirectoryContents((dir / "inside\\link").c_str()));
+    EXPECT_STREQ("link", RefusalRuleName(CheckTreeDeletion((dir / "inside\\link\\").c_str())));
+    EXPECT_TRUE(FileExists(kept));
+    RemoveUnixSymlink(dir / "inside\\link");  // before its target goes: a dangling link is not listed
 }
 
 TEST_F(FileTreeTest, PatternIsAnUpperCaseSubstringOfTheWholePath)

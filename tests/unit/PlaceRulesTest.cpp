@@ -100,8 +100,9 @@ TEST(PlaceRules, DirectoriesAgainstPlacesInEverySpelling)
         {{"c:\\windows\\\\"}, RefusalRule::kProtectedDirectory},
         {{"C:/Windows/"}, RefusalRule::kProtectedDirectory},
         {{"C:\\WINDOWS. .\\"}, RefusalRule::kProtectedDirectory},      // trailing dots and blanks drop
-        {{"C:\\WINDOWS\\SYSTEM\\IOSUBSYS"}, RefusalRule::kProtectedDirectory},  // a child
-        {{"C:\\WINDOWS\\INF"}, RefusalRule::kProtectedDirectory},
+        {{"C:\\WINDOWS\\SYSTEM\\IOSUBSYS"}, RefusalRule::kSystemSubdirectory},  // a child
+        {{"C:\\WINDOWS\\INF"}, RefusalRule::kSystemSubdirectory},
+        {{"C:\\WINDOWS\\SYSTEM"}, RefusalRule::kProtectedDirectory},  // a place before a child
         {{"C:\\WINDOWS\\SYSTEM\\IOSUBSYS\\X"}, RefusalRule::kNone},    // a grandchild
         {{"C:\\PROGRA~1", "C:\\PROGRA~1", "C:\\Program Files"}, RefusalRule::kProtectedDirectory},
         {{"C:\\PROGRA~1"}, RefusalRule::kProtectedDirectory},          // as the short form names it
