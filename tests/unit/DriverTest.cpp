@@ -4,7 +4,6 @@
 #include "app/RunContext.h"
 #include "engine/Driver.h"
 #include "engine/Text.h"
-#include "tests/support/SavedKey.h"
 #include "tests/support/TestSupport.h"
 #include "tests/unit/ProgressWindow.h"
 #include <gtest/gtest.h>
@@ -106,38 +105,6 @@ TEST_F(DriverTest, FullRemovalOfOneEdition)
     EXPECT_STREQ((root / "maint.lnk").c_str(), runContext.maintenanceLinkPath.get());
     EXPECT_EQ(0u, runContext.actionFlags);
     EXPECT_EQ(0, runContext.keepFilesFlag);
-}
-
-TEST_F(DriverTest, EditionDirectoryOnlyAsAFullPathOutsideTheProtectedPlaces)
-{
-    const char* shellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-    SavedKey savedFolders(HKEY_CURRENT_USER, shellFolders);
-    char previous[MAX_PATH] = "";
-    GetCurrentDirectoryA(sizeof previous, previous);
-    // A relative value would resolve here, as it resolves in the Windows directory when
-    // RunOnce starts the retry run.
-    SetCurrentDirectoryA(root.path().c_str());
-    struct Row { std::string value; bool shellFolder; bool removed; } rows[] = {
-        {"edition", false, false},
-        {".\\edition", false, false},
-        {"", false, false},
-        {"\\\\?\\" + (root / "edition"), false, false},
-        {root / "edition", true, false},   // one of the user's shell folders
-        {root / "edition", false, true},   // the same directory, when it is nobody's
-    };
-    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
-        SCOPED_TRACE("row " + std::to_string(i) + ": " + rows[i].value);
-        Stage();
-        SetStringValue(HKEY_LOCAL_MACHINE, kUninstallKey, "QEL60", rows[i].value);
-        if (rows[i].shellFolder) SetStringValue(HKEY_CURRENT_USER, shellFolders, "QEL Test Edition", root / "edition");
-        else DeleteValue(HKEY_CURRENT_USER, shellFolders, "QEL Test Edition");
-        Select(1, 0, 0);
-        EXPECT_EQ(1, RunUninstall(NULL));
-        EXPECT_EQ(!rows[i].removed, FileExists(root / "edition\\e.dat"));
-        EXPECT_EQ(!rows[i].removed, DirectoryExists(root / "edition"));
-        EXPECT_FALSE(FileExists(install + "common.dll"));  // the rest of the run went on
-    }
-    SetCurrentDirectoryA(previous);
 }
 
 TEST_F(DriverTest, RefusedModuleStaysForTheRetry)

@@ -143,25 +143,6 @@ TEST(FileTreeProtection, RootsAndSystemDirectoriesAreRefusedWithoutTouchingThem)
     DeleteFileA(sentinel.c_str());
 }
 
-TEST_F(FileTreeTest, LinksAreNeverEnteredNorRemoved)
-{
-    // Another directory, outside the tree, that a link inside the tree leads to.
-    ScratchDir outside{"outside"};
-    std::string kept = outside / "kept.txt";
-    WriteTextFile(kept, "x");
-    Put("inside\\a.txt");
-    if (!MakeUnixSymlink(dir / "inside\\link", outside.path())) GTEST_SKIP() << "no Unix symbolic links here";
-    EXPECT_EQ(0, DeleteDirectoryContents(dir.path().c_str()));
-    EXPECT_TRUE(FileExists(kept));
-    EXPECT_FALSE(FileExists(dir / "inside\\a.txt"));
-    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dir / "inside\\link").c_str()));  // still there
-    // A tree reached through a link is refused whole.
-    EXPECT_EQ(-1, DeleteDirectoryContents((dir / "inside\\link").c_str()));
-    EXPECT_STREQ("link", RefusalRuleName(CheckTreeDeletion((dir / "inside\\link\\").c_str())));
-    EXPECT_TRUE(FileExists(kept));
-    RemoveUnixSymlink(dir / "inside\\link");  // before its target goes: a dangling link is not listed
-}
-
 TEST_F(FileTreeTest, PatternIsAnUpperCaseSubstringOfTheWholePath)
 {
     Put("A.GID");

@@ -67,27 +67,4 @@ TEST_F(RegistryRemoverTest, ProgramRootNamesTheProductKey)
     if (!existed) DeleteKeyTree(HKEY_LOCAL_MACHINE, "Software\\Morwa Software");
 }
 
-TEST_F(RegistryRemoverTest, ProtectedKeysStayAndTheirValuesStillGo)
-{
-    const std::string run = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-    const std::string vendor = "Software\\UninstTests";
-    SetStringValue(HKEY_CURRENT_USER, run, "QELTestRun", "x");
-    SetStringValue(HKEY_CURRENT_USER, run, "QELTestKeep", "x");
-    SetStringValue(HKEY_CURRENT_USER, base + "\\Child", "v", "x");
-    WriteTextFile(manifest, "[Mod]\nRegKeyDelSection=ModReg\n[ModReg]\n"
-                            "Key1=HKEY_CURRENT_USER\\" + run + "\\\n"             // a system key
-                            "Key2=HKEY_CURRENT_USER\\" + vendor + "\\\n"          // a vendor's key
-                            "Key3=HKEY_CURRENT_USER\\Software\\Microsoft\\\n"   // holds system keys
-                            "Key4=HKEY_CURRENT_USER\\Software\\\n"               // a root's child
-                            "Key5=HKEY_CURRENT_USER\\" + run + "\\QELTestRun\n"   // a value in one: goes
-                            "Key6=" + hkcu + "\\Child\\\n");                     // the product's: goes
-    RemoveRegistryEntries("Mod", manifest.c_str());
-    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, run, "QELTestRun"));
-    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, run, "QELTestKeep"));
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, base));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, base + "\\Child"));
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer"));
-    DeleteValue(HKEY_CURRENT_USER, run, "QELTestKeep");
-}
-
 }  // namespace
