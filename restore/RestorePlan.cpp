@@ -39,7 +39,10 @@ RestorePlan PlanRestore(uint32_t actionFlags, uint32_t productBit, bool maintena
 bool InstallDirProbe(const std::string& installDir, std::string* probe)
 {
     if (installDir.size() < 2) return false;
-    *probe = installDir.substr(0, installDir.size() - 1);
+    std::string directory = installDir.substr(0, installDir.size() - 1);
+    // "C:" alone names the current directory of the drive, not its root.
+    if (CheckFullPath(directory) != RefusalRule::kNone) return false;
+    *probe = directory;
     return true;
 }
 

@@ -39,7 +39,8 @@ struct RestorePlan {
 RestorePlan PlanRestore(uint32_t actionFlags, uint32_t productBit, bool maintenancePlatform);
 
 // The install directory without its last character (the trailing backslash), whose short
-// form names the directory in the start-up file; false when nothing is left.
+// form names the directory in the start-up file; false when that is not a full path (nothing
+// left, or a bare drive such as "C:", whose short form would be the current directory).
 bool InstallDirProbe(const std::string& installDir, std::string* probe);
 
 // The upper-cased short form as the marker of the start-up line, or false when it is too

@@ -50,6 +50,7 @@ TEST(RestorePlan, InstallDirMarker)
     EXPECT_EQ("C:\\Program Files\\Morwa", probe);
     EXPECT_FALSE(InstallDirProbe("", &probe));
     EXPECT_FALSE(InstallDirProbe("\\", &probe));
+    EXPECT_FALSE(InstallDirProbe("C:\\", &probe));  // "C:" is the drive's current directory
 
     struct Row { const char* shortPath; const char* marker; } rows[] = {
         {"c:\\progra~1\\morwa", "C:\\PROGRA~1\\MORWA"},
