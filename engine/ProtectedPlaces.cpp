@@ -26,7 +26,7 @@ void AddForms(std::vector<std::string>& forms, const std::string& full, bool wit
     if (!form.empty()) forms.push_back(form);
 }
 
-// The places of the innermost ProtectedPlacesScope, or none.
+// The places of the outermost ProtectedPlacesScope alive, or none.
 const std::vector<ProtectedPlace>* scopedPlaces = NULL;
 
 class PlaceList {
