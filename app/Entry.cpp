@@ -7,6 +7,7 @@
 #include "app/SelfRemoval.h"
 #include "app/StartupRules.h"
 #include "engine/Driver.h"
+#include "engine/FileTree.h"
 #include "engine/Text.h"
 #include "res/resource.h"
 #include "ui/Wizard.h"
@@ -56,7 +57,9 @@ void RemoveInstallDir()
     char directory[kPathSize];
     if (!CopyText(directory, sizeof directory, runContext.installDir) || directory[0] == '\0') return;
     directory[std::strlen(directory) - 1] = '\0';
-    RemoveDirectoryA(directory);
+    // Only where a tree could be emptied: an install directory in an odd place (a drive root,
+    // a shell folder) must not take an empty system folder with it.
+    if (CheckTreeDeletion(directory) == RefusalRule::kNone) RemoveDirectoryA(directory);
 }
 
 void RunInteractive(Library* versionManager)

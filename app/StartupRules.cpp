@@ -1,9 +1,9 @@
 // Decisions of the start-up, kept apart from the Win32 calls.
 #include "app/StartupRules.h"
+#include "engine/PathRules.h"
+#include "engine/PlaceRules.h"
 
 namespace {
-
-const size_t kMaxPathChars = 259;
 
 // The white space of the C locale, which scanf skips.
 bool IsSpace(char c)
@@ -158,10 +158,7 @@ std::string FormatRetryCommandLine(const std::string& manifestName, uint32_t pro
 
 bool InstallDirFromValue(const std::string& value, std::string* installDir)
 {
-    bool driveRoot = value.size() >= 3 && DigitValue(value[0]) >= 10 && DigitValue(value[0]) < 36 &&
-                     value[1] == ':' && value[2] == '\\';
-    bool share = value.size() >= 3 && value[0] == '\\' && value[1] == '\\' && value[2] != '\\';
-    if (!driveRoot && !share) return false;
+    if (CheckFullPath(value) != RefusalRule::kNone) return false;
     std::string dir = value;
     if (dir.back() != '\\') dir += '\\';
     if (dir.size() > kMaxPathChars) return false;

@@ -39,8 +39,9 @@ std::string FormatRetryCommandLine(const std::string& manifestName, uint32_t pro
 
 // The install directory from the text of the "Path" value: a full path (drive letter or
 // network share), given a trailing backslash when it lacks one. False for an empty or
-// relative text, or when the result would exceed 259 characters: every path of the run is
-// formed by appending names to it, so a relative one would reach the current directory.
+// relative text, a device form ("\\?\C:\"), or when the result would exceed 259 characters:
+// every path of the run is formed by appending names to it, so a relative one would reach
+// the current directory, and a device form would pass every check of a protected directory.
 bool InstallDirFromValue(const std::string& value, std::string* installDir);
 
 // True when the manifest name is at most kMaxManifestNameChars long and, appended to the

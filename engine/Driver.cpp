@@ -8,7 +8,9 @@
 #include "engine/Manifest.h"
 #include "engine/ManifestRules.h"
 #include "engine/ModuleRemover.h"
-#include "engine/Refusal.h"
+#include "engine/InUse.h"
+#include "engine/PlaceRules.h"
+#include "engine/ProtectedPlaces.h"
 #include "engine/Text.h"
 #include "res/resource.h"
 #include "restore/Restore.h"
@@ -176,8 +178,12 @@ void RemoveEditionDirectory()
     if (valueName == NULL) return;
     char directory[kPathSize];
     ReadRegistryText(key.get(), valueName, directory, sizeof directory);
-    if (directory[0] == '\0' || !AppendText(directory, sizeof directory, "\\")) return;
-    DeleteDirectoryContents(directory);
+    // Only a full path: a relative one would resolve against the current directory, which is
+    // the Windows directory in a retry run started by RunOnce.
+    if (CheckFullPath(directory) != RefusalRule::kNone) return;
+    if (!AppendText(directory, sizeof directory, "\\")) return;
+    // A refused directory is not removed either, even when it is empty.
+    if (DeleteDirectoryContents(directory) == -1) return;
     RemoveDirectoryA(directory);
 }
 
@@ -260,6 +266,7 @@ int Run(HWND window)
 int RunUninstall(HWND window)
 {
     try {
+        ProtectedPlacesScope places;  // taken before anything is deleted
         return Run(window);
     } catch (...) {
         return kIncomplete;

@@ -3,12 +3,16 @@
 #include "engine/FileTree.h"
 #include "engine/Manifest.h"
 #include "engine/ManifestRules.h"
-#include "engine/Refusal.h"
+#include "engine/InUse.h"
+#include "engine/PlaceRules.h"
 #include "engine/RegistryRemover.h"
+#include "engine/SharedFiles.h"
+#include "engine/Text.h"
 #include "res/resource.h"
 #include <commctrl.h>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -22,6 +26,9 @@ struct ModuleRun {
     HWND progressBar = NULL;  // only for a shared module given a window
     uint32_t totalFiles = 10;
     int result = 1;
+    // Shared-file counts to lower or remove with the registry entries, once nothing was
+    // refused: a retry run must find them as they were, or it would lower them twice.
+    std::vector<SharedFileCount> counts;
 };
 
 std::string Read(const ModuleRun& run, const std::string& key, const char* defaultText,
@@ -42,14 +49,40 @@ void PostProgress(const ModuleRun& run, uint32_t position)
     if (run.progressBar) PostMessageA(run.progressBar, PBM_SETPOS, position, 0);
 }
 
+void RememberCount(ModuleRun& run, const SharedFileCount& count)
+{
+    for (const SharedFileCount& earlier : run.counts)
+        if (UpperAscii(earlier.valueName) == UpperAscii(count.valueName)) return;
+    run.counts.push_back(count);
+}
+
+// A file of the system directory that other programs still count on stays; its count is
+// lowered instead. Elsewhere, or without a count, the file is simply deleted.
+void RemoveFile(ModuleRun& run, const std::string& path)
+{
+    SharedFileCount count;
+    if (IsAtOrBelow(path, run.systemDir)) count = LookUpSharedFile(path);
+    switch (count.decision.action) {
+    case SharedFileAction::kKeep: return;
+    case SharedFileAction::kKeepAndRelease: RememberCount(run, count); return;
+    default: break;
+    }
+    bool gone = DeleteFileA(path.c_str()) != 0;
+    if (!gone) {
+        DWORD error = GetLastError();
+        if (IsRefusal(error)) run.result = 0;
+        gone = error == ERROR_FILE_NOT_FOUND;  // a retry run finds it deleted already
+    }
+    if (gone && count.decision.action == SharedFileAction::kDeleteAndForget) RememberCount(run, count);
+}
+
 void RemoveFiles(ModuleRun& run)
 {
     for (uint32_t i = 1;;) {
         std::string value = Read(run, NumberedKey("File", i), "", kManifestValueLimit);
         std::string path;
-        if (ComposeFileEntryPath(run.installDir, run.relativePath, value, run.systemDir, &path) &&
-            !DeleteFileA(path.c_str()) && IsRefusal(GetLastError()))
-            run.result = 0;
+        if (ComposeFileEntryPath(run.installDir, run.relativePath, value, run.systemDir, &path))
+            RemoveFile(run, path);
         ++i;
         PostProgress(run, FileProgressPosition(i, run.totalFiles));
         if (value.empty()) break;
@@ -63,7 +96,11 @@ void RemoveTrees(ModuleRun& run)
         if (value.empty()) break;
         std::string tree;
         if (!ComposeTreeEntryPath(run.installDir, run.relativePath, value, &tree)) continue;
-        if (IsRefusal(static_cast<DWORD>(DeleteDirectoryContents(tree.c_str())))) run.result = 0;
+        int emptied = DeleteDirectoryContents(tree.c_str());
+        // -1: refused, or not there to list; a refused directory is not removed either, even
+        // when it is empty.
+        if (emptied == -1) continue;
+        if (IsRefusal(static_cast<DWORD>(emptied))) run.result = 0;
         tree.erase(tree.size() - 1);
         RemoveDirectoryA(tree.c_str());
     }
@@ -82,17 +119,24 @@ void RemovePatterns(ModuleRun& run)
     }
 }
 
+// An empty directory is removed only where a tree could be emptied: an install directory in
+// an odd place must not take an empty system folder with it.
+void RemoveEmptyDirectory(const std::string& directory)
+{
+    if (CheckTreeDeletion(directory.c_str()) == RefusalRule::kNone) RemoveDirectoryA(directory.c_str());
+}
+
 // The module's own directory goes when it is empty; a shared module's is the install directory.
 void RemoveModuleDirectory(const ModuleRun& run, bool shared)
 {
     if (shared) {
-        RemoveDirectoryA(run.installDir.c_str());
+        RemoveEmptyDirectory(run.installDir);
         return;
     }
     std::string directory;
     if (!run.relativePath.empty() &&
         ComposeModuleDirectory(run.installDir, run.relativePath, &directory))
-        RemoveDirectoryA(directory.c_str());
+        RemoveEmptyDirectory(directory);
 }
 
 int Remove(const char* section, const char* installDir, const char* manifestPath, HWND window)
@@ -113,7 +157,10 @@ int Remove(const char* section, const char* installDir, const char* manifestPath
     RemoveTrees(run);
     RemovePatterns(run);
     RemoveModuleDirectory(run, shared);
-    if (run.result) RemoveRegistryEntries(section, manifestPath);
+    if (run.result) {
+        for (const SharedFileCount& count : run.counts) ApplySharedFileCount(count);
+        RemoveRegistryEntries(section, manifestPath);
+    }
     return run.result;
 }
 

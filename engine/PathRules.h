@@ -1,7 +1,6 @@
 // Decisions about paths for the file-tree deletion, kept apart from the Win32 calls.
 #pragma once
 #include <string>
-#include <vector>
 
 // The longest path the program forms: its buffers hold 260 bytes with the terminator.
 const size_t kMaxPathChars = 259;
@@ -12,11 +11,6 @@ std::string DirectoryBase(const std::string& directory);
 // `base` followed by `name`, or false when that would exceed kMaxPathChars: a longer
 // path is never cut, since the cut text could name another file.
 bool ComposeEntryPath(const std::string& base, const std::string& name, std::string* path);
-
-// A directory that a recursive deletion must never touch: a drive or share root, or one of
-// `guarded` (full paths: the Windows, system and Program Files directories), or an ancestor
-// of one of them. `fullPath` is already resolved (no "." or ".." left); case is ignored.
-bool IsProtectedDirectory(const std::string& fullPath, const std::vector<std::string>& guarded);
 
 // True when the upper-cased path contains the upper-cased pattern (an empty pattern matches
 // nothing: no caller has a use for "every file").

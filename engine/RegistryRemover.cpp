@@ -1,6 +1,7 @@
 // Removal of the registry keys and values that the manifest lists for one module.
 #include "engine/RegistryRemover.h"
 #include "engine/Handles.h"
+#include "engine/KeyRules.h"
 #include "engine/Manifest.h"
 #include <string>
 
@@ -50,6 +51,8 @@ void RemoveEntry(const std::string& text)
 {
     RegistryEntry entry;
     if (!SplitRegistryEntry(text, &entry)) return;
+    // A value goes alone, even from a protected key: that is how a Run entry is taken out.
+    if (entry.namesKey && CheckKeyDeletion(entry.root, entry.keyPath) != RefusalRule::kNone) return;
     HKEY root = RootKey(entry.root);
     RegKey key;
     if (key.Open(root, entry.keyPath.c_str()) != ERROR_SUCCESS) return;

@@ -2,6 +2,7 @@
 #include "restore/Restore.h"
 #include "app/RunContext.h"
 #include "engine/Driver.h"
+#include "engine/FileTree.h"
 #include "engine/Handles.h"
 #include "engine/PathRules.h"
 #include "engine/RegistryRemover.h"
@@ -83,6 +84,9 @@ void RemoveInstallDirLine(const char* installDir)
 {
     std::string probe;
     if (!InstallDirProbe(installDir, &probe)) return;
+    // An install directory that is a protected place (C:\WINDOWS) would take the system's own
+    // lines, the PATH line among them.
+    if (CheckTreeDeletion(probe.c_str()) != RefusalRule::kNone) return;
     char shortPath[kPathSize] = "";
     DWORD length = GetShortPathNameA(probe.c_str(), shortPath, sizeof shortPath);
     if (length == 0 || length >= sizeof shortPath) return;

@@ -1,6 +1,7 @@
 // Which restore steps a removal selects and the paths they compose.
 #include "restore/RestorePlan.h"
 #include "engine/PathRules.h"
+#include "engine/PlaceRules.h"
 #include "engine/Text.h"
 
 namespace {
@@ -38,7 +39,10 @@ RestorePlan PlanRestore(uint32_t actionFlags, uint32_t productBit, bool maintena
 bool InstallDirProbe(const std::string& installDir, std::string* probe)
 {
     if (installDir.size() < 2) return false;
-    *probe = installDir.substr(0, installDir.size() - 1);
+    std::string directory = installDir.substr(0, installDir.size() - 1);
+    // "C:" alone names the current directory of the drive, not its root.
+    if (CheckFullPath(directory) != RefusalRule::kNone) return false;
+    *probe = directory;
     return true;
 }
 
@@ -51,7 +55,8 @@ bool InstallDirMarker(const std::string& shortPath, std::string* marker)
 
 bool MaintenanceShortcutPath(const std::string& linkPath, std::string* path)
 {
-    if (linkPath.empty()) return false;
+    // A relative value would name a file of whatever the current directory is.
+    if (CheckFullPath(linkPath) != RefusalRule::kNone) return false;
     std::string composed = linkPath + ".lnk";
     if (composed.size() + 1 > kShortcutPathBufferSize) return false;
     *path = composed;
@@ -69,7 +74,8 @@ bool MaintenanceShortcutTarget(const std::string& windowsDir, std::string* targe
 
 bool QuickLaunchShortcutPath(const std::string& appData, std::string* path)
 {
-    if (appData.empty() || appData.size() + sizeof kQuickLaunchTail > kAppDataBufferSize)
+    if (CheckFullPath(appData) != RefusalRule::kNone ||
+        appData.size() + sizeof kQuickLaunchTail > kAppDataBufferSize)
         return false;
     *path = appData + kQuickLaunchTail;
     return true;

@@ -39,7 +39,8 @@ struct RestorePlan {
 RestorePlan PlanRestore(uint32_t actionFlags, uint32_t productBit, bool maintenancePlatform);
 
 // The install directory without its last character (the trailing backslash), whose short
-// form names the directory in the start-up file; false when nothing is left.
+// form names the directory in the start-up file; false when that is not a full path (nothing
+// left, or a bare drive such as "C:", whose short form would be the current directory).
 bool InstallDirProbe(const std::string& installDir, std::string* probe);
 
 // The upper-cased short form as the marker of the start-up line, or false when it is too
@@ -47,15 +48,15 @@ bool InstallDirProbe(const std::string& installDir, std::string* probe);
 // PATH lines and every other line that mentions the drive.
 bool InstallDirMarker(const std::string& shortPath, std::string* marker);
 
-// `linkPath` + ".lnk", or false when the link path is empty or the result does not fit the
-// 256-byte shortcut buffer.
+// `linkPath` + ".lnk", or false when the link path is not a full path (empty or relative) or
+// the result does not fit the 256-byte shortcut buffer.
 bool MaintenanceShortcutPath(const std::string& linkPath, std::string* path);
 
 // The Windows directory followed by "\tuneup.exe" as the shortcut's target, or false when
 // that exceeds 259 characters.
 bool MaintenanceShortcutTarget(const std::string& windowsDir, std::string* target);
 
-// The Quick Launch shortcut below the "AppData" folder, or false when the folder is empty or
-// the path does not fit the 516-byte buffer.
+// The Quick Launch shortcut below the "AppData" folder, or false when the folder is not a full
+// path (empty or relative) or the path does not fit the 516-byte buffer.
 bool QuickLaunchShortcutPath(const std::string& appData, std::string* path);
 

@@ -2,6 +2,7 @@
 // registry text is never read past its length, and the plan's steps follow their bits.
 #include "restore/RestorePlan.h"
 #include "engine/PathRules.h"
+#include "engine/PlaceRules.h"
 #include "tests/fuzz/FuzzInput.h"
 #include <cstring>
 #include <memory>
@@ -19,6 +20,7 @@ void CheckPaths(const std::string& text)
     std::string path = "untouched";
     if (MaintenanceShortcutPath(text, &path)) {
         FUZZ_CHECK(path.size() + 1 <= kShortcutPathBufferSize && path == text + ".lnk");
+        FUZZ_CHECK(CheckFullPath(text) == RefusalRule::kNone);  // never relative, never a device form
     } else {
         FUZZ_CHECK(path == "untouched");
     }
@@ -32,6 +34,7 @@ void CheckPaths(const std::string& text)
     if (QuickLaunchShortcutPath(text, &path)) {
         FUZZ_CHECK(path.size() + 1 <= kAppDataBufferSize && path.compare(0, text.size(), text) == 0);
         FUZZ_CHECK(EndsWith(path, "\\Quick Launch\\Morwa Antivirus.lnk"));
+        FUZZ_CHECK(CheckFullPath(text) == RefusalRule::kNone);
     } else {
         FUZZ_CHECK(path == "untouched");
     }

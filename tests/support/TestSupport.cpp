@@ -100,6 +100,10 @@ void RemoveTree(const std::string& path)
         do {
             if (!std::strcmp(entry.cFileName, ".") || !std::strcmp(entry.cFileName, "..")) continue;
             std::string child = path + "\\" + entry.cFileName;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                RemoveUnixSymlink(child);  // never into it: it leads out of the tree
+                continue;
+            }
             SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 RemoveTree(child);
@@ -264,6 +268,49 @@ void DeleteKeyTree(HKEY root, const std::string& path)
     }
     RegCloseKey(key);
     RegDeleteKeyA(root, path.c_str());
+}
+
+namespace {
+
+// Wine's own export: the Unix path of a Windows path, allocated on the process heap.
+std::string UnixPath(const std::string& path)
+{
+    typedef char*(CDECL * UnixNameProc)(const WCHAR*);
+    UnixNameProc unixName = reinterpret_cast<UnixNameProc>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"));
+    if (unixName == NULL) return std::string();
+    WCHAR wide[MAX_PATH * 2];
+    if (!MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH * 2)) return std::string();
+    char* name = unixName(wide);
+    if (name == NULL) return std::string();
+    std::string result = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+}  // namespace
+
+bool MakeUnixSymlink(const std::string& link, const std::string& target)
+{
+    std::string unixLink = UnixPath(link), unixTarget = UnixPath(target);
+    if (unixLink.empty() || unixTarget.empty()) return false;
+    // Wine starts a Unix program named by a Unix path, splitting its arguments as Windows does.
+    RunProcess("/bin/ln -s \"" + unixTarget + "\" \"" + unixLink + "\"", "", 10000);
+    for (int wait = 0; wait < 50; ++wait) {  // the Unix process is not waited for by Wine
+        DWORD attributes = GetFileAttributesA(link.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        Sleep(20);
+    }
+    return false;
+}
+
+void RemoveUnixSymlink(const std::string& link)
+{
+    std::string unixLink = UnixPath(link);
+    if (unixLink.empty()) return;
+    RunProcess("/bin/rm -f \"" + unixLink + "\"", "", 10000);
+    for (int wait = 0; wait < 50 && GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES; ++wait)
+        Sleep(20);
 }
 
 ProcessResult RunProcess(const std::string& commandLine, const std::string& directory,

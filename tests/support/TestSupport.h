@@ -26,7 +26,8 @@ bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 void MakeDirectories(const std::string& path);
 void SetAttributes(const std::string& path, DWORD attributes);
-// Removes a tree whatever its attributes (test clean-up only).
+// Removes a tree whatever its attributes (test clean-up only); links in it are removed as
+// links, never entered.
 void RemoveTree(const std::string& path);
 // The names below a directory, relative to it, sorted; directories end with a backslash.
 std::vector<std::string> ListTree(const std::string& path);
@@ -46,6 +47,15 @@ private:
 };
 // Called from main: when the command line asks to hold a file, does so and returns true.
 bool RunAsFileHolder(int argc, char** argv);
+
+// Makes `link` a Unix symbolic link to the directory `target` (both Windows paths), as a user
+// of Wine may have one in the prefix: Wine lists it as a directory with
+// FILE_ATTRIBUTE_REPARSE_POINT. Windows' own junctions cannot be made under Wine 8 (it
+// refuses FSCTL_SET_REPARSE_POINT, and CreateSymbolicLinkA makes nothing), so this runs
+// /bin/ln through Wine; false where that is not possible (then the test is skipped).
+bool MakeUnixSymlink(const std::string& link, const std::string& target);
+// Removes such a link itself; RemoveDirectoryA would remove its target under Wine.
+void RemoveUnixSymlink(const std::string& link);
 
 // Registry. `path` names a key below `root`.
 void CreateKey(HKEY root, const std::string& path);

@@ -1,6 +1,7 @@
 // Removal of one module, on real files, a real manifest and the real registry of the prefix.
 #include "engine/Driver.h"
 #include "engine/ModuleRemover.h"
+#include "tests/support/SavedKey.h"
 #include "tests/support/TestSupport.h"
 #include "tests/unit/ProgressWindow.h"
 #include <gtest/gtest.h>
@@ -146,6 +147,98 @@ TEST_F(ModuleRemoverTest, SharedModulesReportProgressByFile)
         EXPECT_EQ(rows[i].expected, page.positions());
     }
     EXPECT_FALSE(DirectoryExists(root / "inst"));  // a shared module removes the install directory
+}
+
+// Files of the system directory that other programs count on, by their SharedDLLs values.
+class SharedFileTest : public ModuleRemoverTest {
+protected:
+    const char* kSharedDlls = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+    SavedKey saved{HKEY_LOCAL_MACHINE, kSharedDlls};
+    std::string system = SystemDirectory();
+    std::vector<std::string> files;
+
+    ~SharedFileTest() override
+    {
+        for (const std::string& file : files) {
+            SetAttributes(file, FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(file.c_str());
+        }
+    }
+    static std::string SystemDirectory()
+    {
+        char buffer[MAX_PATH] = "";
+        GetSystemDirectoryA(buffer, sizeof buffer);
+        return buffer;
+    }
+    std::string Put(const std::string& name)
+    {
+        files.push_back(system + "\\" + name);
+        WriteTextFile(files.back(), "x");
+        return files.back();
+    }
+    DWORD Count(const std::string& name)
+    {
+        HKEY key = NULL;
+        DWORD value = 0, size = sizeof value;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDlls, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+        LONG result = RegQueryValueExA(key, name.c_str(), NULL, NULL, reinterpret_cast<BYTE*>(&value), &size);
+        RegCloseKey(key);
+        return result == ERROR_SUCCESS ? value : 0;
+    }
+};
+
+// Counts of 2 and 1, and the case of a value name, are run end to end; here the spellings.
+TEST_F(SharedFileTest, CountsUnderOtherSpellingsAndTypes)
+{
+    std::string text = Put("qeltest-text.dll"), binary = Put("qeltest-binary.dll");
+    std::string longName = Put("qeltest long shared name.dll");
+    char shortName[MAX_PATH] = "";
+    ASSERT_GT(GetShortPathNameA(longName.c_str(), shortName, sizeof shortName), 0u);
+    ASSERT_NE(longName, shortName);
+    WriteTextFile(install + "local.dll", "x");
+    SetStringValue(HKEY_LOCAL_MACHINE, kSharedDlls, text, "2");
+    HKEY key = NULL;
+    const BYTE two[] = {2, 0, 0, 0};
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDlls, 0, KEY_ALL_ACCESS, &key));
+    RegSetValueExA(key, binary.c_str(), 0, REG_BINARY, two, sizeof two);
+    RegCloseKey(key);
+    SetDwordValue(HKEY_LOCAL_MACHINE, kSharedDlls, shortName, 2);
+    SetDwordValue(HKEY_LOCAL_MACHINE, kSharedDlls, install + "local.dll", 5);
+
+    EXPECT_EQ(1, Remove("Shared", "[Shared]\nFile1=%SystemRoot%\\qeltest-text.dll\n"
+                                  "File2=%SystemRoot%\\qeltest-binary.dll\n"
+                                  "File3=%SystemRoot%\\qeltest long shared name.dll\nFile4=local.dll\n"));
+    EXPECT_TRUE(FileExists(text));  // a count that is no number: kept, untouched
+    EXPECT_EQ("2", ReadStringValue(HKEY_LOCAL_MACHINE, kSharedDlls, text));
+    EXPECT_TRUE(FileExists(binary));
+    EXPECT_EQ(1u, Count(binary));
+    EXPECT_TRUE(FileExists(longName));  // counted under its short name
+    EXPECT_EQ(1u, Count(shortName));
+    // Outside the system directory a count plays no part.
+    EXPECT_FALSE(FileExists(install + "local.dll"));
+    EXPECT_EQ(5u, Count(install + "local.dll"));
+}
+
+TEST_F(SharedFileTest, ARefusedModuleLeavesTheCountsForItsRetry)
+{
+    std::string counted3 = Put("qeltest-three.dll"), counted1 = Put("qeltest-one.dll");
+    SetDwordValue(HKEY_LOCAL_MACHINE, kSharedDlls, counted3, 3);
+    SetDwordValue(HKEY_LOCAL_MACHINE, kSharedDlls, counted1, 1);
+    std::string locked = install + "locked.dat";
+    WriteTextFile(locked, "x");
+    SetAttributes(locked, FILE_ATTRIBUTE_READONLY);
+    const std::string section = "[Mod]\nFile1=%SystemRoot%\\qeltest-three.dll\n"
+                                "File2=%SystemRoot%\\qeltest-one.dll\nFile3=locked.dat\n";
+    EXPECT_EQ(0, Remove("Mod", section));
+    EXPECT_EQ(3u, Count(counted3));  // lowered only with the registry entries
+    EXPECT_FALSE(FileExists(counted1));
+    EXPECT_EQ(1u, Count(counted1));
+    // The retry run: the counts change once, not twice.
+    SetAttributes(locked, FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(1, Remove("Mod", section));
+    EXPECT_EQ(2u, Count(counted3));
+    EXPECT_TRUE(FileExists(counted3));
+    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kSharedDlls, counted1));
 }
 
 }  // namespace

@@ -50,6 +50,7 @@ TEST(RestorePlan, InstallDirMarker)
     EXPECT_EQ("C:\\Program Files\\Morwa", probe);
     EXPECT_FALSE(InstallDirProbe("", &probe));
     EXPECT_FALSE(InstallDirProbe("\\", &probe));
+    EXPECT_FALSE(InstallDirProbe("C:\\", &probe));  // "C:" is the drive's current directory
 
     struct Row { const char* shortPath; const char* marker; } rows[] = {
         {"c:\\progra~1\\morwa", "C:\\PROGRA~1\\MORWA"},
@@ -73,10 +74,14 @@ TEST(RestorePlan, ComposedPathsStayWithinTheirBuffers)
     std::string path;
     EXPECT_TRUE(MaintenanceShortcutPath("C:\\WINDOWS\\Start Menu\\Maintenance Wizard", &path));
     EXPECT_EQ("C:\\WINDOWS\\Start Menu\\Maintenance Wizard.lnk", path);
-    EXPECT_TRUE(MaintenanceShortcutPath(std::string(251, 'a'), &path));  // 255 with ".lnk"
+    EXPECT_TRUE(MaintenanceShortcutPath("C:\\" + std::string(248, 'a'), &path));  // 255 with ".lnk"
     EXPECT_EQ(255u, path.size());
-    EXPECT_FALSE(MaintenanceShortcutPath(std::string(252, 'a'), &path));
+    EXPECT_FALSE(MaintenanceShortcutPath("C:\\" + std::string(249, 'a'), &path));
     EXPECT_FALSE(MaintenanceShortcutPath("", &path));
+    // Relative values would name a file of the current directory, the Windows directory in a
+    // retry run; a device form passes the system's checks.
+    EXPECT_FALSE(MaintenanceShortcutPath("Start Menu\\Maintenance Wizard", &path));
+    EXPECT_FALSE(MaintenanceShortcutPath("\\\\?\\C:\\WINDOWS\\Maintenance Wizard", &path));
 
     EXPECT_TRUE(MaintenanceShortcutTarget("C:\\WINDOWS", &path));
     EXPECT_EQ("C:\\WINDOWS\\tuneup.exe", path);
@@ -87,10 +92,11 @@ TEST(RestorePlan, ComposedPathsStayWithinTheirBuffers)
     EXPECT_TRUE(QuickLaunchShortcutPath("C:\\WINDOWS\\Application Data", &path));
     EXPECT_EQ("C:\\WINDOWS\\Application Data\\Microsoft\\Internet Explorer\\Quick Launch\\"
               "Morwa Antivirus.lnk", path);
-    EXPECT_TRUE(QuickLaunchShortcutPath(std::string(454, 'd'), &path));  // 515 and the terminator
+    EXPECT_TRUE(QuickLaunchShortcutPath("C:\\" + std::string(451, 'd'), &path));  // 515 and the terminator
     EXPECT_EQ(515u, path.size());
-    EXPECT_FALSE(QuickLaunchShortcutPath(std::string(455, 'd'), &path));
+    EXPECT_FALSE(QuickLaunchShortcutPath("C:\\" + std::string(452, 'd'), &path));
     EXPECT_FALSE(QuickLaunchShortcutPath("", &path));  // would name a folder of the current drive
+    EXPECT_FALSE(QuickLaunchShortcutPath("Application Data", &path));
 }
 
 TEST(RestorePlan, RegistryValueText)

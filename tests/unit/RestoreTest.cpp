@@ -406,6 +406,21 @@ TEST(Restore, InstallDirectoryWithoutShortFormKeepsItsLine)
     EXPECT_EQ(std::string(kHead) + install.dirLine + kTail, ReadTextFile(install.autoexec.path()));
 }
 
+TEST(Restore, InstallDirectoryInAProtectedPlaceKeepsTheSystemsLines)
+{
+    Installation install;
+    // A "Path" of the Windows directory or of a drive root (whose "C:" is the current
+    // directory of the drive) would make a marker that the PATH line also holds.
+    for (const std::string& odd : {install.windowsDir, std::string("C:\\")}) {
+        SCOPED_TRACE(odd);
+        CurrentDirectory inWindows(install.windowsDir);
+        runContext.actionFlags = 0;
+        runContext.productBit = 1;
+        RestoreConfiguration(NULL, odd.c_str());
+        EXPECT_EQ(std::string(kHead) + install.dirLine + kTail, ReadTextFile(install.autoexec.path()));
+    }
+}
+
 TEST(Restore, ProgressIsPumpedAfterEachReport)
 {
     Installation install;

@@ -89,6 +89,12 @@ TEST(StartupChecks, InstallDirFromValue)
         {"C:AV\\", false, ""},
         {"1:\\AV\\", false, ""},
         {"\\\\\\AV", false, ""},
+        {"\\\\server", false, ""},                // a server without a share
+        // Device forms pass every check of a protected directory.
+        {"\\\\?\\C:\\", false, ""},
+        {"\\\\.\\C:\\AV", false, ""},
+        {"\\??\\C:\\AV", false, ""},
+        {"//?/C:/AV", false, ""},
     };
     for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
         std::string dir = "untouched";

@@ -1,0 +1,263 @@
+// Which registry keys a manifest's key entry may delete.
+#include "engine/KeyRules.h"
+#include "engine/Text.h"
+#include <cstring>
+
+namespace {
+
+// A system key below the machine's or a user's key; `children` when every direct child of
+// it is the system's (or another product's) too.
+struct SystemKey {
+    const char* path;
+    bool children;
+};
+
+// Below HKLM (and HKCC, which mirrors its layout).
+const SystemKey kMachineKeys[] = {
+    {"SOFTWARE\\MICROSOFT", true},
+    {"SOFTWARE\\MICROSOFT\\WINDOWS", true},
+    {"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION", true},
+    {"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\EXPLORER", true},
+    {"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN", false},
+    {"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUNONCE", false},
+    {"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUNSERVICES", false},
+    {"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUNSERVICESONCE", false},
+    {"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\UNINSTALL", false},
+    {"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\APP PATHS", false},
+    {"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\SHAREDDLLS", false},
+    {"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\EXPLORER\\SHELL FOLDERS", false},
+    {"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\EXPLORER\\USER SHELL FOLDERS", false},
+    {"SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION", true},
+    {"SOFTWARE\\MICROSOFT\\ACTIVE SETUP\\INSTALLED COMPONENTS", false},
+    {"SOFTWARE\\MICROSOFT\\EXCHANGE\\CLIENT\\EXTENSIONS", false},
+    {"SOFTWARE\\MICROSOFT\\PLUS!\\SYSTEM AGENT\\SAGE", false},
+    {"SOFTWARE\\CLASSES", false},
+    {"SOFTWARE\\POLICIES", true},
+    // The product's own: the driver reads the edition directories from it.
+    {"SOFTWARE\\MORWA SOFTWARE\\UNINSTALL", false},
+    {"SYSTEM\\CURRENTCONTROLSET", true},
+    {"SYSTEM\\CURRENTCONTROLSET\\CONTROL", true},
+    {"SYSTEM\\CURRENTCONTROLSET\\ENUM", true},
+    {"SYSTEM\\CURRENTCONTROLSET\\SERVICES", false},
+    {"SYSTEM\\CURRENTCONTROLSET\\SERVICES\\VXD", false},
+    {"SYSTEM\\CURRENTCONTROLSET\\SERVICES\\CLASS", true},
+    {"SYSTEM\\CURRENTCONTROLSET\\SERVICES\\ARBITRATORS", false},
+    {"SYSTEM\\CURRENTCONTROLSET\\SERVICES\\EVENTLOG", false},
+    {"SYSTEM\\CURRENTCONTROLSET\\SERVICES\\TCPIP", false},
+    {"SYSTEM\\CURRENTCONTROLSET\\SERVICES\\WINSOCK", false},
+    {"SYSTEM\\CURRENTCONTROLSET\\SERVICES\\WINSOCK2", false},
+};
+
+// Below a user's key (HKCU, or HKU\name).
+const SystemKey kUserKeys[] = {
+    {"SOFTWARE\\MICROSOFT", true},
+    {"SOFTWARE\\MICROSOFT\\WINDOWS", true},
+    {"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION", true},
+    {"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\EXPLORER", true},
+    {"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN", false},
+    {"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUNONCE", false},
+    {"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\EXPLORER\\SHELL FOLDERS", false},
+    {"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\EXPLORER\\USER SHELL FOLDERS", false},
+    {"SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION", true},
+    {"SOFTWARE\\CLASSES", false},
+    {"SOFTWARE\\POLICIES", true},
+    {"CONTROL PANEL", true},
+};
+
+// Below SOFTWARE\CLASSES, of the machine or of a user: the classes Windows itself needs.
+const SystemKey kClassKeys[] = {
+    {"CLSID", false}, {"INTERFACE", false}, {"TYPELIB", false}, {"APPID", false},
+    {"PROTOCOLS", true}, {"MIME", true}, {"NETWORK", false}, {"UNKNOWN", false},
+    {"*\\SHELLEX\\CONTEXTMENUHANDLERS", false}, {"*\\SHELLEX\\PROPERTYSHEETHANDLERS", false},
+    {"DIRECTORY\\SHELLEX\\CONTEXTMENUHANDLERS", false},
+    {"DIRECTORY\\SHELL", false}, {"FOLDER\\SHELLEX\\CONTEXTMENUHANDLERS", false},
+    {"FOLDER\\SHELL", false}, {"DRIVE\\SHELLEX\\CONTEXTMENUHANDLERS", false},
+    {"DRIVE\\SHELL", false}, {"ALLFILESYSTEMOBJECTS", false},
+    {"EXEFILE", false}, {"COMFILE", false}, {"BATFILE", false}, {"CMDFILE", false},
+    {"PIFFILE", false}, {"LNKFILE", false}, {"DLLFILE", false}, {"SYSFILE", false},
+    {"VXDFILE", false}, {"DRVFILE", false}, {"TXTFILE", false}, {"INIFILE", false},
+    {"INFFILE", false}, {"REGFILE", false}, {"HTMLFILE", false}, {"SCRFILE", false},
+    {"HLPFILE", false}, {"CPLFILE", false},
+    {".EXE", false}, {".COM", false}, {".BAT", false}, {".CMD", false}, {".PIF", false},
+    {".LNK", false}, {".DLL", false}, {".SYS", false}, {".VXD", false}, {".DRV", false},
+    {".TXT", false}, {".INI", false}, {".INF", false}, {".REG", false}, {".HTM", false},
+    {".HTML", false}, {".SCR", false}, {".HLP", false}, {".CPL", false},
+    {"HTTP", false}, {"HTTPS", false}, {"FTP", false}, {"FILE", false}, {"MAILTO", false},
+};
+
+// The canonical key: its root ("HKLM", "HKU", "HKCC", or "" for the roots that hold no
+// stored keys) and its upper-cased path below it, names joined by single backslashes. Below
+// HKU the first name is the user's key.
+struct CanonicalKey {
+    const char* root = "";
+    std::string path;
+    size_t base = 0;  // names before those a system-key list speaks of: 1 below HKU
+};
+
+const char kCurrentUser[] = "<CURRENT USER>";
+
+bool StartsWithName(const std::string& path, size_t at, const char* name)
+{
+    size_t length = std::strlen(name);
+    if (at > path.size() || path.compare(at, length, name) != 0) return false;
+    return path.size() == at + length || path[at + length] == '\\';
+}
+
+// Where the names after the first `count` begin (past the path's end when there are none).
+size_t NamesFrom(const std::string& path, size_t count)
+{
+    size_t at = 0;
+    for (size_t i = 0; i < count; ++i) {
+        size_t slash = path.find('\\', at);
+        if (slash == std::string::npos) return path.size() + 1;
+        at = slash + 1;
+    }
+    return at;
+}
+
+size_t NameCount(const std::string& path)
+{
+    if (path.empty()) return 0;
+    size_t count = 1;
+    for (char c : path)
+        if (c == '\\') ++count;
+    return count;
+}
+
+// Removes "WOW6432NODE\" (or a final "\WOW6432NODE") that stands at `at`: the 32-bit view of
+// the keys below it on a 64-bit system.
+void DropWowNode(std::string& path, size_t at)
+{
+    // Repeated, it still leads below the same key as far as these checks can tell.
+    while (StartsWithName(path, at, "WOW6432NODE")) {
+        if (at + 11 < path.size()) path.erase(at, 12);
+        else path.erase(at > 0 ? at - 1 : 0);
+    }
+}
+
+// Makes the aliases that lead to the same key one spelling, from name `base` on.
+void Unalias(CanonicalKey& key)
+{
+    std::string& path = key.path;
+    size_t at = NamesFrom(path, key.base);
+    if (StartsWithName(path, at, "SOFTWARE")) {
+        DropWowNode(path, at + 9);
+        if (StartsWithName(path, at + 9, "CLASSES")) DropWowNode(path, at + 17);
+    } else if (StartsWithName(path, at, "SYSTEM") && path.size() > at + 17 &&
+               path.compare(at + 7, 10, "CONTROLSET") == 0) {
+        // CONTROLSET001 and its siblings: the sets that CURRENTCONTROLSET is one of.
+        size_t end = path.find('\\', at + 7);
+        if (end == std::string::npos) end = path.size();
+        if (end > at + 17) path.replace(at + 7, end - at - 7, "CURRENTCONTROLSET");
+    }
+}
+
+CanonicalKey Canonical(RegistryRoot root, const std::string& keyPath)
+{
+    CanonicalKey key;
+    key.path = UpperAscii(keyPath);
+    switch (root) {
+    case kRootLocalMachine: key.root = "HKLM"; break;
+    case kRootClassesRoot:
+        key.root = "HKLM";
+        key.path = keyPath.empty() ? "SOFTWARE\\CLASSES" : "SOFTWARE\\CLASSES\\" + key.path;
+        break;
+    case kRootCurrentConfig: key.root = "HKCC"; break;
+    case kRootCurrentUser:
+        key.root = "HKU";
+        key.path = keyPath.empty() ? kCurrentUser : kCurrentUser + ("\\" + key.path);
+        break;
+    case kRootUsers: key.root = "HKU"; break;
+    default: return key;
+    }
+    if (std::strcmp(key.root, "HKU") == 0) {
+        key.base = 1;
+        // A user's classes hive, "HKU\<user>_CLASSES", is that user's SOFTWARE\CLASSES.
+        size_t first = key.path.find('\\');
+        if (first == std::string::npos) first = key.path.size();
+        if (first > 8 && key.path.compare(first - 8, 8, "_CLASSES") == 0)
+            key.path.replace(first - 8, 8, "\\SOFTWARE\\CLASSES");
+    }
+    Unalias(key);
+    return key;
+}
+
+// Both upper case already; a byte outside ASCII may fold onto an ASCII letter, so it matches
+// any byte of the listed name.
+bool SameName(const std::string& path, size_t at, size_t length, const char* listed, size_t listedLength)
+{
+    if (length != listedLength) return false;
+    for (size_t i = 0; i < length; ++i)
+        if (path[at + i] != listed[i] && static_cast<unsigned char>(path[at + i]) < 128) return false;
+    return true;
+}
+
+// How many names of the path from position `at` on lie below the listed key, or -1 when the
+// path is not the listed key, nor above it, nor below it. -2: the path holds the listed key.
+int Compare(const std::string& path, size_t at, const char* listed)
+{
+    if (at >= path.size()) return -1;
+    const char* name = listed;
+    for (;;) {
+        size_t end = path.find('\\', at);
+        if (end == std::string::npos) end = path.size();
+        const char* nameEnd = std::strchr(name, '\\');
+        size_t listedLength = nameEnd ? static_cast<size_t>(nameEnd - name) : std::strlen(name);
+        if (!SameName(path, at, end - at, name, listedLength)) return -1;
+        bool pathDone = end == path.size();
+        if (!nameEnd) return pathDone ? 0 : static_cast<int>(NameCount(path.substr(end + 1)));
+        if (pathDone) return -2;
+        at = end + 1;
+        name = nameEnd + 1;
+    }
+}
+
+bool MatchesList(const std::string& path, size_t at, const SystemKey* list, size_t count)
+{
+    for (size_t k = 0; k < count; ++k) {
+        int below = Compare(path, at, list[k].path);
+        if (below == 0 || below == -2 || (below == 1 && list[k].children)) return true;
+    }
+    return false;
+}
+
+bool IsSystemKey(const CanonicalKey& key)
+{
+    const std::string& path = key.path;
+    size_t at = NamesFrom(path, key.base);
+    bool user = key.base > 0;
+    if (user ? MatchesList(path, at, kUserKeys, sizeof kUserKeys / sizeof kUserKeys[0])
+             : MatchesList(path, at, kMachineKeys, sizeof kMachineKeys / sizeof kMachineKeys[0]))
+        return true;
+    // A class below SOFTWARE\CLASSES.
+    if (Compare(path, at, "SOFTWARE\\CLASSES") >= 1)
+        return MatchesList(path, at + 17, kClassKeys, sizeof kClassKeys / sizeof kClassKeys[0]);
+    return false;
+}
+
+}  // namespace
+
+std::string CanonicalKeyName(RegistryRoot root, const std::string& keyPath)
+{
+    CanonicalKey key = Canonical(root, keyPath);
+    if (*key.root == '\0') return std::string();
+    return key.path.empty() ? std::string(key.root) : key.root + ("\\" + key.path);
+}
+
+RefusalRule CheckKeyDeletion(RegistryRoot root, const std::string& keyPath)
+{
+    CanonicalKey key = Canonical(root, keyPath);
+    if (*key.root == '\0') return RefusalRule::kDynamicKey;
+    if (keyPath.empty()) return RefusalRule::kRootKey;
+    // An empty name ("A\\B", a backslash at either end) names no key of its own either.
+    if (key.path.front() == '\\' || key.path.back() == '\\' || key.path.find("\\\\") != std::string::npos)
+        return RefusalRule::kRootKey;
+    // Below HKU the first name is a user's key, whose children are a root's children to that
+    // user (HKCU\Software).
+    const size_t names = NameCount(key.path);
+    if (names <= key.base + 1) return RefusalRule::kRootChildKey;
+    if (IsSystemKey(key)) return RefusalRule::kSystemKey;
+    size_t at = NamesFrom(key.path, key.base);
+    if (names == key.base + 2 && Compare(key.path, at, "SOFTWARE") == 1) return RefusalRule::kVendorKey;
+    return RefusalRule::kNone;
+}

@@ -1,0 +1,87 @@
+// The system's spellings of one path.
+#include "engine/PathForms.h"
+#include "engine/PathRules.h"
+#include "engine/PlaceRules.h"
+#include <windows.h>
+
+namespace {
+
+typedef DWORD(WINAPI* PathConverter)(LPCSTR path, LPSTR buffer, DWORD size);
+
+// Longer than any path the program forms, so that a long form is not mistaken for a failure.
+const DWORD kFormBufferSize = 1024;
+
+PathConverter LongPathConverter()
+{
+    static bool bound = false;
+    static PathConverter converter = NULL;
+    if (!bound) {
+        HMODULE kernel = GetModuleHandleA("kernel32.dll");
+        if (kernel) converter = reinterpret_cast<PathConverter>(GetProcAddress(kernel, "GetLongPathNameA"));
+        bound = true;
+    }
+    return converter;
+}
+
+// Characters of the root that is never split off: "C:\" or "\\server\share\".
+size_t RootLength(const std::string& path)
+{
+    if (path.size() >= 3 && path[1] == ':' && path[2] == '\\') return 3;
+    if (path.compare(0, 2, "\\\\") != 0) return std::string::npos;
+    size_t server = path.find('\\', 2);
+    if (server == std::string::npos) return std::string::npos;
+    size_t share = path.find('\\', server + 1);
+    return share == std::string::npos ? path.size() : share + 1;
+}
+
+// Converts the longest existing head of the path and appends the rest unchanged.
+std::string Converted(const std::string& fullPath, PathConverter convert)
+{
+    size_t root = RootLength(fullPath);
+    if (convert == NULL || root == std::string::npos || fullPath.size() >= kFormBufferSize)
+        return std::string();
+    char head[kFormBufferSize];
+    fullPath.copy(head, fullPath.size());
+    size_t cut = fullPath.size();  // the head is fullPath up to here
+    for (;;) {
+        head[cut] = '\0';
+        char buffer[kFormBufferSize];
+        DWORD length = convert(head, buffer, sizeof buffer);
+        if (length >= sizeof buffer) return std::string();
+        if (length > 0) {
+            const char* rest = fullPath.c_str() + cut;
+            if (*rest == '\0') return std::string(buffer, length);
+            if (*rest == '\\') ++rest;
+            if (buffer[length - 1] != '\\') buffer[length++] = '\\';
+            return std::string(buffer, length) + rest;
+        }
+        // One name fewer: the one before the last backslash (a trailing one belongs here).
+        if (cut <= root || cut < 2) return std::string();
+        size_t slash = fullPath.find_last_of('\\', cut - 2);
+        if (slash == std::string::npos || slash + 1 < root) return std::string();
+        cut = slash + 1 == root ? root : slash;
+    }
+}
+
+}  // namespace
+
+std::string FullPathOf(const std::string& path)
+{
+    char buffer[MAX_PATH] = "";
+    char* filePart = NULL;
+    DWORD length = GetFullPathNameA(path.c_str(), sizeof buffer, buffer, &filePart);
+    if (length == 0 || length >= sizeof buffer || length > kMaxPathChars) return std::string();
+    return buffer;
+}
+
+std::string ShortFormOf(const std::string& fullPath)
+{
+    // Asking Wine for a short form costs a directory scan per name.
+    if (IsShortFormAlready(fullPath)) return fullPath;
+    return Converted(fullPath, GetShortPathNameA);
+}
+
+std::string LongFormOf(const std::string& fullPath)
+{
+    return Converted(fullPath, LongPathConverter());
+}

@@ -1,0 +1,188 @@
+// Decisions about the places a deletion must never reach.
+#include "engine/PlaceRules.h"
+#include "engine/Text.h"
+
+namespace {
+
+bool IsSlash(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+bool IsDriveLetter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// The spelling the comparisons use: upper case, backslashes only, each name without the
+// trailing dots and blanks that the system drops (a name left empty goes), no trailing
+// backslash. A leading pair of slashes stays as the mark of a network path.
+std::string Comparable(const std::string& path)
+{
+    std::string text;
+    if (path.size() >= 2 && IsSlash(path[0]) && IsSlash(path[1])) text = "\\\\";
+    size_t nameStart = text.size();
+    for (size_t i = 0; i <= path.size(); ++i) {
+        char c = i < path.size() ? path[i] : '\\';
+        if (!IsSlash(c)) {
+            text += c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+            continue;
+        }
+        while (text.size() > nameStart && (text.back() == '.' || text.back() == ' ')) text.pop_back();
+        if (text.size() > nameStart) text += '\\';
+        nameStart = text.size();
+    }
+    if (text.size() > 2 && text.back() == '\\') text.pop_back();
+    return text;
+}
+
+// The number of names in a comparable spelling ("C:" is one, "\\\\SERVER\\SHARE" two).
+size_t NameCount(const std::string& text)
+{
+    size_t count = 0;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (text[i] != '\\' && (i == 0 || text[i - 1] == '\\')) ++count;
+    return count;
+}
+
+// How many names `path` has below `ancestor`, or -1 when `ancestor` is not it or above it.
+int NamesBelow(const std::string& ancestor, const std::string& path)
+{
+    if (ancestor.empty() || path.compare(0, ancestor.size(), ancestor) != 0) return -1;
+    if (path.size() == ancestor.size()) return 0;
+    if (path[ancestor.size()] != '\\') return -1;
+    return static_cast<int>(NameCount(path.substr(ancestor.size())));
+}
+
+// A drive ("C:"), a share ("\\\\SERVER\\SHARE") or less.
+bool IsRoot(const std::string& text)
+{
+    size_t names = NameCount(text);
+    return text.compare(0, 2, "\\\\") == 0 ? names <= 2 : names <= 1;
+}
+
+enum Relation { kUnrelated, kIsPlace, kHoldsPlace, kChildOfPlace };
+
+// How the directory, in any of its spellings, stands to the place in any of its own.
+Relation RelationTo(const std::vector<std::string>& candidate, const ProtectedPlace& place)
+{
+    Relation relation = kUnrelated;
+    for (const std::string& placeForm : place.forms) {
+        if (placeForm.empty()) continue;
+        std::string guard = Comparable(placeForm);
+        for (const std::string& form : candidate) {
+            int below = NamesBelow(form, guard);
+            if (below == 0) return kIsPlace;
+            if (below > 0) relation = kHoldsPlace;
+            else if (place.childrenToo && relation == kUnrelated && NamesBelow(guard, form) == 1)
+                relation = kChildOfPlace;
+        }
+    }
+    return relation;
+}
+
+// A valid 8.3 name: one to eight characters, then optionally a dot and one to three more,
+// none of them a blank or one of the characters that long names alone may hold.
+bool IsShortName(const std::string& path, size_t start, size_t end)
+{
+    size_t dot = std::string::npos;
+    for (size_t i = start; i < end; ++i) {
+        char c = path[i];
+        if (c == '.') {
+            if (dot != std::string::npos) return false;
+            dot = i;
+        } else if (c == ' ' || c == '+' || c == ',' || c == ';' || c == '=' || c == '[' ||
+                   c == ']' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' ||
+                   c == '|' || c == ':' || static_cast<unsigned char>(c) < 32) {
+            return false;
+        }
+    }
+    size_t base = (dot == std::string::npos ? end : dot) - start;
+    size_t extension = dot == std::string::npos ? 0 : end - dot - 1;
+    return base >= 1 && base <= 8 && extension <= 3 && (dot == std::string::npos || extension >= 1);
+}
+
+}  // namespace
+
+bool IsShortFormAlready(const std::string& fullPath)
+{
+    if (CheckFullPath(fullPath) != RefusalRule::kNone) return false;
+    // Below the root: "C:\" or "\\server\share\".
+    size_t start = 3;
+    if (fullPath[0] == '\\') {
+        start = fullPath.find('\\', fullPath.find('\\', 2) + 1);
+        if (start == std::string::npos) return true;
+        ++start;
+    }
+    while (start < fullPath.size()) {
+        size_t end = fullPath.find('\\', start);
+        if (end == std::string::npos) end = fullPath.size();
+        if (!IsShortName(fullPath, start, end)) return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+bool IsDevicePath(const std::string& path)
+{
+    if (path.size() < 4 || !IsSlash(path[3])) return false;
+    bool slashes = IsSlash(path[0]) && IsSlash(path[1]);
+    if (slashes && (path[2] == '?' || path[2] == '.')) return true;
+    return IsSlash(path[0]) && path[1] == '?' && path[2] == '?';
+}
+
+RefusalRule CheckFullPath(const std::string& text)
+{
+    if (IsDevicePath(text)) return RefusalRule::kDevicePath;
+    if (text.size() >= 3 && IsDriveLetter(text[0]) && text[1] == ':' && text[2] == '\\')
+        return RefusalRule::kNone;
+    // \\server\share: a server name, then a share name.
+    if (text.size() >= 5 && text[0] == '\\' && text[1] == '\\' && text[2] != '\\') {
+        size_t slash = text.find('\\', 2);
+        if (slash != std::string::npos && slash + 1 < text.size() && text[slash + 1] != '\\')
+            return RefusalRule::kNone;
+    }
+    return RefusalRule::kRelativePath;
+}
+
+std::string LocalFormOfAdminShare(const std::string& path, const std::string& windowsDir)
+{
+    std::string text = Comparable(path);
+    if (text.compare(0, 2, "\\\\") != 0) return path;
+    size_t share = text.find('\\', 2);
+    if (share == std::string::npos) return path;
+    size_t rest = text.find('\\', share + 1);
+    if (rest == std::string::npos) rest = text.size();
+    std::string name = text.substr(share + 1, rest - share - 1);
+    if (name.size() == 2 && IsDriveLetter(name[0]) && name[1] == '$')
+        return name.substr(0, 1) + ":" + (rest < text.size() ? text.substr(rest) : "\\");
+    if (name == "ADMIN$" && !windowsDir.empty()) return windowsDir + text.substr(rest);
+    return path;
+}
+
+RefusalRule CheckDirectoryPlace(const std::vector<std::string>& forms,
+                                const std::vector<ProtectedPlace>& places)
+{
+    if (forms.empty()) return RefusalRule::kUnresolvedPath;
+    std::vector<std::string> candidate;
+    for (const std::string& form : forms) {
+        candidate.push_back(Comparable(form));
+        if (IsRoot(candidate.back())) return RefusalRule::kDriveRoot;
+    }
+    // A place that the directory is names the rule better than one that lies below it.
+    RefusalRule other = RefusalRule::kNone;
+    for (const ProtectedPlace& place : places) {
+        Relation relation = RelationTo(candidate, place);
+        if (relation == kIsPlace) return place.rule;
+        if (other != RefusalRule::kNone) continue;
+        if (relation == kHoldsPlace) other = place.rule;
+        if (relation == kChildOfPlace) other = RefusalRule::kSystemSubdirectory;
+    }
+    return other;
+}
+
+bool IsAtOrBelow(const std::string& path, const std::string& directory)
+{
+    std::string above = Comparable(directory);
+    return NameCount(above) > 0 && NamesBelow(above, Comparable(path)) >= 0;
+}

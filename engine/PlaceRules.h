@@ -1,0 +1,46 @@
+// Decisions about the places a deletion must never reach: full paths, device forms,
+// administrative shares and protected directories, kept apart from the Win32 calls.
+#pragma once
+#include "engine/Refusal.h"
+#include <string>
+#include <vector>
+
+// True for "\\?\", "\\.\" and "\??\" in front, with either kind of slash: these forms reach
+// any file or device past the system's own checks and spellings, so they are never used.
+bool IsDevicePath(const std::string& path);
+
+// Whether a directory that the registry names is a full path: a drive letter with its
+// backslash, or \\server\share. kRelativePath for anything else (the empty text too, and a
+// relative name, which would resolve against whatever the current directory is), and
+// kDevicePath for the device forms.
+RefusalRule CheckFullPath(const std::string& text);
+
+// An administrative share as the local path it stands for: \\host\C$\x is C:\x and
+// \\host\ADMIN$\x is `windowsDir`\x, whatever the host. Other paths come back unchanged.
+std::string LocalFormOfAdminShare(const std::string& path, const std::string& windowsDir);
+
+// True when every name of the full path below its root is a valid 8.3 name (such as
+// "WINDOWS" or "README.TXT"): the path is then its own short form, and the system need
+// not be asked for one.
+bool IsShortFormAlready(const std::string& fullPath);
+
+// A place that no deletion may empty or remove, in every spelling the system gave for it
+// (full, short and long forms), and the rule that protects it.
+struct ProtectedPlace {
+    std::vector<std::string> forms;
+    RefusalRule rule = RefusalRule::kProtectedDirectory;
+    bool childrenToo = false;  // its direct sub-directories are protected as well
+};
+
+// The rule that refuses a directory given in `forms` (its full path and its other spellings):
+// kDriveRoot for a drive or share root; else the rule of a place that it is, in any form
+// (the first such place); else the rule of the first place that it holds, or
+// kSystemSubdirectory when that first place is its parent and protects its children.
+// kNone when none applies. Case, forward
+// slashes, doubled backslashes and the trailing dots and blanks of names are ignored, as
+// the system ignores them.
+RefusalRule CheckDirectoryPlace(const std::vector<std::string>& forms,
+                                const std::vector<ProtectedPlace>& places);
+
+// True when `path` is `directory` or lies below it (case ignored, same rules as above).
+bool IsAtOrBelow(const std::string& path, const std::string& directory);

@@ -1,0 +1,220 @@
+// The places no deletion may empty or remove, gathered from the system.
+#include "engine/ProtectedPlaces.h"
+#include "engine/Handles.h"
+#include "engine/PathForms.h"
+#include "engine/Text.h"
+
+namespace {
+
+const char kCurrentVersionKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
+const char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char kUserShellFoldersKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+const char kProfileListKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\ProfileList";
+const char kNtProfileListKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+const DWORD kReadAccess = KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS;
+const DWORD kTextBufferSize = 1024;
+
+// The path and those of its short and long forms that the system could give.
+void AddForms(std::vector<std::string>& forms, const std::string& full, bool withLongForm)
+{
+    forms.push_back(full);
+    std::string form = ShortFormOf(full);
+    if (!form.empty()) forms.push_back(form);
+    if (!withLongForm) return;
+    form = LongFormOf(full);
+    if (!form.empty()) forms.push_back(form);
+}
+
+// The places of the outermost ProtectedPlacesScope alive, or none.
+const std::vector<ProtectedPlace>* scopedPlaces = NULL;
+
+class PlaceList {
+public:
+    explicit PlaceList(std::vector<ProtectedPlace>& places) : places_(places) {}
+    // Adds a place named by a full path; anything else names no place.
+    void Add(const std::string& path, RefusalRule rule, bool childrenToo = false)
+    {
+        if (CheckFullPath(path) != RefusalRule::kNone) return;
+        std::string full = FullPathOf(path);
+        if (full.empty() || Seen(full)) return;
+        places_.emplace_back();
+        ProtectedPlace& place = places_.back();
+        place.rule = rule;
+        place.childrenToo = childrenToo;
+        // Short forms on both sides tell any two spellings of an existing path apart; the
+        // long form is the directory's own business (CheckDirectoryForDeletion).
+        AddForms(place.forms, full, false);
+    }
+
+private:
+    // Shell Folders and User Shell Folders name most places twice.
+    bool Seen(const std::string& full) const
+    {
+        for (const ProtectedPlace& place : places_)
+            if (UpperAscii(place.forms[0]) == UpperAscii(full)) return true;
+        return false;
+    }
+    std::vector<ProtectedPlace>& places_;
+};
+
+std::string Expanded(const std::string& text)
+{
+    char buffer[kTextBufferSize] = "";
+    DWORD length = ExpandEnvironmentStringsA(text.c_str(), buffer, sizeof buffer);
+    return length > 0 && length <= sizeof buffer ? std::string(buffer) : std::string();
+}
+
+// A text value, with its variables expanded when it is REG_EXPAND_SZ; "" for anything else.
+std::string TextOf(const char* data, DWORD size, DWORD type)
+{
+    std::string text;
+    if (!RegistryValueText(data, size, kTextBufferSize, type == REG_SZ || type == REG_EXPAND_SZ,
+                           &text))
+        return std::string();
+    return type == REG_EXPAND_SZ ? Expanded(text) : text;
+}
+
+std::string ValueText(HKEY key, const char* name)
+{
+    char data[kTextBufferSize];
+    DWORD size = sizeof data;
+    DWORD type = 0;
+    if (RegQueryValueExA(key, name, NULL, &type, reinterpret_cast<BYTE*>(data), &size) !=
+        ERROR_SUCCESS)
+        return std::string();
+    return TextOf(data, size, type);
+}
+
+// Every text value of the key, whatever its name: the shell folders have more names than
+// any list would hold, and newer systems add their own.
+void AddAllValues(PlaceList& list, HKEY root, const char* path, RefusalRule rule)
+{
+    RegKey key;
+    if (key.Open(root, path, kReadAccess) != ERROR_SUCCESS) return;
+    for (DWORD i = 0; i < 1000; ++i) {
+        char name[256];
+        char data[kTextBufferSize];
+        DWORD nameSize = sizeof name;
+        DWORD size = sizeof data;
+        DWORD type = 0;
+        LONG result = RegEnumValueA(key.get(), i, name, &nameSize, NULL, &type,
+                                    reinterpret_cast<BYTE*>(data), &size);
+        if (result == ERROR_NO_MORE_ITEMS) break;
+        if (result == ERROR_SUCCESS) list.Add(TextOf(data, size, type), rule);
+    }
+}
+
+void AddValue(PlaceList& list, HKEY root, const char* path, const char* name, RefusalRule rule)
+{
+    RegKey key;
+    if (key.Open(root, path, kReadAccess) == ERROR_SUCCESS) list.Add(ValueText(key.get(), name), rule);
+}
+
+// The profile of every user the system lists (both families keep a ProfileList).
+void AddProfiles(PlaceList& list, const char* path)
+{
+    RegKey key;
+    if (key.Open(HKEY_LOCAL_MACHINE, path, kReadAccess) != ERROR_SUCCESS) return;
+    list.Add(ValueText(key.get(), "ProfilesDirectory"), RefusalRule::kProfileDirectory);
+    for (DWORD i = 0; i < 1000; ++i) {
+        char name[256];
+        DWORD nameSize = sizeof name;
+        if (RegEnumKeyExA(key.get(), i, name, &nameSize, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+            break;
+        AddValue(list, key.get(), name, "ProfileImagePath", RefusalRule::kProfileDirectory);
+    }
+}
+
+void AddVariable(PlaceList& list, const char* name, RefusalRule rule)
+{
+    char buffer[kTextBufferSize] = "";
+    DWORD length = GetEnvironmentVariableA(name, buffer, sizeof buffer);
+    if (length > 0 && length < sizeof buffer) list.Add(buffer, rule);
+}
+
+std::string SystemPath(UINT(WINAPI* query)(LPSTR, UINT))
+{
+    char buffer[MAX_PATH] = "";
+    UINT length = query(buffer, sizeof buffer);
+    return length > 0 && length < sizeof buffer ? std::string(buffer) : std::string();
+}
+
+std::string TempPath()
+{
+    char buffer[MAX_PATH] = "";
+    DWORD length = GetTempPathA(sizeof buffer, buffer);
+    return length > 0 && length < sizeof buffer ? std::string(buffer) : std::string();
+}
+
+// True when some directory of the path, below its root, is a link (a junction or a symbolic
+// link, which Wine also reports for a Unix symbolic link): its contents belong elsewhere.
+bool PassesThroughLink(const std::string& fullPath)
+{
+    size_t start = fullPath.compare(0, 2, "\\\\") == 0 ? fullPath.find('\\', fullPath.find('\\', 2) + 1)
+                                                       : fullPath.find('\\');
+    while (start != std::string::npos && start + 1 < fullPath.size()) {
+        size_t end = fullPath.find('\\', start + 1);
+        std::string prefix = fullPath.substr(0, end);
+        DWORD attributes = GetFileAttributesA(prefix.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            return true;
+        start = end;
+    }
+    return false;
+}
+
+}  // namespace
+
+void GatherProtectedPlaces(std::vector<ProtectedPlace>* places)
+{
+    places->clear();
+    PlaceList list(*places);
+    // Windows' own directories, and the folders directly in them (Fonts, Inf, Command, ...).
+    list.Add(SystemPath(GetWindowsDirectoryA), RefusalRule::kProtectedDirectory, true);
+    list.Add(SystemPath(GetSystemDirectoryA), RefusalRule::kProtectedDirectory, true);
+    for (const char* name : {"ProgramFilesDir", "CommonFilesDir", "ProgramFilesDir (x86)",
+                             "CommonFilesDir (x86)", "ProgramW6432Dir", "CommonW6432Dir"})
+        AddValue(list, HKEY_LOCAL_MACHINE, kCurrentVersionKey, name, RefusalRule::kProtectedDirectory);
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        AddAllValues(list, root, kShellFoldersKey, RefusalRule::kShellFolder);
+        AddAllValues(list, root, kUserShellFoldersKey, RefusalRule::kShellFolder);
+    }
+    AddProfiles(list, kNtProfileListKey);
+    AddProfiles(list, kProfileListKey);
+    for (const char* name : {"USERPROFILE", "ALLUSERSPROFILE", "PUBLIC"})
+        AddVariable(list, name, RefusalRule::kProfileDirectory);
+    list.Add(TempPath(), RefusalRule::kTempDirectory);
+    for (const char* name : {"TEMP", "TMP"}) AddVariable(list, name, RefusalRule::kTempDirectory);
+}
+
+RefusalRule CheckDirectoryForDeletion(const char* directory)
+{
+    if (directory == NULL) return RefusalRule::kUnresolvedPath;
+    RefusalRule text = CheckFullPath(directory);
+    if (text != RefusalRule::kNone) return text;
+    std::string full = FullPathOf(directory);
+    if (full.empty()) return RefusalRule::kUnresolvedPath;
+    if (IsDevicePath(full)) return RefusalRule::kDevicePath;
+    std::vector<std::string> forms;
+    AddForms(forms, full, true);
+    const std::string local = LocalFormOfAdminShare(full, SystemPath(GetWindowsDirectoryA));
+    if (local != full) AddForms(forms, local, true);
+    std::vector<ProtectedPlace> gathered;
+    if (scopedPlaces == NULL) GatherProtectedPlaces(&gathered);
+    RefusalRule place = CheckDirectoryPlace(forms, scopedPlaces ? *scopedPlaces : gathered);
+    if (place != RefusalRule::kNone) return place;
+    return PassesThroughLink(full) ? RefusalRule::kLink : RefusalRule::kNone;
+}
+
+ProtectedPlacesScope::ProtectedPlacesScope() : outer_(scopedPlaces)
+{
+    if (outer_ != NULL) return;
+    GatherProtectedPlaces(&places_);
+    scopedPlaces = &places_;
+}
+
+ProtectedPlacesScope::~ProtectedPlacesScope()
+{
+    if (outer_ == NULL) scopedPlaces = NULL;
+}

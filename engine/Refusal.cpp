@@ -1,0 +1,28 @@
+// The stable names of the refusal rules.
+#include "engine/Refusal.h"
+
+const char* RefusalRuleName(RefusalRule rule)
+{
+    switch (rule) {
+    case RefusalRule::kNone: return "none";
+    case RefusalRule::kShortPath: return "short-path";
+    case RefusalRule::kRelativePath: return "relative-path";
+    case RefusalRule::kDevicePath: return "device-path";
+    case RefusalRule::kUnresolvedPath: return "unresolved-path";
+    case RefusalRule::kDriveRoot: return "drive-root";
+    case RefusalRule::kProtectedDirectory: return "protected-directory";
+    case RefusalRule::kSystemSubdirectory: return "system-subdirectory";
+    case RefusalRule::kShellFolder: return "shell-folder";
+    case RefusalRule::kProfileDirectory: return "profile-directory";
+    case RefusalRule::kTempDirectory: return "temp-directory";
+    case RefusalRule::kLink: return "link";
+    case RefusalRule::kRootKey: return "root-key";
+    case RefusalRule::kRootChildKey: return "root-child-key";
+    case RefusalRule::kSystemKey: return "system-key";
+    case RefusalRule::kVendorKey: return "vendor-key";
+    case RefusalRule::kDynamicKey: return "dynamic-key";
+    case RefusalRule::kSharedFile: return "shared-file";
+    case RefusalRule::kUnreadableShareCount: return "unreadable-share-count";
+    }
+    return "unknown";
+}

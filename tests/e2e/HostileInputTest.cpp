@@ -1,0 +1,488 @@
+// uninstall.exe on hostile but well-formed input: manifests and registry values that name the
+// system's own keys and directories, by every spelling Wine gives them, through links, or that
+// ask to delete a file other programs still count on. Every row runs on a small installation
+// of its own, with sentinel files and folders in every protected place and sentinel keys and
+// values in every protected key: nothing outside the product may go, and what the input
+// validly names of the product still goes.
+#include "tests/support/EndToEnd.h"
+#include "tests/support/SavedKey.h"
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace testing_support;
+
+namespace {
+
+const std::vector<std::string> kNone;
+const std::string kProduct = kProductKeyName;
+const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+const char kSentinelFile[] = "qelhostile.txt";
+const char kSentinelFolder[] = "QEL Sentinel";
+const char kSentinelKey[] = "QEL Hostile Sentinel";
+const char kSentinelText[] = "sentinel: a protected place";
+
+std::string Query(UINT(WINAPI* query)(LPSTR, UINT))
+{
+    char buffer[MAX_PATH] = "";
+    query(buffer, sizeof buffer);
+    return buffer;
+}
+
+std::string ShortForm(const std::string& path)
+{
+    char buffer[MAX_PATH] = "";
+    DWORD length = GetShortPathNameA(path.c_str(), buffer, sizeof buffer);
+    return length > 0 && length < sizeof buffer ? std::string(buffer) : std::string();
+}
+
+std::string TempDirectory()
+{
+    char buffer[MAX_PATH] = "";
+    GetTempPathA(sizeof buffer, buffer);
+    std::string temp = buffer;
+    if (temp.size() > 3 && temp.back() == '\\') temp.pop_back();
+    return temp;
+}
+
+// True when the directory exists and no directory on its way is a link: in a Wine prefix the
+// Desktop and Documents folders are links into the Unix home, where no test writes.
+bool IsPlainDirectory(const std::string& path)
+{
+    for (size_t end = path.find('\\', 3);; end = path.find('\\', end + 1)) {
+        DWORD attributes = GetFileAttributesA(path.substr(0, end).c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            return false;
+        if (end == std::string::npos) return true;
+    }
+}
+
+struct Place {
+    HKEY root;
+    const char* path;
+    bool value;  // a sentinel value in the key itself too (not in RunOnce, which Wine would run)
+};
+
+// The system's own keys, each given a sentinel sub-key and, where harmless, a sentinel value.
+const Place kProtectedKeys[] = {
+    {HKEY_LOCAL_MACHINE, "Software", true},
+    {HKEY_LOCAL_MACHINE, "Software\\Microsoft", true},
+    {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows", true},
+    {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", true},
+    {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", true},
+    {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", false},
+    {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices", false},
+    {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", true},
+    {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths", true},
+    {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer", true},
+    {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", false},
+    {HKEY_LOCAL_MACHINE, "Software\\Classes", true},
+    {HKEY_LOCAL_MACHINE, "Software\\Morwa Software\\Uninstall", false},
+    {HKEY_LOCAL_MACHINE, "System", true},
+    {HKEY_LOCAL_MACHINE, "System\\CurrentControlSet", true},
+    {HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services", true},
+    {HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\VxD", true},
+    {HKEY_CURRENT_USER, "Software", true},
+    {HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", true},
+    {HKEY_CURRENT_USER, "Software\\Classes", true},
+    {HKEY_CLASSES_ROOT, "CLSID", true},
+    {HKEY_CLASSES_ROOT, "Interface", true},
+    {HKEY_CLASSES_ROOT, "TypeLib", true},
+    {HKEY_USERS, ".DEFAULT", true},
+    {HKEY_USERS, ".DEFAULT\\Software", true},
+};
+
+// Files and folders in every protected place, keys and values in every protected key; the
+// shell folders of a Windows 98 machine (C:\My Documents, the Start Menu in the Windows
+// directory) beside Wine's own. Made before an installation is staged, undone at the end.
+class ProtectedSentinels {
+public:
+    ProtectedSentinels();
+    ~ProtectedSentinels();
+    std::vector<std::string> Missing() const;
+    const std::string& windows() const { return windows_; }
+
+private:
+    void Protect(const std::string& directory);
+    SavedKey shellFolders_{HKEY_CURRENT_USER, kShellFolders};
+    std::string windows_;
+    std::vector<std::string> madeDirectories_;  // the Windows 98 shell folders
+    std::vector<std::string> files_;
+    std::vector<std::string> folders_;
+    std::vector<std::pair<HKEY, std::string>> madeKeys_;  // protected keys this prefix lacked
+};
+
+ProtectedSentinels::ProtectedSentinels() : windows_(Query(GetWindowsDirectoryA))
+{
+    // Wine's own folders, as the registry names them before the Windows 98 ones take over.
+    std::vector<std::string> places = {"C:", windows_, Query(GetSystemDirectoryA), windows_ + "\\Fonts",
+                                       windows_ + "\\inf", Query(GetSystemDirectoryA) + "\\drivers",
+                                       TempDirectory()};
+    for (const char* name : {"ProgramFilesDir", "CommonFilesDir"})
+        places.push_back(ReadStringValue(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", name));
+    for (const char* name : {"AppData", "Start Menu", "Programs", "StartUp", "Favorites", "SendTo", "Recent",
+                             "NetHood", "PrintHood", "Local AppData"})
+        places.push_back(ReadStringValue(HKEY_CURRENT_USER, kShellFolders, name));
+    for (const char* name : {"Common AppData", "Common Start Menu", "Common Programs", "Common Desktop"})
+        places.push_back(ReadStringValue(HKEY_LOCAL_MACHINE, kShellFolders, name));
+    char profile[MAX_PATH] = "";
+    GetEnvironmentVariableA("USERPROFILE", profile, sizeof profile);
+    places.push_back(profile);
+    places.push_back(std::string(profile).substr(0, std::string(profile).rfind('\\')));
+    // A Windows 98 machine's folders: made here, and named as its shell folders.
+    const struct { const char* name; std::string path; } win98[] = {
+        {"Personal", "C:\\My Documents"},
+        {"Desktop", windows_ + "\\Desktop"},
+        {"Start Menu", windows_ + "\\Start Menu"},
+        {"Programs", windows_ + "\\Start Menu\\Programs"},
+        {"StartUp", windows_ + "\\Start Menu\\Programs\\StartUp"},
+    };
+    for (const auto& folder : win98) {
+        if (!DirectoryExists(folder.path)) madeDirectories_.insert(madeDirectories_.begin(), folder.path);
+        MakeDirectories(folder.path);
+        SetStringValue(HKEY_CURRENT_USER, kShellFolders, folder.name, folder.path);
+        places.push_back(folder.path);
+    }
+    for (const std::string& place : places) Protect(place);
+    for (const Place& key : kProtectedKeys) {
+        // The outermost key this prefix lacks goes again at the end.
+        const std::string path = key.path;
+        for (size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
+            if (!KeyExists(key.root, path.substr(0, end))) {
+                madeKeys_.push_back({key.root, path.substr(0, end)});
+                break;
+            }
+            if (end == std::string::npos) break;
+        }
+        SetStringValue(key.root, std::string(key.path) + "\\" + kSentinelKey, "Level", kSentinelText);
+        if (key.value) SetStringValue(key.root, key.path, kSentinelKey, kSentinelText);
+    }
+}
+
+void ProtectedSentinels::Protect(const std::string& directory)
+{
+    if (directory.empty() || (directory != "C:" && !IsPlainDirectory(directory))) return;
+    for (const std::string& file : files_)
+        if (lstrcmpiA(file.c_str(), (directory + "\\" + kSentinelFile).c_str()) == 0) return;
+    files_.push_back(directory + "\\" + kSentinelFile);
+    WriteTextFile(files_.back(), kSentinelText);
+    folders_.push_back(directory + "\\" + kSentinelFolder);
+    files_.push_back(folders_.back() + "\\inner.txt");
+    WriteTextFile(files_.back(), kSentinelText);
+}
+
+ProtectedSentinels::~ProtectedSentinels()
+{
+    for (const std::string& file : files_) DeleteFileA(file.c_str());
+    for (const std::string& folder : folders_) RemoveDirectoryA(folder.c_str());
+    for (const std::string& directory : madeDirectories_) RemoveTree(directory);
+    for (const Place& key : kProtectedKeys) {
+        DeleteKeyTree(key.root, std::string(key.path) + "\\" + kSentinelKey);
+        if (key.value) DeleteValue(key.root, key.path, kSentinelKey);
+    }
+    for (auto key = madeKeys_.rbegin(); key != madeKeys_.rend(); ++key) DeleteKeyTree(key->first, key->second);
+}
+
+std::vector<std::string> ProtectedSentinels::Missing() const
+{
+    std::vector<std::string> missing;
+    for (const std::string& file : files_)
+        if (ReadTextFile(file) != kSentinelText) missing.push_back(file);
+    for (const Place& key : kProtectedKeys) {
+        if (ReadStringValue(key.root, std::string(key.path) + "\\" + kSentinelKey, "Level") != kSentinelText)
+            missing.push_back(std::string(key.path) + "\\" + kSentinelKey);
+        if (key.value && ReadStringValue(key.root, key.path, kSentinelKey) != kSentinelText)
+            missing.push_back(std::string(key.path) + " value");
+    }
+    return missing;
+}
+
+// One hostile installation: what the registry and the manifest say, and what must go.
+struct Row {
+    std::string what;
+    std::string path = "{install}";              // the product's "Path"
+    std::string manifestAt = "hostile.ini";      // where the manifest lies (the path it names)
+    std::string module;                          // entries of the one module's section
+    std::string keys;                            // its Key%i entries
+    std::string items;                           // more of the installation
+    std::vector<std::string> gone;               // of the product: must go
+    std::vector<std::string> kept;               // staged files the run must leave as they are
+    std::vector<std::pair<std::string, std::string>> links;   // Unix links made once staged
+    std::vector<std::pair<std::string, DWORD>> counts;        // SharedDLLs counts before
+    std::vector<std::pair<std::string, DWORD>> countsAfter;   // and after (0: no value)
+    int edition = 1;
+    // A file of the "Shared" module in the directory that "Path" names: it goes when the run
+    // has walked the manifest to its end (the proof that the hostile entries were reached), and
+    // stays when the run refused the whole installation.
+    std::string sharedFile = "{install}qelshared.dat";
+    bool refusedWhole = false;
+};
+
+class HostileInput : public ::testing::Test {
+protected:
+    ScratchDir scratch{"hostile"};
+    std::unique_ptr<ProtectedSentinels> places{new ProtectedSentinels()};
+    Sentinels sentinels{kSampleInstallDir};
+    SavedKey sharedDlls{HKEY_LOCAL_MACHINE, kSharedDlls};
+    const std::string windows = places->windows();
+    const std::string windowsName = windows.substr(3);  // "windows": the name below C:
+
+    void RunRow(size_t index, const Row& row);
+};
+
+std::string Manifest(const Row& row)
+{
+    return "[General]\r\nApps=Hostile\r\n[Hostile]\r\nMask=" + std::to_string(row.edition) +
+           "\r\nModules=HostileModule\r\n[HostileModule]\r\nMask=1\r\n" + row.module +
+           "RegKeyDelSection=HostileReg\r\n[HostileReg]\r\n" + row.keys + "[Shared]\r\nFile1=qelshared.dat\r\n";
+}
+
+std::string Description(const Row& row)
+{
+    const std::string edition = std::to_string(row.edition);
+    return "copy uninstall.exe = {ship}\\uninstall.exe\r\n"
+           "copy kolbex.dll = {ship}\\product\\kolbex\\kolbex.dll\r\n"
+           "copy " + row.manifestAt + " = {samples}\\hostile.ini\r\n"
+           "key HKLM\\Software\\Morwa Software\\Morwa Antivirus 6.0\r\n"
+           "sz HKLM\\Software\\Morwa Software\\Morwa Antivirus 6.0\\Path = " + row.path + "\r\n"
+           "sz HKLM\\Software\\Morwa Software\\Morwa Antivirus 6.0\\InstalledProducts = " + edition + "\r\n"
+           "sz HKLM\\Software\\Morwa Software\\Morwa Antivirus 6.0\\InstalledModules = 1\r\n"
+           "file " + row.sharedFile + "\r\n" + row.items;
+}
+
+DWORD Count(const std::string& name)
+{
+    HKEY key = NULL;
+    DWORD value = 0, size = sizeof value;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDlls, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+    if (RegQueryValueExA(key, name.c_str(), NULL, NULL, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS)
+        value = 0;
+    RegCloseKey(key);
+    return value;
+}
+
+void HostileInput::RunRow(size_t index, const Row& row)
+{
+    SCOPED_TRACE("row " + std::to_string(index) + ": " + row.what);
+    WriteTextFile(scratch / "hostile.ini", Manifest(row));
+    WriteTextFile(scratch / "description.ini", Description(row));
+    staging::Options options = SampleOptions();
+    options.samplesDir = scratch.path();
+    EndToEnd e2e(options, scratch / "description.ini");
+    ASSERT_TRUE(e2e.Stage()) << e2e.error();
+    for (const auto& link : row.links)
+        if (!MakeUnixSymlink(link.first, link.second)) GTEST_SKIP() << "no Unix symbolic links here";
+    for (const auto& count : row.counts) SetDwordValue(HKEY_LOCAL_MACHINE, kSharedDlls, count.first, count.second);
+
+    EndToEndRun run = e2e.Run("hostile.ini " + std::to_string(row.edition) + " 0 0", 60000);
+    for (const auto& link : row.links) RemoveUnixSymlink(link.first);
+
+    EXPECT_TRUE(run.facts.finished) << e2e.Report(run);
+    EXPECT_EQ(0u, run.facts.exitCode);
+    std::vector<std::string> missing = places->Missing();
+    EXPECT_EQ(kNone, missing) << e2e.Report(run);
+    // Made again after a loss, so that the next row is told against sentinels of its own.
+    if (!missing.empty()) {
+        places.reset();
+        places.reset(new ProtectedSentinels());
+    }
+    EXPECT_EQ(kNone, sentinels.Missing());
+    EXPECT_EQ(kNone, StillPresent(run.after, row.gone)) << e2e.Report(run);
+    std::string shared = row.sharedFile;
+    if (shared.compare(0, 9, "{install}") == 0) shared = Install(shared.substr(9));
+    EXPECT_EQ(row.refusedWhole, FileExists(shared)) << (row.refusedWhole ? "the run went on" : "the walk did not end");
+    for (const std::string& file : row.kept) {
+        auto before = run.before.files.find(file), after = run.after.files.find(file);
+        ASSERT_NE(run.before.files.end(), before) << file;
+        EXPECT_TRUE(after != run.after.files.end() && after->second == before->second) << file << " changed";
+    }
+    for (const auto& count : row.countsAfter) EXPECT_EQ(count.second, Count(count.first)) << count.first;
+}
+
+TEST_F(HostileInput, KeyEntriesNamingTheSystemsKeys)
+{
+    // Each row also names the product's own key and its Run value, which must still go.
+    const std::string items = "file Hostile\\qelhostile.dat\r\n"
+                              "sz HKLM\\Software\\Morwa Software\\Morwa Antivirus 6.0\\Hostile\\Level = x\r\n"
+                              "sz HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\QELHostile = x\r\n";
+    const std::string module = "RelativePath=Hostile\r\nFile1=qelhostile.dat\r\n";
+    const std::vector<std::string> product = {
+        "%ProgramRoot%\\Hostile\\",
+        "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\QELHostile"};
+    const std::vector<std::string> gone = {Install("Hostile\\qelhostile.dat"), kProduct + "\\Hostile",
+                                           "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\QELHostile"};
+    const std::string version = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\";
+    const std::vector<std::pair<std::string, std::vector<std::string>>> rows = {
+        {"HKLM\\Software", {"HKEY_LOCAL_MACHINE\\Software\\"}},
+        {"HKCU\\Software", {"HKEY_CURRENT_USER\\Software\\"}},
+        {"HKCR\\CLSID", {"HKEY_CLASSES_ROOT\\CLSID\\"}},
+        {"HKLM\\System", {"HKEY_LOCAL_MACHINE\\System\\"}},
+        {"HKU\\.DEFAULT", {"HKEY_USERS\\.DEFAULT\\"}},
+        {"CurrentVersion", {version}},
+        {"the start-up and uninstall keys",
+         {version + "Run\\", version + "RunOnce\\", version + "RunServices\\", version + "Uninstall\\",
+          version + "App Paths\\", version + "Explorer\\Shell Folders\\",
+          "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\",
+          "HKEY_LOCAL_MACHINE\\Software\\Morwa Software\\Uninstall\\",
+          "HKEY_LOCAL_MACHINE\\Software\\Morwa Software\\"}},
+        {"classes and services",
+         {"HKEY_CLASSES_ROOT\\Interface\\", "HKEY_CLASSES_ROOT\\TypeLib\\",
+          "HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\", "HKEY_CURRENT_USER\\Software\\Classes\\",
+          "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\",
+          "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\VxD\\"}},
+        {"other spellings of the same keys",
+         {"HKEY_LOCAL_MACHINE\\software\\MICROSOFT\\",
+          "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\",
+          "HKEY_LOCAL_MACHINE\\System\\ControlSet001\\", "HKEY_USERS\\.DEFAULT\\Software\\",
+          "HKEY_CLASSES_ROOT\\Wow6432Node\\CLSID\\"}},
+    };
+    for (size_t i = 0; i < rows.size(); ++i) {
+        Row row;
+        row.what = rows[i].first;
+        row.module = module;
+        std::vector<std::string> entries = rows[i].second;
+        entries.insert(entries.end(), product.begin(), product.end());  // numbered on, no gap
+        for (size_t k = 0; k < entries.size(); ++k)
+            row.keys += "Key" + std::to_string(k + 1) + "=" + entries[k] + "\r\n";
+        row.items = items;
+        row.gone = gone;
+        RunRow(i, row);
+    }
+}
+
+TEST_F(HostileInput, DirectoryEntriesNamingProtectedPlaces)
+{
+    const std::string programFiles = ReadStringValue(HKEY_LOCAL_MACHINE,
+        "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir");
+    const std::string shortProgramFiles = ShortForm(programFiles);
+    ASSERT_FALSE(shortProgramFiles.empty());
+    std::string profile(MAX_PATH, '\0');
+    profile.resize(GetEnvironmentVariableA("USERPROFILE", &profile[0], MAX_PATH));
+    const std::string appData = ReadStringValue(HKEY_CURRENT_USER, kShellFolders, "AppData");
+    const std::string programs = windows + "\\Start Menu\\Programs";
+    const std::string group = programs + "\\Morwa Antivirus";
+
+    std::vector<Row> rows(6);
+    rows[0].what = "a drive root as Path, Program Files by its short names";
+    rows[0].path = "C:\\";
+    rows[0].manifestAt = "C:\\hostile.ini";
+    rows[0].sharedFile = "C:\\qelshared.dat";
+    // PROGRA~1 is the short name Windows gives; Wine hashes its own (PROG~FBU).
+    rows[0].module = "DelDir1=PROGRA~1\r\nDelDir2=" + shortProgramFiles.substr(3) + "\r\nDelExt1=.txt\r\n";
+
+    rows[1].what = "a device form as Path";
+    rows[1].path = "\\\\?\\C:\\";
+    rows[1].manifestAt = "C:\\hostile.ini";
+    rows[1].sharedFile = "C:\\qelshared.dat";
+    rows[1].refusedWhole = true;  // the run ends at its start
+    rows[1].module = "DelDir1=" + windowsName + "\r\nDelExt1=.txt\r\n";
+
+    rows[2].what = "a drive root as Path, shell folders, profiles, temporary and Windows' own folders";
+    rows[2].path = "C:\\";
+    rows[2].manifestAt = "C:\\hostile.ini";
+    rows[2].sharedFile = "C:\\qelshared.dat";
+    const std::string below[] = {
+        "My Documents", windowsName + "\\Desktop", windowsName + "\\Start Menu", windowsName + "\\Start Menu\\Programs",
+        windowsName + "\\Fonts", windowsName + "\\inf", Query(GetSystemDirectoryA).substr(3) + "\\drivers",
+        programFiles.substr(3) + "\\Common Files", profile.substr(3), profile.substr(3, profile.rfind('\\') - 3),
+        TempDirectory().substr(3), appData.substr(3), windowsName + ". .", windowsName + "\\Fonts. .",
+    };
+    for (size_t i = 0; i < sizeof below / sizeof below[0]; ++i)
+        rows[2].module += "DelDir" + std::to_string(i + 1) + "=" + below[i] + "\r\n";
+
+    rows[3].what = "a Path that climbs into the Windows directory";
+    rows[3].path = programFiles + "\\..\\" + windowsName + "\\";
+    rows[3].manifestAt = windows + "\\hostile.ini";
+    rows[3].sharedFile = windows + "\\qelshared.dat";
+    rows[3].module = "DelDir1=Fonts\r\nDelDir2=Start Menu\r\nDelExt1=.txt\r\nDelExt2=.ini\r\n";
+
+    // A Start Menu group below a shell folder is the product's, and goes; the folder stays.
+    rows[4].what = "a shell folder as Path, with the product's Start Menu group in it";
+    rows[4].path = programs + "\\";
+    rows[4].manifestAt = programs + "\\hostile.ini";
+    rows[4].sharedFile = programs + "\\qelshared.dat";
+    rows[4].module = "DelDir1=Morwa Antivirus\r\nDelDir2=StartUp\r\nDelExt1=.txt\r\n";
+    rows[4].items = "file " + group + "\\Morwa Antivirus.lnk\r\nfile " + group + "\\Readme.lnk\r\n";
+    rows[4].gone = {group};
+
+    rows[5].what = "the product's own trees still go";
+    rows[5].module = "RelativePath=Scanner\r\nDelDir1=Reports\r\nDelExt1=.GID\r\n";
+    rows[5].items = "file Scanner\\Reports\\report01.txt\r\nfile Scanner\\Reports\\Old\\report00.txt\r\n"
+                    "file Scanner\\QELSCAN.GID\r\n";
+    rows[5].gone = {Install("Scanner\\Reports\\report01.txt"), Install("Scanner\\Reports\\Old\\report00.txt"),
+                    Install("Scanner\\QELSCAN.GID")};
+    for (size_t i = 0; i < rows.size(); ++i) RunRow(i, rows[i]);
+}
+
+TEST_F(HostileInput, EditionDirectoriesAndTheMaintenanceShortcut)
+{
+    struct Edition { const char* what; std::string value; bool gone; } editions[] = {
+        // The test runs the program in the Windows directory, as RunOnce starts the retry run.
+        {"a relative name", "Fonts", false},
+        {"an empty value", "", false},
+        {"My Documents", "C:\\My Documents", false},
+        {"the Windows 98 Start Menu", "C:\\WINDOWS\\Start Menu", false},
+        {"the temporary directory", TempDirectory(), false},
+        {"a device form", "\\\\?\\" + windows + "\\Fonts", false},
+        {"the Windows directory by an administrative share", "\\\\localhost\\C$\\" + windowsName, false},
+        {"the product's own", "{install}Base", true},
+    };
+    for (size_t i = 0; i < sizeof editions / sizeof editions[0]; ++i) {
+        Row row;
+        row.what = std::string("edition directory: ") + editions[i].what;
+        row.items = "file Base\\licence.key\r\nsz HKLM\\Software\\Morwa Software\\Uninstall\\QEL60 = " +
+                    editions[i].value + "\r\n";
+        if (editions[i].gone) row.gone = {Install("Base")};
+        RunRow(i, row);
+    }
+    // The full Vantorix removal rewrites the maintenance shortcut on Windows 98 (the prefix's
+    // mode): a relative value would name a file of the Windows directory.
+    Row row;
+    row.what = "a relative maintenance shortcut";
+    row.edition = 4;
+    const std::string shortcut = windows + "\\Start Menu\\Programs\\QEL Hostile Wizard";
+    row.items = "file " + shortcut + ".lnk\r\n"
+                "sz HKLM\\Software\\Morwa Software\\Uninstall\\QEL60Win98AM = Start Menu\\Programs\\QEL Hostile Wizard\r\n"
+                "file Vantorix\\licence.key\r\n"
+                "sz HKLM\\Software\\Morwa Software\\Uninstall\\QEL60Vantorix = {install}Vantorix\r\n";
+    row.gone = {Install("Vantorix")};
+    row.kept = {shortcut + ".lnk"};  // neither deleted nor written again
+    RunRow(100, row);
+}
+
+TEST_F(HostileInput, LinksAreNotFollowed)
+{
+    const std::string desktop = windows + "\\Desktop", documents = "C:\\My Documents";
+    Row inside;
+    inside.what = "a link inside the product's tree";
+    inside.module = "RelativePath=Scanner\r\nDelDir1=Reports\r\n";
+    inside.items = "file Scanner\\Reports\\report01.txt\r\n";
+    inside.links = {{Install("Scanner\\Reports\\Desktop"), desktop}};
+    inside.gone = {Install("Scanner\\Reports\\report01.txt")};
+    RunRow(0, inside);
+
+    Row top;
+    top.what = "a tree and a module directory that are links";
+    top.module = "RelativePath=Linked\r\nDelDir1=QEL Sentinel\r\nDelExt1=.txt\r\n";
+    top.links = {{Install("Linked"), documents}};
+    RunRow(1, top);
+}
+
+TEST_F(HostileInput, SharedSystemFilesFollowTheirCounts)
+{
+    const std::string system = Query(GetSystemDirectoryA);
+    Row row;
+    row.what = "system files counted by other programs";
+    row.items = "file {system}\\qelhostile-shared.dll\r\nfile {system}\\qelhostile-last.dll\r\n"
+                "file {system}\\qelhostile-free.dll\r\n";
+    row.module = "File1=%SystemRoot%\\qelhostile-shared.dll\r\nFile2=%SystemRoot%\\qelhostile-last.dll\r\n"
+                 "File3=%SystemRoot%\\qelhostile-free.dll\r\n";
+    row.counts = {{system + "\\qelhostile-shared.dll", 2}, {system + "\\QELHOSTILE-LAST.DLL", 1}};
+    row.countsAfter = {{system + "\\qelhostile-shared.dll", 1}, {system + "\\qelhostile-last.dll", 0}};
+    row.gone = {system + "\\qelhostile-last.dll", system + "\\qelhostile-free.dll"};
+    row.kept = {system + "\\qelhostile-shared.dll"};
+    RunRow(0, row);
+}
+
+}  // namespace

@@ -1,0 +1,140 @@
+// The pure decisions about protected places: full paths, device forms, administrative shares,
+// 8.3 names and the comparison of a directory's spellings with the places' spellings.
+#include "engine/PlaceRules.h"
+#include "engine/Refusal.h"
+#include <gtest/gtest.h>
+#include <set>
+
+namespace {
+
+TEST(PlaceRules, FullPathsAndDeviceForms)
+{
+    struct Row { const char* text; RefusalRule rule; } rows[] = {
+        {"C:\\Program Files\\Morwa", RefusalRule::kNone},
+        {"\\\\server\\share", RefusalRule::kNone},
+        {"\\\\server\\share\\dir", RefusalRule::kNone},
+        {"", RefusalRule::kRelativePath},
+        {"Fonts", RefusalRule::kRelativePath},          // resolves against the current directory
+        {"\\WINDOWS", RefusalRule::kRelativePath},       // the current drive's
+        {"C:WINDOWS", RefusalRule::kRelativePath},       // the current directory of drive C
+        {"C:/WINDOWS", RefusalRule::kRelativePath},
+        {"\\\\server", RefusalRule::kRelativePath},      // no share
+        {"\\\\\\share", RefusalRule::kRelativePath},
+        {"\\\\?\\C:\\", RefusalRule::kDevicePath},
+        {"\\\\.\\C:\\WINDOWS", RefusalRule::kDevicePath},
+        {"//?/C:/WINDOWS", RefusalRule::kDevicePath},
+        {"\\??\\C:\\WINDOWS", RefusalRule::kDevicePath},
+        {"/?" "?/C:/WINDOWS", RefusalRule::kDevicePath},
+        {"\\\\?x\\C:", RefusalRule::kNone},              // an ordinary (odd) server name
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
+        EXPECT_EQ(RefusalRuleName(rows[i].rule), RefusalRuleName(CheckFullPath(rows[i].text)))
+            << "row " << i << ": " << rows[i].text;
+}
+
+TEST(PlaceRules, AdministrativeSharesStandForLocalPaths)
+{
+    struct Row { const char* path; const char* local; } rows[] = {
+        {"\\\\localhost\\C$\\WINDOWS", "C:\\WINDOWS"},
+        {"\\\\127.0.0.1\\c$\\Program Files\\", "C:\\PROGRAM FILES"},
+        {"//host/C$/x", "C:\\X"},
+        {"\\\\host\\ADMIN$", "C:\\WINDOWS"},
+        {"\\\\host\\admin$\\Fonts", "C:\\WINDOWS\\FONTS"},
+        {"\\\\host\\share\\WINDOWS", "\\\\host\\share\\WINDOWS"},  // an ordinary share
+        {"\\\\host\\CD$\\x", "\\\\host\\CD$\\x"},
+        {"C:\\C$\\x", "C:\\C$\\x"},
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
+        EXPECT_STREQ(rows[i].local, LocalFormOfAdminShare(rows[i].path, "C:\\WINDOWS").c_str()) << "row " << i;
+}
+
+TEST(PlaceRules, ShortNamesAreRecognisedWithoutTheSystem)
+{
+    struct Row { const char* path; bool shortAlready; } rows[] = {
+        {"C:\\WINDOWS\\SYSTEM", true}, {"C:\\windows\\system32", true}, {"C:\\", true},
+        {"C:\\PROGRA~1\\MORWAA~1", true}, {"C:\\README.TXT", true}, {"C:\\A.B\\", true},
+        {"\\\\server\\share\\DIR", true}, {"\\\\server\\long share name", true},
+        {"C:\\Program Files", false}, {"C:\\LONGERNAME", false}, {"C:\\A.TEXT", false},
+        {"C:\\A.B.C", false}, {"C:\\.CFG", false}, {"C:\\X.", false}, {"C:\\A+B", false}, {"Fonts", false},
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
+        EXPECT_EQ(rows[i].shortAlready, IsShortFormAlready(rows[i].path)) << "row " << i << ": " << rows[i].path;
+}
+
+// The places of a Windows 98 machine, as the system would spell them.
+std::vector<ProtectedPlace> Win98Places()
+{
+    std::vector<ProtectedPlace> places(6);
+    places[0].forms = {"C:\\WINDOWS"};
+    places[0].childrenToo = true;
+    places[1].forms = {"C:\\WINDOWS\\SYSTEM"};
+    places[1].childrenToo = true;
+    places[2].forms = {"C:\\Program Files", "C:\\PROGRA~1"};
+    places[3].forms = {"C:\\My Documents", "C:\\MYDOCU~1"};
+    places[3].rule = RefusalRule::kShellFolder;
+    places[4].forms = {"C:\\WINDOWS\\Start Menu\\Programs\\StartUp", "C:\\WINDOWS\\STARTM~1\\Programs\\StartUp"};
+    places[4].rule = RefusalRule::kShellFolder;
+    places[5].forms = {"C:\\WINDOWS\\TEMP"};
+    places[5].rule = RefusalRule::kTempDirectory;
+    return places;
+}
+
+TEST(PlaceRules, DirectoriesAgainstPlacesInEverySpelling)
+{
+    const std::vector<ProtectedPlace> places = Win98Places();
+    struct Row { std::vector<std::string> forms; RefusalRule rule; } rows[] = {
+        {{"C:\\"}, RefusalRule::kDriveRoot},
+        {{"\\\\server\\share\\"}, RefusalRule::kDriveRoot},
+        {{"C:\\Data", "C:\\"}, RefusalRule::kDriveRoot},               // any spelling that is a root
+        {{"C:\\windows"}, RefusalRule::kProtectedDirectory},
+        {{"C:/Windows/"}, RefusalRule::kProtectedDirectory},
+        {{"C:\\WINDOWS. .\\"}, RefusalRule::kProtectedDirectory},      // trailing dots and blanks drop
+        {{"C:\\WINDOWS\\SYSTEM\\IOSUBSYS"}, RefusalRule::kSystemSubdirectory},  // a child
+        {{"C:\\WINDOWS\\SYSTEM"}, RefusalRule::kProtectedDirectory},  // a place before a child
+        {{"C:\\WINDOWS\\SYSTEM\\IOSUBSYS\\X"}, RefusalRule::kNone},    // a grandchild
+        {{"C:\\PROGRA~1"}, RefusalRule::kProtectedDirectory},          // as the short form names it
+        {{"C:\\Program Files\\Morwa Antivirus"}, RefusalRule::kNone},
+        {{"C:\\Program Filesx"}, RefusalRule::kNone},
+        {{"C:\\My Documents"}, RefusalRule::kShellFolder},
+        {{"C:\\My Documents\\Letters"}, RefusalRule::kNone},           // a shell folder's sub-folders go
+        {{"C:\\WINDOWS\\Start Menu\\Programs"}, RefusalRule::kShellFolder},  // holds StartUp
+        {{"C:\\WINDOWS\\STARTM~1\\PROGRAMS"}, RefusalRule::kShellFolder},
+        {{"C:\\WINDOWS\\Start Menu\\Programs\\Morwa Antivirus"}, RefusalRule::kNone},
+        {{"C:\\WINDOWS\\TEMP"}, RefusalRule::kTempDirectory},          // the place it is, not its parent's
+        {{"C:\\WINDOWS\\TEMP\\~setup"}, RefusalRule::kNone},
+        {{"D:\\WINDOWS"}, RefusalRule::kNone},
+        {{}, RefusalRule::kUnresolvedPath},
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
+        EXPECT_STREQ(RefusalRuleName(rows[i].rule), RefusalRuleName(CheckDirectoryPlace(rows[i].forms, places)))
+            << "row " << i << ": " << (rows[i].forms.empty() ? "" : rows[i].forms[0]);
+}
+
+TEST(PlaceRules, AtOrBelow)
+{
+    EXPECT_TRUE(IsAtOrBelow("C:\\WINDOWS\\SYSTEM\\X.DLL", "c:\\windows\\system"));
+    EXPECT_TRUE(IsAtOrBelow("C:\\WINDOWS\\SYSTEM\\DRIVERS\\X.SYS", "C:\\WINDOWS\\SYSTEM\\"));
+    EXPECT_TRUE(IsAtOrBelow("C:\\WINDOWS\\SYSTEM", "C:\\WINDOWS\\SYSTEM"));
+    EXPECT_FALSE(IsAtOrBelow("C:\\WINDOWS\\SYSTEM32\\X.DLL", "C:\\WINDOWS\\SYSTEM"));
+    EXPECT_FALSE(IsAtOrBelow("C:\\WINDOWS\\X.DLL", "C:\\WINDOWS\\SYSTEM"));
+    EXPECT_FALSE(IsAtOrBelow("C:\\X.DLL", ""));  // no system directory known
+}
+
+TEST(RefusalRules, EveryRuleHasItsOwnStableName)
+{
+    std::set<std::string> names;
+    const int count = static_cast<int>(RefusalRule::kUnreadableShareCount) + 1;
+    for (int i = 0; i < count; ++i) {
+        std::string name = RefusalRuleName(static_cast<RefusalRule>(i));
+        EXPECT_NE("unknown", name) << i;
+        EXPECT_EQ(std::string::npos, name.find(' ')) << name;
+        EXPECT_TRUE(names.insert(name).second) << "twice: " << name;
+    }
+    // Names a removal log records; renaming one breaks what reads the logs.
+    EXPECT_STREQ("device-path", RefusalRuleName(RefusalRule::kDevicePath));
+    EXPECT_STREQ("protected-directory", RefusalRuleName(RefusalRule::kProtectedDirectory));
+    EXPECT_STREQ("root-child-key", RefusalRuleName(RefusalRule::kRootChildKey));
+    EXPECT_STREQ("system-key", RefusalRuleName(RefusalRule::kSystemKey));
+}
+
+}  // namespace

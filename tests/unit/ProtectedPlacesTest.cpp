@@ -1,0 +1,71 @@
+// The check of a directory against the places of this machine, in the prefix: the spellings
+// that the end-to-end runs cannot reach (administrative shares, which Wine does not serve)
+// and the places a run keeps from its start.
+#include "engine/ProtectedPlaces.h"
+#include "tests/support/SavedKey.h"
+#include "tests/support/TestSupport.h"
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+
+namespace {
+
+const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+std::string Rule(const std::string& directory)
+{
+    return RefusalRuleName(CheckDirectoryForDeletion(directory.c_str()));
+}
+
+TEST(ProtectedPlaces, SystemPlacesInEverySpelling)
+{
+    char windows[MAX_PATH] = "", system[MAX_PATH] = "", shortForm[MAX_PATH] = "", temp[MAX_PATH] = "";
+    GetWindowsDirectoryA(windows, sizeof windows);
+    GetSystemDirectoryA(system, sizeof system);
+    GetTempPathA(sizeof temp, temp);
+    const std::string programFiles = ReadStringValue(HKEY_LOCAL_MACHINE,
+        "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir");
+    ASSERT_GT(GetShortPathNameA(programFiles.c_str(), shortForm, sizeof shortForm), 0u);
+    const std::string belowDrive = std::string(windows).substr(2);  // "\windows"
+
+    struct Row { std::string directory; const char* rule; } rows[] = {
+        {shortForm, "protected-directory"},  // Wine's own hashed short name (C:\PROG~FBU)
+        {std::string(shortForm) + "\\Common Files", "protected-directory"},
+        {std::string(shortForm) + "\\Morwa Antivirus\\Scanner", "none"},
+        {std::string(windows) + "\\inf", "system-subdirectory"},
+        {std::string(system) + "\\drivers\\etc", "none"},
+        {"\\\\localhost\\C$" + belowDrive, "protected-directory"},
+        {"\\\\127.0.0.1\\c$" + belowDrive + "\\inf", "system-subdirectory"},
+        {"\\\\localhost\\ADMIN$\\Fonts", "shell-folder"},
+        {"\\\\localhost\\C$", "drive-root"},
+        {"\\\\server\\share\\Morwa Antivirus", "none"},
+        {"\\\\?\\" + std::string(windows), "device-path"},
+        {"//?/" + std::string(windows), "device-path"},
+        {"\\??\\" + std::string(windows), "device-path"},
+        {temp, "temp-directory"},
+        {"Fonts", "relative-path"},
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
+        EXPECT_EQ(rows[i].rule, Rule(rows[i].directory)) << "row " << i << ": " << rows[i].directory;
+}
+
+TEST(ProtectedPlaces, ARunKeepsThePlacesItFoundAtItsStart)
+{
+    ScratchDir dir{"places"};
+    const std::string folder = dir / "Folder";
+    MakeDirectories(folder);
+    SavedKey saved(HKEY_CURRENT_USER, kShellFolders);
+    {
+        ProtectedPlacesScope scope;
+        SetStringValue(HKEY_CURRENT_USER, kShellFolders, "QEL Test Folder", folder);
+        // Taken before: a shell folder named meanwhile is not seen (nor one deleted meanwhile
+        // forgotten), also by a nested scope.
+        ProtectedPlacesScope nested;
+        EXPECT_EQ("none", Rule(folder));
+    }
+    EXPECT_EQ("shell-folder", Rule(folder));
+    EXPECT_EQ("shell-folder", Rule(dir.path()));  // holds one
+    EXPECT_EQ("none", Rule(folder + "\\Sub"));
+}
+
+}  // namespace
