@@ -6,6 +6,7 @@
 #include "app/SelfRemoval.h"
 #include "app/StartupRules.h"
 #include "engine/Driver.h"
+#include "engine/FaultGuard.h"
 #include "engine/Text.h"
 #include "res/resource.h"
 #include "ui/Wizard.h"
@@ -142,14 +143,13 @@ void RestartWindows()
 
 int RunProgram(HINSTANCE instance, const char* commandLine)
 {
-    try {
+    // The exit code is 0 whatever happened, a fault included.
+    Guarded([instance, commandLine] {
         Library versionManager;
-        if (!StartUp(instance, commandLine, &versionManager)) return 0;
+        if (!StartUp(instance, commandLine, &versionManager)) return;
         if (runContext.runMode == kRunInteractive) RunInteractive(&versionManager);
         else RunSilent(&versionManager);
         FinalSequence(&versionManager);
-    } catch (...) {
-        // The exit code is 0 whatever happened.
-    }
+    });
     return 0;
 }
