@@ -64,10 +64,14 @@ void RunInteractive(Library* versionManager)
     if (!ConfirmRemoval()) return;
     RunWizard(NULL);
     versionManager->Close();
-    if (runContext.actionFlags == 0 && !runContext.keepFilesFlag) RemoveSelf();
+    const bool removesItself = runContext.actionFlags == 0 && !runContext.keepFilesFlag;
+    if (removesItself) RemoveSelf();
     RemoveInstallDir();
     runContext.maintenanceLinkPath.reset();
-    if (runContext.restartRequested) RestartWindows();
+    if (runContext.restartRequested) {
+        if (removesItself) ScheduleRemovalAtRestart();
+        RestartWindows();
+    }
 }
 
 void RunSilent(Library* versionManager)

@@ -44,6 +44,69 @@ void ClearReadOnly(const std::string& path)
         SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
+bool RunningOnWindows9x()
+{
+    OSVERSIONINFOA version;
+    std::memset(&version, 0, sizeof version);
+    version.dwOSVersionInfoSize = sizeof version;
+    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+}
+
+// The short form of an existing path in the OEM code page; empty when the path is gone.
+std::string ShortOemPath(const std::string& path)
+{
+    char shortPath[kPathSize] = "";
+    DWORD length = GetShortPathNameA(path.c_str(), shortPath, sizeof shortPath);
+    if (length == 0 || length >= sizeof shortPath) return std::string();
+    CharToOemBuffA(shortPath, shortPath, length);
+    return std::string(shortPath, length);
+}
+
+// The whole file into `content`, empty when there is none; false when it exists but cannot
+// be read whole.
+bool ReadWholeFile(const std::string& path, std::string* content)
+{
+    content->clear();
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, NULL));
+    if (!file.valid()) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    DWORD size = GetFileSize(file.get(), NULL);
+    if (size == INVALID_FILE_SIZE) return false;
+    content->resize(size);
+    DWORD read = 0;
+    return size == 0 || (ReadFile(file.get(), &(*content)[0], size, &read, NULL) && read == size);
+}
+
+void DeleteAtRestartByWininit(const std::vector<std::string>& paths)
+{
+    std::vector<std::string> shortPaths;
+    for (const std::string& path : paths) {
+        std::string shortPath = ShortOemPath(path);
+        if (!shortPath.empty()) shortPaths.push_back(shortPath);
+    }
+    char windowsDir[kPathSize] = "";
+    UINT length = GetWindowsDirectoryA(windowsDir, sizeof windowsDir);
+    std::string wininit;
+    if (shortPaths.empty() || length == 0 || length >= sizeof windowsDir ||
+        !ComposeEntryPath(DirectoryBase(windowsDir), "WININIT.INI", &wininit))
+        return;
+    std::string text;
+    std::string updated;
+    if (!ReadWholeFile(wininit, &text) || !AddWininitDeletions(text, shortPaths, &updated)) return;
+    FileHandle file(CreateFileA(wininit.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, NULL));
+    DWORD written = 0;
+    if (file.valid())
+        WriteFile(file.get(), updated.data(), static_cast<DWORD>(updated.size()), &written, NULL);
+}
+
+void DeleteAtRestartByMoveFileEx(const std::vector<std::string>& paths)
+{
+    for (const std::string& path : paths)
+        if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+            MoveFileExA(path.c_str(), NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
 }  // namespace
 
 void RemoveSelf()
@@ -122,4 +185,14 @@ void ScheduleRetry()
         return;
     RegSetValueExA(key.get(), kRetryValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                    static_cast<DWORD>(kRetryValueSize));
+}
+
+void ScheduleRemovalAtRestart()
+{
+    std::string exePath;
+    if (!ExecutablePath(&exePath)) exePath.clear();
+    const std::vector<std::string> paths =
+        RestartDeletions(exePath, RemovalBatchPath(TemporaryDirectory()), runContext.installDir);
+    if (RunningOnWindows9x()) DeleteAtRestartByWininit(paths);
+    else DeleteAtRestartByMoveFileEx(paths);
 }
