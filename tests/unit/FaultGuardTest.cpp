@@ -1,6 +1,7 @@
 // The catch-all guard in this process: real processor faults, C++ exceptions, nesting, the
 // registers and the exception chain the guard must leave as it found them.
 #include "engine/FaultGuard.h"
+#include "tests/support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <string>
@@ -115,6 +116,31 @@ TEST(FaultGuard, CppExceptionsEndTheBodyWithoutAFaultCode)
     EXPECT_TRUE(Guarded([&ran] { ran = 1; }));
     EXPECT_EQ(1, ran);
     EXPECT_FALSE(Guarded(ThrowInt));  // a function as well as a lambda
+}
+
+// A fault inside another module: the task library stand-in that faults in JOB_FindNextJob, in a
+// scratch directory (it writes its log beside itself). The library can be released afterwards.
+TEST(FaultGuard, FaultInsideALibraryEndsTheCall)
+{
+    testing_support::ScratchDir dir("guard");
+    const std::string library = dir / "qeltask.dll";
+    const std::string variant = testing_support::ShipPath("product\\qeltask\\qeltask_faultfindnextjob.dll");
+    ASSERT_TRUE(CopyFileA(variant.c_str(), library.c_str(), FALSE)) << variant;
+    HMODULE module = LoadLibraryA(library.c_str());
+    ASSERT_NE(nullptr, module);
+    struct Call {
+        int(WINAPI* findNext)(int*);
+        int cursor;
+    } call = {reinterpret_cast<int(WINAPI*)(int*)>(GetProcAddress(module, "JOB_FindNextJob")), 1};
+    ASSERT_NE(nullptr, call.findNext);
+    GuardResult result = CallGuarded([](void* argument) {
+        Call* call = static_cast<Call*>(argument);
+        call->findNext(&call->cursor);
+    }, &call);
+    EXPECT_FALSE(result.completed);
+    EXPECT_EQ(static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION), result.fault);
+    EXPECT_EQ("JOB_FindNextJob faults\r\n", testing_support::ReadTextFile(dir / "qeltask.log"));
+    EXPECT_TRUE(FreeLibrary(module));
 }
 
 TEST(FaultGuard, NestedGuardsEndOnlyTheirOwnBody)
