@@ -15,6 +15,7 @@ namespace {
 
 const char kRunOnceKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 const char kRetryValueName[] = "QELUninstTry";
+const char kDirectoryValueName[] = "QELUninstDir";
 
 // The temporary directory, or empty when the system cannot give one that fits.
 std::string TemporaryDirectory()
@@ -52,14 +53,22 @@ bool RunningOnWindows9x()
     return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
 }
 
-// The short form of an existing path in the OEM code page; empty when the path is gone.
-std::string ShortOemPath(const std::string& path)
+// The short form of an existing path; empty when the path is gone.
+std::string ShortPath(const std::string& path)
 {
     char shortPath[kPathSize] = "";
     DWORD length = GetShortPathNameA(path.c_str(), shortPath, sizeof shortPath);
     if (length == 0 || length >= sizeof shortPath) return std::string();
-    CharToOemBuffA(shortPath, shortPath, length);
     return std::string(shortPath, length);
+}
+
+// The same in the OEM code page, for the real-mode WININIT.EXE.
+std::string ShortOemPath(const std::string& path)
+{
+    std::string shortPath = ShortPath(path);
+    if (!shortPath.empty())
+        CharToOemBuffA(shortPath.c_str(), &shortPath[0], static_cast<DWORD>(shortPath.size()));
+    return shortPath;
 }
 
 // The whole file into `content`, empty when there is none; false when it exists but cannot
@@ -98,6 +107,20 @@ void DeleteAtRestartByWininit(const std::vector<std::string>& paths)
     DWORD written = 0;
     if (file.valid())
         WriteFile(file.get(), updated.data(), static_cast<DWORD>(updated.size()), &written, NULL);
+}
+
+// The install directory, once WININIT.EXE has deleted its files, by a RunOnce command.
+void RemoveDirectoryAtRestart(const std::string& directory)
+{
+    char interpreter[kPathSize] = "";
+    DWORD length = GetEnvironmentVariableA("COMSPEC", interpreter, sizeof interpreter);
+    if (length == 0 || length >= sizeof interpreter) return;
+    std::string command = RemoveDirectoryCommand(interpreter, ShortPath(directory));
+    RegKey key;
+    if (command.empty() || key.Open(HKEY_LOCAL_MACHINE, kRunOnceKey) != ERROR_SUCCESS) return;
+    RegSetValueExA(key.get(), kDirectoryValueName, 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(command.c_str()),
+                   static_cast<DWORD>(command.size() + 1));
 }
 
 void DeleteAtRestartByMoveFileEx(const std::vector<std::string>& paths)
@@ -193,6 +216,12 @@ void ScheduleRemovalAtRestart()
     if (!ExecutablePath(&exePath)) exePath.clear();
     const std::vector<std::string> paths =
         RestartDeletions(exePath, RemovalBatchPath(TemporaryDirectory()), runContext.installDir);
-    if (RunningOnWindows9x()) DeleteAtRestartByWininit(paths);
-    else DeleteAtRestartByMoveFileEx(paths);
+    if (!RunningOnWindows9x()) {
+        DeleteAtRestartByMoveFileEx(paths);
+        return;
+    }
+    DeleteAtRestartByWininit(paths);
+    const std::string installDir = runContext.installDir;
+    if (!paths.empty() && paths.back() == installDir.substr(0, installDir.size() - 1))
+        RemoveDirectoryAtRestart(paths.back());
 }

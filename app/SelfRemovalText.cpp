@@ -108,6 +108,14 @@ std::vector<std::string> RestartDeletions(const std::string& exePath, const std:
     return paths;
 }
 
+std::string RemoveDirectoryCommand(const std::string& commandInterpreter, const std::string& shortDir)
+{
+    if (commandInterpreter.empty() || shortDir.empty() || HoldsPathBreaker(commandInterpreter) ||
+        HoldsPathBreaker(shortDir) || shortDir.find(' ') != std::string::npos)
+        return std::string();
+    return QuoteIfBlank(commandInterpreter) + " /c rd " + shortDir;
+}
+
 namespace {
 
 // The line's text without its line end and without blanks or tabs around it.

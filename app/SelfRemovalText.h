@@ -49,3 +49,9 @@ std::vector<std::string> RestartDeletions(const std::string& exePath, const std:
 // there is no path, or a path is empty or holds a control character.
 bool AddWininitDeletions(const std::string& text, const std::vector<std::string>& shortPaths,
                          std::string* result);
+
+// WININIT.INI deletes files only, not directories: the RunOnce command that removes the install
+// directory, once empty, at the next start on Windows 95/98: the command interpreter (quoted when
+// its path holds a blank), "/c rd " and the directory's short path. Empty when either path is
+// empty or holds a quote or a control character, or the short path a blank.
+std::string RemoveDirectoryCommand(const std::string& commandInterpreter, const std::string& shortDir);

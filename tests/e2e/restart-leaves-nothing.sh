@@ -5,8 +5,8 @@
 # tools/native/restart_standin, which ends the batch as a real restart would and runs nothing
 # else (Wine's own restart would run the start-up deletions at once, while the program still runs).
 # Then the real start-up processing (`wineboot -r`) must delete the program, autodel.bat and the
-# install directory. MODE win98 takes the WININIT.INI road, nt the MoveFileEx one (uninstall.exe
-# alone told it runs on Windows 7). Runs in a copy of the test prefix, like the other restart tests.
+# install directory. MODE win98 takes the WININIT.INI road (with a RunOnce command for the
+# directory), nt the MoveFileEx one (uninstall.exe alone told it runs on Windows 7). Runs in a copy of the test prefix, like the other restart tests.
 # Usage: restart-leaves-nothing.sh SHIP_DIR win98|nt   (WINEPREFIX: the test prefix to copy; DISPLAY)
 set -euo pipefail
 
@@ -43,7 +43,6 @@ wait_for() {
   return 1
 }
 same_file() { [ -e "$1" ] && [ "$(realpath "$1")" = "$(realpath "$2")" ]; }
-empty_directory() { [ -d "$1" ] && [ -z "$(ls -A "$1")" ]; }
 all_there() { [ -e "$install/uninstall.exe" ] && [ -e "$batch" ] && [ -d "$install" ]; }
 # WININIT.INI as the program spelled its name, if there is one.
 wininit_file() { find "$c/windows" -maxdepth 1 -iname wininit.ini | head -n 1; }
@@ -54,6 +53,7 @@ wininit_deletions() {
   tr -d '\r' <"$file" | awk '/^\[/ { inside = tolower($0) == "[rename]"; next }
                                               inside && /^NUL=/ { print substr($0, 5) }'
 }
+run_once_value() { { reg query "$run_once" /v "$1" || true; } | sed -n "s/^ *$1  *REG_SZ  *//p"; }
 pending_operations() { reg query "$session_manager" /v PendingFileRenameOperations | sed -n 's/.*REG_MULTI_SZ *//p'; }
 
 wine_quiet cmd /c exit
@@ -112,12 +112,16 @@ if [ "$mode" = win98 ]; then
   check "then autodel.bat" same_file "$(winepath -u "${deletions[1]:-none}" 2>/dev/null)" "$batch"
   check "then the install directory" same_file "$(winepath -u "${deletions[2]:-none}" 2>/dev/null)" "$install"
   check "no pending operation in the registry" [ -z "$(pending_operations)" ]
+  # WININIT.EXE deletes files only; the directory goes by a RunOnce command once it is empty.
+  check "RunOnce removes the directory by its short path" \
+      [ "$(run_once_value QELUninstDir)" = "C:\\windows\\system32\\cmd.exe /c rd ${deletions[2]:-none}" ]
 else
   operations="$(pending_operations)"
   echo "  PendingFileRenameOperations: $operations"
   expected="\\??\\${install_win}uninstall.exe\\0\\0\\??\\$(winepath -w "$batch" 2>/dev/null)\\0\\0\\??\\${install_win%\\}\\0"
   check "the program, autodel.bat and the directory, in this order, each to be deleted" [ "$operations" = "$expected" ]
   check "no WININIT.INI" [ -z "$(wininit_file)" ]
+  check "no RunOnce command for the directory" [ -z "$(run_once_value QELUninstDir)" ]
 fi
 
 # The next start, with nothing holding the program any more.
@@ -128,13 +132,8 @@ wineboot -r >/dev/null 2>&1
 echo "After the next start:"
 check "uninstall.exe gone" [ ! -e "$install/uninstall.exe" ]
 check "autodel.bat gone" [ ! -e "$batch" ]
-if [ "$mode" = win98 ]; then
-  # Wine deletes WININIT.INI's NUL= entries with DeleteFile, which takes no directory.
-  check "the install directory empty (Wine's WININIT.INI handling removes no directory)" empty_directory "$install"
-else
-  check "the install directory gone" [ ! -e "$install" ]
-fi
-check "no retry scheduled" [ -z "$({ reg query "$run_once" /v QELUninstTry || true; } | grep QELUninstTry)" ]
+check "the install directory gone" [ ! -e "$install" ]
+check "no RunOnce value left" [ -z "$(run_once_value QELUninstTry)$(run_once_value QELUninstDir)" ]
 
 if [ $failures -ne 0 ]; then
   echo "--- left in the install directory:"; [ -d "$install" ] && find "$install" | sed 's/^/  /'

@@ -225,6 +225,21 @@ TEST(WininitText, NothingToAddOrALineBreakInAPathIsRefused)
     }
 }
 
+TEST(RemoveDirectoryCommand, TheInterpreterRemovesTheShortPath)
+{
+    const struct { const char* interpreter; const char* directory; const char* command; } rows[] = {
+        {"C:\\WINDOWS\\COMMAND.COM", "C:\\PROGRA~1\\MORWAA~1", "C:\\WINDOWS\\COMMAND.COM /c rd C:\\PROGRA~1\\MORWAA~1"},
+        {"C:\\Win Dir\\COMMAND.COM", "C:\\AV", "\"C:\\Win Dir\\COMMAND.COM\" /c rd C:\\AV"},
+        {"", "C:\\AV", ""},
+        {"C:\\WINDOWS\\COMMAND.COM", "", ""},
+        {"C:\\WINDOWS\\COMMAND.COM", "C:\\A V", ""},  // a blank would end the argument
+        {"C:\\WINDOWS\\COMMAND.COM", "C:\\AV\"&del x", ""},
+        {"C:\\WINDOWS\\COMMAND.COM", "C:\\AV\r\n", ""},
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
+        EXPECT_EQ(rows[i].command, RemoveDirectoryCommand(rows[i].interpreter, rows[i].directory)) << "row " << i;
+}
+
 class ScheduleRetryTest : public ::testing::Test {
 protected:
     SavedKey saved{HKEY_LOCAL_MACHINE, kRunOnceKey};  // a value left behind would run at Wine's next start
