@@ -7,6 +7,7 @@
 #include "app/SelfRemoval.h"
 #include "app/StartupRules.h"
 #include "engine/Driver.h"
+#include "engine/FaultGuard.h"
 #include "engine/FileTree.h"
 #include "engine/Text.h"
 #include "res/resource.h"
@@ -67,10 +68,14 @@ void RunInteractive(Library* versionManager)
     if (!ConfirmRemoval()) return;
     RunWizard(NULL);
     versionManager->Close();
-    if (runContext.actionFlags == 0 && !runContext.keepFilesFlag) RemoveSelf();
+    const bool removesItself = runContext.actionFlags == 0 && !runContext.keepFilesFlag;
+    if (removesItself) RemoveSelf();
     RemoveInstallDir();
     runContext.maintenanceLinkPath.reset();
-    if (runContext.restartRequested) RestartWindows();
+    if (runContext.restartRequested) {
+        if (removesItself) ScheduleRemovalAtRestart();
+        RestartWindows();
+    }
 }
 
 void RunSilent(Library* versionManager)
@@ -177,18 +182,16 @@ void RestartWindows()
 
 int RunProgram(HINSTANCE instance, const char* commandLine)
 {
-    try {
+    // The exit code is 0 whatever happened, a fault included.
+    Guarded([instance, commandLine] {
         Library versionManager;
         bool started = StartUp(instance, commandLine, &versionManager);
         removal_log::Open(runContext.installDir);
-        if (started) {
-            if (runContext.runMode == kRunInteractive) RunInteractive(&versionManager);
-            else RunSilent(&versionManager);
-            FinalSequence(&versionManager);
-        }
-    } catch (...) {
-        // The exit code is 0 whatever happened.
-    }
-    removal_log::Close();
+        if (!started) return;
+        if (runContext.runMode == kRunInteractive) RunInteractive(&versionManager);
+        else RunSilent(&versionManager);
+        FinalSequence(&versionManager);
+    });
+    Guarded(removal_log::Close);
     return 0;
 }

@@ -16,6 +16,7 @@ namespace {
 
 const char kRunOnceKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 const char kRetryValueName[] = "QELUninstTry";
+const char kDirectoryValueName[] = "QELUninstDir";
 
 // The temporary directory, or empty when the system cannot give one that fits.
 std::string TemporaryDirectory()
@@ -43,6 +44,91 @@ void ClearReadOnly(const std::string& path)
     DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
+bool RunningOnWindows9x()
+{
+    OSVERSIONINFOA version;
+    std::memset(&version, 0, sizeof version);
+    version.dwOSVersionInfoSize = sizeof version;
+    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+}
+
+// The short form of an existing path; empty when the path is gone.
+std::string ShortPath(const std::string& path)
+{
+    char shortPath[kPathSize] = "";
+    DWORD length = GetShortPathNameA(path.c_str(), shortPath, sizeof shortPath);
+    if (length == 0 || length >= sizeof shortPath) return std::string();
+    return std::string(shortPath, length);
+}
+
+// The same in the OEM code page, for the real-mode WININIT.EXE.
+std::string ShortOemPath(const std::string& path)
+{
+    std::string shortPath = ShortPath(path);
+    if (!shortPath.empty())
+        CharToOemBuffA(shortPath.c_str(), &shortPath[0], static_cast<DWORD>(shortPath.size()));
+    return shortPath;
+}
+
+// The whole file into `content`, empty when there is none; false when it exists but cannot
+// be read whole.
+bool ReadWholeFile(const std::string& path, std::string* content)
+{
+    content->clear();
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, NULL));
+    if (!file.valid()) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    DWORD size = GetFileSize(file.get(), NULL);
+    if (size == INVALID_FILE_SIZE) return false;
+    content->resize(size);
+    DWORD read = 0;
+    return size == 0 || (ReadFile(file.get(), &(*content)[0], size, &read, NULL) && read == size);
+}
+
+void DeleteAtRestartByWininit(const std::vector<std::string>& paths)
+{
+    std::vector<std::string> shortPaths;
+    for (const std::string& path : paths) {
+        std::string shortPath = ShortOemPath(path);
+        if (!shortPath.empty()) shortPaths.push_back(shortPath);
+    }
+    char windowsDir[kPathSize] = "";
+    UINT length = GetWindowsDirectoryA(windowsDir, sizeof windowsDir);
+    std::string wininit;
+    if (shortPaths.empty() || length == 0 || length >= sizeof windowsDir ||
+        !ComposeEntryPath(DirectoryBase(windowsDir), "WININIT.INI", &wininit))
+        return;
+    std::string text;
+    std::string updated;
+    if (!ReadWholeFile(wininit, &text) || !AddWininitDeletions(text, shortPaths, &updated)) return;
+    FileHandle file(CreateFileA(wininit.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, NULL));
+    DWORD written = 0;
+    if (file.valid())
+        WriteFile(file.get(), updated.data(), static_cast<DWORD>(updated.size()), &written, NULL);
+}
+
+// The install directory, once WININIT.EXE has deleted its files, by a RunOnce command.
+void RemoveDirectoryAtRestart(const std::string& directory)
+{
+    char interpreter[kPathSize] = "";
+    DWORD length = GetEnvironmentVariableA("COMSPEC", interpreter, sizeof interpreter);
+    if (length == 0 || length >= sizeof interpreter) return;
+    std::string command = RemoveDirectoryCommand(interpreter, ShortPath(directory));
+    RegKey key;
+    if (command.empty() || key.Open(HKEY_LOCAL_MACHINE, kRunOnceKey) != ERROR_SUCCESS) return;
+    RegSetValueExA(key.get(), kDirectoryValueName, 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(command.c_str()),
+                   static_cast<DWORD>(command.size() + 1));
+}
+
+void DeleteAtRestartByMoveFileEx(const std::vector<std::string>& paths)
+{
+    for (const std::string& path : paths)
+        if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+            MoveFileExA(path.c_str(), NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 }  // namespace
@@ -142,4 +228,20 @@ void ScheduleRetry()
         LogLine("RETRY", "RunOnce value", kRetryValueName, "not written,",
                 removal_log::ErrorCode{static_cast<unsigned long>(written)});
     }
+}
+
+void ScheduleRemovalAtRestart()
+{
+    std::string exePath;
+    if (!ExecutablePath(&exePath)) exePath.clear();
+    const std::vector<std::string> paths =
+        RestartDeletions(exePath, RemovalBatchPath(TemporaryDirectory()), runContext.installDir);
+    if (!RunningOnWindows9x()) {
+        DeleteAtRestartByMoveFileEx(paths);
+        return;
+    }
+    DeleteAtRestartByWininit(paths);
+    const std::string installDir = runContext.installDir;
+    if (!paths.empty() && paths.back() == installDir.substr(0, installDir.size() - 1))
+        RemoveDirectoryAtRestart(paths.back());
 }

@@ -12,6 +12,16 @@ void StartRemovalBatch();
 // Registers the retry run under the machine's RunOnce key, value "QELUninstTry".
 void ScheduleRetry();
 
+// For a restart right after RemoveSelf: a restart may end the batch before it is done, so what
+// the batch deletes (the executable, autodel.bat, then the install directory) is also handed to
+// the system's deletion at its next start: NUL= lines in WININIT.INI's [rename] section, by
+// short path and in the OEM code page (the real-mode WININIT.EXE reads them), on Windows 95/98,
+// where WININIT.EXE deletes no directory, so that the RunOnce value "QELUninstDir" removes the
+// directory, then empty, once Windows has started; MoveFileExA with MOVEFILE_DELAY_UNTIL_REBOOT on
+// the NT family. What is already gone is left out; what the batch deletes before the restart is
+// simply gone by then.
+void ScheduleRemovalAtRestart();
+
 // The parts of StartRemovalBatch, apart so that they can be used on other paths.
 
 // Forms the batch text for these paths, converts it to the OEM code page (the command

@@ -7,13 +7,18 @@ namespace {
 
 const size_t kMaxPathChars = 259;
 
+bool HoldsControlCharacter(const std::string& path)
+{
+    for (char c : path)
+        if (static_cast<unsigned char>(c) < 32) return true;
+    return false;
+}
+
 // A quote or a control character cannot stand in a Windows path; in a command line or a
 // batch line it would end the quoted name early or start another command.
 bool HoldsPathBreaker(const std::string& path)
 {
-    for (char c : path)
-        if (c == '"' || static_cast<unsigned char>(c) < 32) return true;
-    return false;
+    return path.find('"') != std::string::npos || HoldsControlCharacter(path);
 }
 
 // The path as a batch line must spell it: the command interpreter reads "%%" as one "%".
@@ -86,4 +91,104 @@ bool ComposeRetryTextWithLog(const std::string& installDir, const std::string& r
         return true;
     }
     return ComposeRetryText(installDir, retryCommandLine, buffer, size);
+}
+
+namespace {
+
+// Whether the directory (without a trailing backslash) is a drive or share root, or no path
+// below one: "C:", "\\server\share".
+bool IsRootOrNoDirectory(const std::string& directory)
+{
+    size_t start = 0;
+    if (directory.compare(0, 2, "\\\\") == 0) {
+        size_t share = directory.find('\\', 2);
+        if (share == std::string::npos) return true;
+        start = share + 1;
+    }
+    size_t separator = directory.find('\\', start);
+    return separator == std::string::npos || separator + 1 >= directory.size();
+}
+
+}  // namespace
+
+std::vector<std::string> RestartDeletions(const std::string& exePath, const std::string& batchPath,
+                                          const std::string& installDir)
+{
+    std::vector<std::string> paths;
+    if (!exePath.empty()) paths.push_back(exePath);
+    if (!batchPath.empty()) paths.push_back(batchPath);
+    std::string directory = installDir.substr(0, installDir.empty() ? 0 : installDir.size() - 1);
+    if (!IsRootOrNoDirectory(directory)) paths.push_back(directory);
+    return paths;
+}
+
+std::string RemoveDirectoryCommand(const std::string& commandInterpreter, const std::string& shortDir)
+{
+    if (commandInterpreter.empty() || shortDir.empty() || HoldsPathBreaker(commandInterpreter) ||
+        HoldsPathBreaker(shortDir) || shortDir.find(' ') != std::string::npos)
+        return std::string();
+    return QuoteIfBlank(commandInterpreter) + " /c rd " + shortDir;
+}
+
+namespace {
+
+// The line's text without its line end and without blanks or tabs around it.
+std::string TrimmedLine(const std::string& text, size_t start, size_t end)
+{
+    while (end > start && (text[end - 1] == '\n' || text[end - 1] == '\r')) --end;
+    while (start < end && (text[start] == ' ' || text[start] == '\t')) ++start;
+    while (end > start && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+    return text.substr(start, end - start);
+}
+
+bool IsRenameHeader(const std::string& line)
+{
+    static const char kHeader[] = "[rename]";
+    if (line.size() != sizeof kHeader - 1) return false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        char c = line[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != kHeader[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool AddWininitDeletions(const std::string& text, const std::vector<std::string>& shortPaths,
+                         std::string* result)
+{
+    if (shortPaths.empty()) return false;
+    std::string lines;
+    for (const std::string& path : shortPaths) {
+        if (path.empty() || HoldsControlCharacter(path)) return false;
+        lines += "NUL=" + path + "\r\n";
+    }
+    // Where the [rename] section ends: at the next section's header, or at the end of the text.
+    size_t insertAt = std::string::npos;
+    bool inRename = false;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end + 1;
+        std::string line = TrimmedLine(text, start, end);
+        if (inRename && !line.empty() && line[0] == '[') {
+            insertAt = start;
+            break;
+        }
+        if (!inRename && IsRenameHeader(line)) inRename = true;
+        start = end;
+    }
+    std::string updated = text;
+    if (inRename && insertAt == std::string::npos) insertAt = text.size();
+    if (!inRename) {
+        insertAt = text.size();
+        lines = "[rename]\r\n" + lines;
+    }
+    if (insertAt > 0 && updated[insertAt - 1] != '\n') {
+        updated.insert(insertAt, "\r\n");
+        insertAt += 2;
+    }
+    updated.insert(insertAt, lines);
+    *result = updated;
+    return true;
 }

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <string>
+#include <vector>
 
 const size_t kMaxBatchChars = 999;   // the batch text's buffer holds 1000 bytes
 const size_t kRetryValueSize = 255;  // bytes stored for the retry value
@@ -41,3 +42,24 @@ bool ComposeRetryText(const std::string& installDir, const std::string& retryCom
 // which text was composed.
 bool ComposeRetryTextWithLog(const std::string& installDir, const std::string& retryCommandLine,
                              const std::string& logPath, char* buffer, size_t size, bool* withLog);
+
+// What a restart must delete in place of the batch, in this order: the executable, the batch,
+// then the install directory (`installDir` without its trailing backslash) once both are gone.
+// Empty paths are left out, and so is a directory that is a drive or share root.
+std::vector<std::string> RestartDeletions(const std::string& exePath, const std::string& batchPath,
+                                          const std::string& installDir);
+
+// WININIT.INI's text with a line "NUL=<path>" for each of `shortPaths`, in their order, added at
+// the end of its first [rename] section (the header compared without regard to case or to blanks
+// around it), or in a [rename] section appended when the text has none. A [rename] section may
+// hold several NUL lines, which a profile write could not make. The rest of the text stays as it
+// is, except that a last line without a line end gets CR LF. False, with *result untouched, when
+// there is no path, or a path is empty or holds a control character.
+bool AddWininitDeletions(const std::string& text, const std::vector<std::string>& shortPaths,
+                         std::string* result);
+
+// WININIT.INI deletes files only, not directories: the RunOnce command that removes the install
+// directory, once empty, at the next start on Windows 95/98: the command interpreter (quoted when
+// its path holds a blank), "/c rd " and the directory's short path. Empty when either path is
+// empty or holds a quote or a control character, or the short path a blank.
+std::string RemoveDirectoryCommand(const std::string& commandInterpreter, const std::string& shortDir);

@@ -3,6 +3,7 @@
 #include "app/Language.h"
 #include "app/RunContext.h"
 #include "app/SelfRemoval.h"
+#include "engine/FaultGuard.h"
 #include "engine/FileTree.h"
 #include "engine/Handles.h"
 #include "engine/Manifest.h"
@@ -67,14 +68,17 @@ void ReadRegistryText(HKEY key, const char* name, char* buffer, DWORD size)
     CopyText(buffer, size, text.c_str());
 }
 
-void ReadMasks(DriverRun& run)
+// False when the version manager faulted while it wrote the texts: the masks are unknown.
+bool ReadMasks(DriverRun& run)
 {
-    if (runContext.readInstalledMasks)
-        runContext.readInstalledMasks(run.productsText, run.modulesText);
+    bool read = true;
+    if (InstalledMasksProc readMasks = runContext.readInstalledMasks)
+        read = Guarded([&run, readMasks] { readMasks(run.productsText, run.modulesText); });
     run.productsText[kMaskTextSize - 1] = '\0';
     run.modulesText[kMaskTextSize - 1] = '\0';
     run.installedProducts = ParseInstalledMask(run.productsText);
     run.installedModules = ParseInstalledMask(run.modulesText);
+    return read;
 }
 
 void WriteMasks(DriverRun& run)
@@ -83,8 +87,9 @@ void WriteMasks(DriverRun& run)
     // the longest text, "-2147483648", fits the 80 bytes.
     CopyText(run.productsText, sizeof run.productsText, std::to_string(run.installedProducts).c_str());
     CopyText(run.modulesText, sizeof run.modulesText, std::to_string(run.installedModules).c_str());
-    if (runContext.writeInstalledMasks)
-        runContext.writeInstalledMasks(run.productsText, run.modulesText);
+    // A fault ends this report only: the next one carries the masks whole again.
+    if (InstalledMasksProc writeMasks = runContext.writeInstalledMasks)
+        Guarded([&run, writeMasks] { writeMasks(run.productsText, run.modulesText); });
 }
 
 void ReadMaintenanceLinkPath()
@@ -225,6 +230,14 @@ bool RemoveApplication(DriverRun& run, const std::string& name)
     return true;
 }
 
+// The program, its manifest and the version manager stay for a retry run after the next start.
+// A retry run schedules no other.
+void KeepForRetry()
+{
+    if (runContext.runMode != kRunRetry) ScheduleRetry();
+    runContext.keepFilesFlag = 1;
+}
+
 int Run(HWND window)
 {
     // Every path below is composed on the install directory, which ends with a backslash;
@@ -233,7 +246,12 @@ int Run(HWND window)
     DriverRun run;
     run.window = window;
     run.controls = window != NULL && runContext.runMode != 0;
-    ReadMasks(run);
+    if (!ReadMasks(run)) {
+        // With unknown masks nothing can be chosen and nothing is removed; the program stays
+        // with the product, in a retry run too.
+        KeepForRetry();
+        return kIncomplete;
+    }
     ReadMaintenanceLinkPath();
     if (MailClientHoldsLibrary(run)) {
         PumpMessages();
@@ -252,10 +270,8 @@ int Run(HWND window)
     ShowStepMark(run, IDC_MARK_RESTORE);
     PostPosition(run, 0);
     PumpMessages();
-    if (run.failed && runContext.runMode != kRunRetry) {
-        ScheduleRetry();
-        runContext.keepFilesFlag = 1;
-    }
+    // A retry run that still left files behind removes the program all the same.
+    if (run.failed && runContext.runMode != kRunRetry) KeepForRetry();
     PumpMessages();
     if (run.installedModules == 0) runContext.actionFlags = 0;
     return kWalked;
@@ -265,12 +281,12 @@ int Run(HWND window)
 
 int RunUninstall(HWND window)
 {
-    try {
+    int result = kIncomplete;  // what a fault leaves
+    Guarded([&result, window] {
         ProtectedPlacesScope places;  // taken before anything is deleted
-        return Run(window);
-    } catch (...) {
-        return kIncomplete;
-    }
+        result = Run(window);
+    });
+    return result;
 }
 
 void PumpMessages()

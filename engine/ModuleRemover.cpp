@@ -1,5 +1,6 @@
 // Removal of one module of the manifest: files, trees, patterns, directory, registry entries.
 #include "engine/ModuleRemover.h"
+#include "engine/FaultGuard.h"
 #include "engine/FileTree.h"
 #include "engine/Manifest.h"
 #include "engine/ManifestRules.h"
@@ -169,10 +170,10 @@ int Remove(const char* section, const char* installDir, const char* manifestPath
 int RemoveModule(const char* section, const char* installDir, const char* manifestPath,
                  HWND window)
 {
-    try {
-        if (section == NULL || installDir == NULL || manifestPath == NULL) return 0;
-        return Remove(section, installDir, manifestPath, window);
-    } catch (...) {
-        return 0;  // the module counts as not removed and keeps its registry entries
-    }
+    if (section == NULL || installDir == NULL || manifestPath == NULL) return 0;
+    // A fault or exception, exhausted memory included, leaves 0: the module counts as not
+    // removed and keeps its registry entries.
+    int result = 0;
+    Guarded([&] { result = Remove(section, installDir, manifestPath, window); });
+    return result;
 }

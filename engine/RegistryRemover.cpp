@@ -1,5 +1,6 @@
 // Removal of the registry keys and values that the manifest lists for one module.
 #include "engine/RegistryRemover.h"
+#include "engine/FaultGuard.h"
 #include "engine/Handles.h"
 #include "engine/KeyRules.h"
 #include "engine/Manifest.h"
@@ -68,7 +69,8 @@ void RemoveEntry(const std::string& text)
 
 void RemoveRegistryEntries(const char* section, const char* manifestPath)
 {
-    try {
+    // A fault ends the list; the caller goes on as after a normal end.
+    Guarded([section, manifestPath] {
         std::string list = ReadManifestValue(manifestPath, section, "RegKeyDelSection", "",
                                              kManifestSectionLimit);
         if (list.empty()) return;
@@ -78,7 +80,5 @@ void RemoveRegistryEntries(const char* section, const char* manifestPath)
             if (text.empty()) break;
             RemoveEntry(text);
         }
-    } catch (...) {
-        // A fault ends the list; the caller goes on as after a normal end.
-    }
+    });
 }

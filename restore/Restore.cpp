@@ -2,6 +2,7 @@
 #include "restore/Restore.h"
 #include "app/RunContext.h"
 #include "engine/Driver.h"
+#include "engine/FaultGuard.h"
 #include "engine/FileTree.h"
 #include "engine/Handles.h"
 #include "engine/PathRules.h"
@@ -32,15 +33,6 @@ typedef int(WINAPI* DesktopItemProc)(int action, const char* itemUrl, const char
                                      const char* title, int flags);
 typedef int(WINAPI* JobCursorProc)(int* cursor);
 typedef int(WINAPI* JobNumberProc)(int number);
-
-// Runs one step; a fault inside it ends that step only.
-template <typename Step> void Guarded(Step step)
-{
-    try {
-        step();
-    } catch (...) {
-    }
-}
 
 // Posts the position to the bar, if any, and lets the wizard repaint either way.
 void ReportProgress(HWND progressBar, int position)
@@ -142,14 +134,22 @@ void RestoreMaintenanceWizard(HWND progressBar)
     });
 }
 
+// The calls into the product's libraries run under guards of their own, so that a library
+// that faults is still released before its file is deleted (Windows 95/98 refuse to delete the
+// file of a loaded library).
+
+// A fault in the library answers "not installed".
 bool InternetExplorer4Installed()
 {
     Library library;
     if (!library.Load(kSubscriptionLibrary)) return false;
     IE4InstalledProc installed = library.Find<IE4InstalledProc>("SM_IE4Instalado");
-    return installed && installed() != 0;
+    int answer = 0;
+    if (installed) Guarded([&answer, installed] { answer = installed(); });
+    return answer != 0;
 }
 
+// The channel and the desktop item are undone apart: a fault in one leaves the other to try.
 void RemoveDesktopChannel(const char* installDir)
 {
     {
@@ -157,8 +157,12 @@ void RemoveDesktopChannel(const char* installDir)
         if (library.Load(kSubscriptionLibrary)) {
             RemoveChannelProc removeChannel = library.Find<RemoveChannelProc>("SM_EliminaCanalA");
             DesktopItemProc desktopItem = library.Find<DesktopItemProc>("SM_ManageDesktopItem");
-            if (removeChannel) removeChannel(kChannelUrl, kChannelTitle, 0);
-            if (desktopItem) desktopItem(0, kDesktopItemUrl, kDesktopItemPage, kChannelTitle, 1);
+            if (removeChannel)
+                Guarded([removeChannel] { removeChannel(kChannelUrl, kChannelTitle, 0); });
+            if (desktopItem)
+                Guarded([desktopItem] {
+                    desktopItem(0, kDesktopItemUrl, kDesktopItemPage, kChannelTitle, 1);
+                });
         }
     }
     DeleteIfNamed(Beside(installDir, kSubscriptionLibrary));
@@ -193,8 +197,11 @@ void DeleteScheduledJobs()
     JobCursorProc findNext = library.Find<JobCursorProc>("JOB_FindNextJob");
     JobNumberProc findEnd = library.Find<JobNumberProc>("JOB_FindJobEnd");
     if (!findFirst || !deleteJob || !findNext || !findEnd) return;
-    for (int job = findFirst(&cursor); job > 0; job = findNext(&cursor)) deleteJob(job);
-    findEnd(0);
+    // A fault ends the enumeration without its closing call: the library's state is unknown.
+    Guarded([&cursor, findFirst, deleteJob, findNext, findEnd] {
+        for (int job = findFirst(&cursor); job > 0; job = findNext(&cursor)) deleteJob(job);
+        findEnd(0);
+    });
 }
 
 }  // namespace
@@ -224,16 +231,16 @@ void RestoreConfiguration(HWND progressBar, const char* installDir)
 
 int DeleteSystemAgentJobsKey()
 {
-    try {
+    int deleted = 0;  // what a fault leaves
+    Guarded([&deleted] {
         char keyName[kPathSize] = "";
         if (LoadStringA(runContext.instance, kSystemAgentKeyString, keyName, sizeof keyName) <= 0)
-            return 0;
+            return;
         {
             RegKey key;
-            if (key.Open(HKEY_LOCAL_MACHINE, keyName) != ERROR_SUCCESS) return 0;
+            if (key.Open(HKEY_LOCAL_MACHINE, keyName) != ERROR_SUCCESS) return;
         }
-        return DeleteKeyTree(HKEY_LOCAL_MACHINE, keyName) ? 1 : 0;
-    } catch (...) {
-        return 0;
-    }
+        deleted = DeleteKeyTree(HKEY_LOCAL_MACHINE, keyName) ? 1 : 0;
+    });
+    return deleted;
 }

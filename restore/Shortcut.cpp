@@ -1,5 +1,6 @@
 // Writing a shell link through COM.
 #include "restore/Restore.h"
+#include "engine/FaultGuard.h"
 #include "engine/Handles.h"
 #include "engine/Text.h"
 #include "restore/RestorePlan.h"
@@ -39,6 +40,8 @@ void WriteShellLink(const char* shortcutPath, const char* targetPath)
 void CreateShortcut(const char* shortcutPath, const char* targetPath)
 {
     CoInitialize(NULL);
-    WriteShellLink(shortcutPath, targetPath);  // releases its interfaces before COM goes
+    // Releases its interfaces before COM goes; a fault inside the link object ends the
+    // shortcut (its interfaces stay unreleased), and COM is still uninitialised.
+    Guarded([shortcutPath, targetPath] { WriteShellLink(shortcutPath, targetPath); });
     CoUninitialize();
 }

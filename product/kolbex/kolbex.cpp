@@ -2,8 +2,11 @@
 // masks as decimal texts in the product key. With [kolbex] Log=1 in kolbex.ini beside it,
 // every call is appended with its texts to kolbexlog.txt beside it (not "*.log": the sample
 // manifest's shared module deletes the install directory's .LOG files in the middle of a run).
-// A build with LEAVE_OUT_<export> lacks that export, for the callers' missing-export paths.
+// A build with LEAVE_OUT_<export> lacks that export, for the callers' missing-export paths; one
+// with FAULT_IN_<export> logs "<export> faults" and faults in it: the read once it has written
+// the products text alone, the write once its call is logged, before it stores anything.
 #include "product/common/CallLog.h"
+#include "product/common/Fault.h"
 #include <cstring>
 
 namespace {
@@ -56,6 +59,11 @@ extern "C" int WINAPI KOLBEX_LEERREGISTRY(char* productsText, char* modulesText)
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         key = NULL;
     if (productsText) ReadMask(key, "InstalledProducts", productsText);
+#ifdef FAULT_IN_KOLBEX_LEERREGISTRY
+    if (key) RegCloseKey(key);
+    Log(standin::Line().Text("KOLBEX_LEERREGISTRY faults"));
+    standin::WriteThroughNull();
+#endif
     if (modulesText) ReadMask(key, "InstalledModules", modulesText);
     if (key) RegCloseKey(key);
     Log(standin::Line().Text("KOLBEX_LEERREGISTRY() -> ").Quoted(productsText).Text(", ")
@@ -69,6 +77,10 @@ extern "C" int WINAPI KOLBEX_ESCRIBIRREGISTRY(char* productsText, char* modulesT
 {
     Log(standin::Line().Text("KOLBEX_ESCRIBIRREGISTRY(").Quoted(productsText).Text(", ")
             .Quoted(modulesText).Text(")"));
+#ifdef FAULT_IN_KOLBEX_ESCRIBIRREGISTRY
+    Log(standin::Line().Text("KOLBEX_ESCRIBIRREGISTRY faults"));
+    standin::WriteThroughNull();
+#endif
     HKEY key = NULL;
     DWORD disposition = 0;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, NULL, REG_OPTION_NON_VOLATILE,

@@ -1,7 +1,10 @@
 // Stand-in for the product's subscription library: it answers whether Internet Explorer 4
 // counts as installed (qelsubs.ini beside it) and records every call in qelsubs.log.
-// A build with LEAVE_OUT_<export> lacks that export, for the callers' missing-export paths.
+// A build with LEAVE_OUT_<export> lacks that export, for the callers' missing-export paths; one
+// with FAULT_IN_<export> logs "<export> faults" and faults in it, after logging the call itself
+// where the call has arguments.
 #include "product/common/CallLog.h"
+#include "product/common/Fault.h"
 
 namespace {
 
@@ -28,6 +31,10 @@ int IE4Setting()
 #ifndef LEAVE_OUT_SM_IE4Instalado
 extern "C" int WINAPI SM_IE4Instalado()
 {
+#ifdef FAULT_IN_SM_IE4Instalado
+    Log(standin::Line().Text("SM_IE4Instalado faults"));
+    standin::WriteThroughNull();
+#endif
     int installed = IE4Setting();
     Log(standin::Line().Text("SM_IE4Instalado() = ").Number(installed));
     return installed;
@@ -39,6 +46,10 @@ extern "C" int WINAPI SM_EliminaCanalA(const char* channelUrl, const char* title
 {
     Log(standin::Line().Text("SM_EliminaCanalA(").Quoted(channelUrl).Text(", ").Quoted(title)
             .Text(", ").Number(flags).Text(")"));
+#ifdef FAULT_IN_SM_EliminaCanalA
+    Log(standin::Line().Text("SM_EliminaCanalA faults"));
+    standin::WriteThroughNull();
+#endif
     return 1;
 }
 #endif

@@ -1,7 +1,9 @@
 // Stand-in for the product's task library: it enumerates the job numbers listed in
 // qeltask.ini beside it and records every call in qeltask.log. A build with
-// LEAVE_OUT_<export> lacks that export, for the callers' missing-export paths.
+// LEAVE_OUT_<export> lacks that export, for the callers' missing-export paths; one with
+// FAULT_IN_JOB_FindNextJob logs "JOB_FindNextJob faults" and faults there.
 #include "product/common/CallLog.h"
+#include "product/common/Fault.h"
 
 namespace {
 
@@ -68,6 +70,10 @@ extern "C" int WINAPI JOB_FindFirstJob(int* cursor)
 #ifndef LEAVE_OUT_JOB_FindNextJob
 extern "C" int WINAPI JOB_FindNextJob(int* cursor)
 {
+#ifdef FAULT_IN_JOB_FindNextJob
+    Log(standin::Line().Text("JOB_FindNextJob faults"));
+    standin::WriteThroughNull();
+#endif
     standin::Line line;
     Cursor(line.Text("JOB_FindNextJob("), cursor).Text(") = ");
     int job = cursor ? JobAt(cursor, *cursor) : 0;

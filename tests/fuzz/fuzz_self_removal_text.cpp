@@ -1,6 +1,6 @@
 // Fuzzes the self-removal texts: the batch is the template with each slot filled exactly once
-// (as the command interpreter reads it), and the retry value fits its 255 bytes and starts
-// the program it names.
+// (as the command interpreter reads it), the retry value fits its 255 bytes and starts the
+// program it names, and WININIT.INI keeps its text and gains the NUL lines inside [rename].
 #include "app/SelfRemovalText.h"
 #include "tests/fuzz/FuzzInput.h"
 #include <cstring>
@@ -107,6 +107,58 @@ void CheckRetry(const std::string& installDir, const std::string& retryCommandLi
     FUZZ_CHECK(rest == " " + retryCommandLine);
 }
 
+// The header of the section that holds position `at` of `text`, trimmed, in lower case.
+std::string SectionAt(const std::string& text, size_t at)
+{
+    std::string section;
+    for (size_t start = 0; start < at;) {
+        size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end + 1;
+        std::string line = text.substr(start, end - start);
+        size_t first = line.find_first_not_of(" \t");
+        if (first != std::string::npos && line[first] == '[') {
+            size_t last = line.find_last_not_of(" \t\r\n");
+            section = line.substr(first, last - first + 1);
+            for (char& c : section)
+                if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        }
+        start = end;
+    }
+    return section;
+}
+
+void CheckWininit(const std::string& text, const std::vector<std::string>& paths)
+{
+    bool usable = !paths.empty();
+    std::string block;
+    for (const std::string& path : paths) {
+        usable = usable && !path.empty();
+        for (char c : path) usable = usable && static_cast<unsigned char>(c) >= 32;
+        block += "NUL=" + path + "\r\n";
+    }
+    std::string result = "untouched";
+    bool composed = AddWininitDeletions(text, paths, &result);
+    FUZZ_CHECK(composed == usable);
+    if (!composed) {
+        FUZZ_CHECK(result == "untouched");
+        return;
+    }
+    // The text around stays: the lines go in at a line start or at the end, after a line end
+    // added to an unterminated last line, and after a new header when the section was missing.
+    static const char* const kExtras[] = {"", "\r\n", "[rename]\r\n", "\r\n[rename]\r\n"};
+    bool found = false;
+    for (size_t i = 0; i <= text.size() && !found; ++i) {
+        if (result.compare(0, i, text, 0, i) != 0) break;
+        for (const char* extra : kExtras) {
+            std::string expected = text.substr(0, i) + extra + block + text.substr(i);
+            if (expected != result) continue;
+            found = true;
+            FUZZ_CHECK(SectionAt(result, i + std::strlen(extra)) == "[rename]");
+        }
+    }
+    FUZZ_CHECK(found);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -115,5 +167,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CheckBatch(field[0], field[1], field[2]);
     size_t bufferSize = field[3].empty() ? 256 : 200 + static_cast<unsigned char>(field[3][0]);
     CheckRetry(field[1], field[2], bufferSize);
+    CheckWininit(field[0], {field[1], field[2]});
     return 0;
 }

@@ -170,6 +170,76 @@ TEST(RetryText, ComposedInA255ByteValue)
     }
 }
 
+// The batch's files first, then its directory, which only an empty directory lets go; a root is
+// never handed over.
+TEST(RestartDeletions, FilesFirstThenTheDirectoryButNeverARoot)
+{
+    const std::string exe = "C:\\AV\\uninstall.exe";
+    const std::string batch = "C:\\WINDOWS\\TEMP\\autodel.bat";
+    const struct { std::string exe, installDir; std::vector<std::string> paths; } rows[] = {
+        {exe, "C:\\AV\\", {exe, batch, "C:\\AV"}},
+        {exe, "C:\\Program Files\\Morwa\\", {exe, batch, "C:\\Program Files\\Morwa"}},
+        {"", "C:\\AV\\", {batch, "C:\\AV"}},  // the executable's path was not to be had
+        {exe, "C:\\", {exe, batch}},
+        {exe, "\\\\srv\\share\\", {exe, batch}},
+        {exe, "\\\\srv\\", {exe, batch}},
+        {exe, "\\\\srv\\share\\AV\\", {exe, batch, "\\\\srv\\share\\AV"}},
+        {exe, "", {exe, batch}},
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
+        EXPECT_EQ(rows[i].paths, RestartDeletions(rows[i].exe, batch, rows[i].installDir)) << "row " << i;
+}
+
+TEST(WininitText, NulLinesAtTheEndOfTheRenameSection)
+{
+    const std::vector<std::string> two = {"C:\\AV\\UNINST~1.EXE", "C:\\AV"};
+    const struct { const char* before; const char* after; } rows[] = {
+        {"", "[rename]\r\nNUL=C:\\AV\\UNINST~1.EXE\r\nNUL=C:\\AV\r\n"},
+        // Another program's lines stay, ours follow them in the same section.
+        {"[Rename]\r\nNUL=C:\\OLD.DLL\r\n",
+         "[Rename]\r\nNUL=C:\\OLD.DLL\r\nNUL=C:\\AV\\UNINST~1.EXE\r\nNUL=C:\\AV\r\n"},
+        {"[rename]\r\nNUL=C:\\OLD.DLL\r\n\r\n[CombineVxDs]\r\nA=B\r\n",
+         "[rename]\r\nNUL=C:\\OLD.DLL\r\n\r\nNUL=C:\\AV\\UNINST~1.EXE\r\nNUL=C:\\AV\r\n[CombineVxDs]\r\nA=B\r\n"},
+        {"  [RENAME]  \nNUL=C:\\OLD.DLL",
+         "  [RENAME]  \nNUL=C:\\OLD.DLL\r\nNUL=C:\\AV\\UNINST~1.EXE\r\nNUL=C:\\AV\r\n"},
+        // Only the first of two [rename] sections gets the lines.
+        {"[rename]\r\nX=Y\r\n[rename]\r\n",
+         "[rename]\r\nX=Y\r\nNUL=C:\\AV\\UNINST~1.EXE\r\nNUL=C:\\AV\r\n[rename]\r\n"},
+        // No [rename] section: one is appended, after a line end for a last line without one.
+        {"[renamed]\r\nA=B", "[renamed]\r\nA=B\r\n[rename]\r\nNUL=C:\\AV\\UNINST~1.EXE\r\nNUL=C:\\AV\r\n"},
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+        std::string result;
+        EXPECT_TRUE(AddWininitDeletions(rows[i].before, two, &result)) << "row " << i;
+        EXPECT_EQ(rows[i].after, result) << "row " << i;
+    }
+}
+
+TEST(WininitText, NothingToAddOrALineBreakInAPathIsRefused)
+{
+    const std::vector<std::string> refused[] = {{}, {""}, {"C:\\AV", ""}, {"C:\\AV\r\nNUL=C:\\WINDOWS"}};
+    for (size_t i = 0; i < sizeof refused / sizeof refused[0]; ++i) {
+        std::string result = "untouched";
+        EXPECT_FALSE(AddWininitDeletions("[rename]\r\n", refused[i], &result)) << "row " << i;
+        EXPECT_EQ("untouched", result) << "row " << i;
+    }
+}
+
+TEST(RemoveDirectoryCommand, TheInterpreterRemovesTheShortPath)
+{
+    const struct { const char* interpreter; const char* directory; const char* command; } rows[] = {
+        {"C:\\WINDOWS\\COMMAND.COM", "C:\\PROGRA~1\\MORWAA~1", "C:\\WINDOWS\\COMMAND.COM /c rd C:\\PROGRA~1\\MORWAA~1"},
+        {"C:\\Win Dir\\COMMAND.COM", "C:\\AV", "\"C:\\Win Dir\\COMMAND.COM\" /c rd C:\\AV"},
+        {"", "C:\\AV", ""},
+        {"C:\\WINDOWS\\COMMAND.COM", "", ""},
+        {"C:\\WINDOWS\\COMMAND.COM", "C:\\A V", ""},  // a blank would end the argument
+        {"C:\\WINDOWS\\COMMAND.COM", "C:\\AV\"&del x", ""},
+        {"C:\\WINDOWS\\COMMAND.COM", "C:\\AV\r\n", ""},
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
+        EXPECT_EQ(rows[i].command, RemoveDirectoryCommand(rows[i].interpreter, rows[i].directory)) << "row " << i;
+}
+
 class ScheduleRetryTest : public ::testing::Test {
 protected:
     SavedKey saved{HKEY_LOCAL_MACHINE, kRunOnceKey};  // a value left behind would run at Wine's next start

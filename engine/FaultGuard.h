@@ -1,0 +1,39 @@
+// The catch-all guard: a processor fault or a C++ exception inside a guarded call ends that
+// call only, and the caller goes on.
+#pragma once
+#include <windows.h>
+#include <type_traits>
+
+// How a guarded call ended.
+struct GuardResult {
+    bool completed;  // the body ran to its end
+    DWORD fault;     // the exception code that ended it; 0 when it completed or threw C++
+};
+
+// Runs body(argument). A C++ exception, or an exception of error severity raised by the
+// processor or the system (access violation, illegal instruction, division by zero, stack
+// overflow, the delay-load helper's "module or procedure not found", another compiler's C++
+// exception out of a product library), ends the body there. The handler lives in this call's
+// stack frame, as Windows 95/98 have no vectored handlers. Destructors of the frames between
+// the fault and this call do not run on i686: what they owned stays allocated.
+GuardResult CallGuarded(void (*body)(void*), void* argument);
+
+// Whether the guard ends its body for an exception with this code and these flags: codes of
+// error severity (the top two bits set), never during an unwind pass. Warnings and
+// informational codes (breakpoints, debug output, GCC's own C++ exceptions on x86_64) go on to
+// the handlers beyond the guard.
+bool GuardCatches(DWORD code, DWORD flags);
+
+namespace fault_guard_detail {
+template <typename Body> void Run(void* body)
+{
+    (*static_cast<Body*>(body))();
+}
+}  // namespace fault_guard_detail
+
+// Runs a callable (a lambda, or a function) under the guard; true when it ran to its end.
+template <typename Body> bool Guarded(Body&& body)
+{
+    typename std::decay<Body>::type callable(static_cast<Body&&>(body));
+    return CallGuarded(&fault_guard_detail::Run<decltype(callable)>, &callable).completed;
+}
