@@ -50,7 +50,9 @@ bool ConfirmRemoval()
     char caption[kConfirmCaptionSize];
     char text[kConfirmTextSize];
     FormatConfirmation(caption, text);
-    return MessageBoxA(NULL, text, caption, MB_YESNO | MB_ICONINFORMATION) == IDYES;
+    bool yes = MessageBoxA(NULL, text, caption, MB_YESNO | MB_ICONINFORMATION) == IDYES;
+    LOG_LINE("CONFIRM", "%s", yes ? "the user answered Yes" : "the user did not answer Yes: nothing is removed");
+    return yes;
 }
 
 void RemoveInstallDir()
@@ -60,13 +62,14 @@ void RemoveInstallDir()
     directory[std::strlen(directory) - 1] = '\0';
     // Only where a tree could be emptied: an install directory in an odd place (a drive root,
     // a shell folder) must not take an empty system folder with it.
-    if (CheckTreeDeletion(directory) == RefusalRule::kNone) RemoveDirectoryA(directory);
+    RemoveEmptyDirectory(directory);
 }
 
 void RunInteractive(Library* versionManager)
 {
     if (!ConfirmRemoval()) return;
     RunWizard(NULL);
+    LOG_LINE("WIZARD", "%s", runContext.restartRequested ? "closed: the user chose Restart" : "closed");
     versionManager->Close();
     const bool removesItself = runContext.actionFlags == 0 && !runContext.keepFilesFlag;
     if (removesItself) RemoveSelf();
@@ -74,6 +77,9 @@ void RunInteractive(Library* versionManager)
     runContext.maintenanceLinkPath.reset();
     if (runContext.restartRequested) {
         if (removesItself) ScheduleRemovalAtRestart();
+        LOG_LINE("RESTART", "Windows is asked to restart");
+        // The restart may end this program before it returns: the log ends here.
+        removal_log::Close();
         RestartWindows();
     }
 }
@@ -100,15 +106,15 @@ void LogStart(const char* commandLine)
     version.dwOSVersionInfoSize = sizeof version;
     GetVersionExA(&version);
     const char* family = version.dwPlatformId == VER_PLATFORM_WIN32_NT ? "NT" : "9x";
-    LogLine("START", "command line:", commandLine);
-    LogLine("START", "Windows", version.dwMajorVersion, ".", version.dwMinorVersion, "build",
-            version.dwBuildNumber & 0xFFFF, family, version.szCSDVersion);
+    LOG_LINE("START", "command line: %s", commandLine);
+    LOG_LINE("START", "Windows %lu.%lu build %lu %s %s", version.dwMajorVersion,
+             version.dwMinorVersion, version.dwBuildNumber & 0xFFFF, family, version.szCSDVersion);
 }
 
 // Why the run ends at start-up, for the log.
 bool StartUpEnds(const char* reason)
 {
-    LogLine("START", "the run ends:", reason);
+    LOG_LINE("START", "the run ends: %s", reason);
     return false;
 }
 
@@ -147,13 +153,13 @@ bool StartUp(HINSTANCE instance, const char* commandLine, Library* versionManage
         return StartUpEnds("the retry command line is too long");
 
     SelectLanguage();
-    LogLine("START", "language", runContext.languageId);
+    LOG_LINE("START", "language %u", static_cast<unsigned>(runContext.languageId));
     std::string installDir;
     if (!ReadInstallDir(&installDir)) return StartUpEnds("no usable \"Path\" value in the product key");
     if (!ManifestNameFits(fields.manifestName, installDir) ||
         !CopyText(runContext.installDir, sizeof runContext.installDir, installDir.c_str()))
         return StartUpEnds("the install directory and the manifest name are too long");
-    LogLine("START", "install directory", runContext.installDir);
+    LOG_LINE("START", "install directory %s", runContext.installDir);
     return true;
 }
 

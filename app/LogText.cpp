@@ -59,23 +59,70 @@ void WriteLineStart(LineWriter& line, unsigned year, unsigned month, unsigned da
     line.Char(' ');
 }
 
-void WriteErrorText(LineWriter& line, unsigned long code)
+const char* LogErrorName(unsigned long code)
 {
-    const char* name = nullptr;
     switch (code) {
-    case 2: name = "file not found"; break;
-    case 3: name = "path not found"; break;
-    case 5: name = "access denied"; break;
-    case 32: name = "in use"; break;
-    case 145: name = "directory not empty"; break;
-    default: break;
+    case 2: return " (file not found)";
+    case 3: return " (path not found)";
+    case 5: return " (access denied)";
+    case 32: return " (in use)";
+    case 145: return " (directory not empty)";
+    default: return "";
     }
-    line.Text("error ");
-    line.Number(code);
-    if (name) {
-        line.Text(" (");
-        line.Text(name);
-        line.Char(')');
+}
+
+namespace {
+
+void WriteHex(LineWriter& line, unsigned long long value)
+{
+    char digits[17];
+    int count = 0;
+    do {
+        digits[count++] = "0123456789abcdef"[value & 15];
+        value >>= 4;
+    } while (value != 0);
+    while (count > 0) line.Char(digits[--count]);
+}
+
+}  // namespace
+
+void FormatLogDetails(LineWriter& line, const char* format, va_list arguments)
+{
+    for (const char* p = format; p && *p; ++p) {
+        if (*p != '%') {
+            line.Char(*p);
+            continue;
+        }
+        const char* start = p++;
+        int longs = 0;
+        while (*p == 'l' && longs < 2) {
+            ++longs;
+            ++p;
+        }
+        if (*p == '%' && longs == 0) {
+            line.Char('%');
+        } else if (*p == 's' && longs == 0) {
+            line.Text(va_arg(arguments, const char*));
+        } else if (*p == 'c' && longs == 0) {
+            line.Char(static_cast<char>(va_arg(arguments, int)));
+        } else if (*p == 'd' || *p == 'i') {
+            long long value = longs == 2   ? va_arg(arguments, long long)
+                              : longs == 1 ? va_arg(arguments, long)
+                                           : va_arg(arguments, int);
+            if (value < 0) line.Char('-');
+            line.Number(value < 0 ? 0ull - static_cast<unsigned long long>(value)
+                                  : static_cast<unsigned long long>(value));
+        } else if (*p == 'u' || *p == 'x') {
+            unsigned long long value = longs == 2   ? va_arg(arguments, unsigned long long)
+                                       : longs == 1 ? va_arg(arguments, unsigned long)
+                                                    : va_arg(arguments, unsigned);
+            if (*p == 'u') line.Number(value);
+            else WriteHex(line, value);
+        } else {
+            // Not a conversion of ours: the text as it stands, reading nothing.
+            for (; start <= p && *start; ++start) line.Char(*start);
+            if (*p == '\0') return;
+        }
     }
 }
 

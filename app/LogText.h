@@ -1,6 +1,7 @@
 // The texts of the removal log (no Win32 here). Lines are built in fixed buffers: a log line
 // costs no allocation, and the program no string code of its own for it.
 #pragma once
+#include <cstdarg>
 #include <cstddef>
 
 // The log's file name in the temporary directory when /LOG names no path.
@@ -32,9 +33,14 @@ private:
 void WriteLineStart(LineWriter& line, unsigned year, unsigned month, unsigned day, unsigned hour,
                     unsigned minute, unsigned second, unsigned milliseconds, const char* keyword);
 
-// "error 5 (access denied)": a system error code as support reads it, the name only for the
-// codes a removal meets.
-void WriteErrorText(LineWriter& line, unsigned long code);
+// " (access denied)": the name of a system error code, for the codes a removal meets; "" for
+// the others.
+const char* LogErrorName(unsigned long code);
+
+// The details of a line from a printf-like format: %s (a null pointer writes nothing), %c, %d,
+// %i, %u and %x, each with no, one or two l for int, long and long long, and %%. Anything
+// else in a conversion is written as it stands, and reads no argument.
+void FormatLogDetails(LineWriter& line, const char* format, va_list arguments);
 
 // Where the log goes, into `path` of `size` bytes: `requested` when the switch named a path,
 // else the default name in the temporary directory (`tempDir` with its trailing backslash, or

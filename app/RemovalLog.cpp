@@ -5,6 +5,7 @@
 #include "app/RunContext.h"
 #include "engine/Handles.h"
 #include "engine/Text.h"
+#include <cstdarg>
 
 namespace removal_log {
 
@@ -64,16 +65,6 @@ void OpenFile(const char* installDir)
 
 }  // namespace
 
-void Piece::WriteTo(LineWriter& line) const
-{
-    switch (kind_) {
-    case kText: line.Text(text_); break;
-    case kNegative: line.Char('-'); line.Number(value_); break;
-    case kNumber: line.Number(value_); break;
-    case kError: WriteErrorText(line, static_cast<unsigned long>(value_)); break;
-    }
-}
-
 void Request(const std::string& requestedPath)
 {
     Drop();
@@ -95,7 +86,7 @@ void Open(const char* installDir)
 void Close()
 {
     if (!on) return;
-    WriteLine("END", {"removed", counts[kRemoved], "refused", counts[kRefused], "left", counts[kLeft]});
+    Write("END", "removed %lu refused %lu left %lu", counts[kRemoved], counts[kRefused], counts[kLeft]);
     Drop();
 }
 
@@ -104,22 +95,17 @@ const char* Path()
     return path;
 }
 
-void WriteLine(const char* keyword, std::initializer_list<Piece> pieces)
+namespace {
+
+void WriteLineV(const char* keyword, const char* format, va_list arguments)
 {
-    if (!on) return;
     char buffer[kMaxLogLine];
     LineWriter line(buffer, sizeof buffer - 2);  // room for CR LF
     SYSTEMTIME time;
     GetLocalTime(&time);
     WriteLineStart(line, time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute,
                    time.wSecond, time.wMilliseconds, keyword);
-    bool first = true;
-    for (const Piece& piece : pieces) {
-        if (piece.empty()) continue;
-        if (!first) line.Char(' ');
-        piece.WriteTo(line);
-        first = false;
-    }
+    FormatLogDetails(line, format, arguments);
     size_t length = line.length();
     buffer[length++] = '\r';
     buffer[length++] = '\n';
@@ -134,9 +120,30 @@ void WriteLine(const char* keyword, std::initializer_list<Piece> pieces)
     }
 }
 
-void Count(Outcome outcome)
+}  // namespace
+
+void Write(const char* keyword, const char* format, ...)
 {
+    if (!on) return;
+    va_list arguments;
+    va_start(arguments, format);
+    WriteLineV(keyword, format, arguments);
+    va_end(arguments);
+}
+
+void WriteCounted(Outcome outcome, const char* keyword, const char* format, ...)
+{
+    if (!on) return;
     ++counts[outcome];
+    va_list arguments;
+    va_start(arguments, format);
+    WriteLineV(keyword, format, arguments);
+    va_end(arguments);
+}
+
+const char* ErrorName(unsigned long code)
+{
+    return LogErrorName(code);
 }
 
 }  // namespace removal_log

@@ -119,16 +119,36 @@ void RemoveDirectoryAtRestart(const std::string& directory)
     std::string command = RemoveDirectoryCommand(interpreter, ShortPath(directory));
     RegKey key;
     if (command.empty() || key.Open(HKEY_LOCAL_MACHINE, kRunOnceKey) != ERROR_SUCCESS) return;
-    RegSetValueExA(key.get(), kDirectoryValueName, 0, REG_SZ,
-                   reinterpret_cast<const BYTE*>(command.c_str()),
-                   static_cast<DWORD>(command.size() + 1));
+    if (RegSetValueExA(key.get(), kDirectoryValueName, 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(command.c_str()),
+                       static_cast<DWORD>(command.size() + 1)) == ERROR_SUCCESS)
+        LOG_LINE("RESTART", "RunOnce value %s written: %s", kDirectoryValueName, command.c_str());
 }
 
 void DeleteAtRestartByMoveFileEx(const std::vector<std::string>& paths)
 {
     for (const std::string& path : paths)
-        if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)
-            MoveFileExA(path.c_str(), NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+        if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            if (MoveFileExA(path.c_str(), NULL, MOVEFILE_DELAY_UNTIL_REBOOT))
+                LOG_LINE("RESTART", "%s is deleted at the next start (MoveFileEx)", path.c_str());
+            else
+                LOG_LINE("RESTART", "%s could not be handed to the next start: " LOG_ERROR_FORMAT,
+                         path.c_str(), LOG_ERROR_ARGS(GetLastError()));
+        }
+}
+
+// The deletion of one of the program's own files, noted in the removal log.
+void DeleteOwnFile(const std::string& path)
+{
+    if (DeleteFileA(path.c_str())) {
+        LOG_OUTCOME(kRemoved, "FILE", "deleted %s", path.c_str());
+        return;
+    }
+    DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND)
+        LOG_LINE("FILE", "not found: %s", path.c_str());
+    else
+        LOG_OUTCOME(kLeft, "FILE", "left %s " LOG_ERROR_FORMAT, path.c_str(), LOG_ERROR_ARGS(error));
 }
 
 }  // namespace
@@ -144,20 +164,32 @@ void RemoveSelf()
     std::string path;
     // An empty name would make the "file" the install directory itself.
     if (manifestName[0] != '\0' && ComposeEntryPath(runContext.installDir, manifestName, &path))
-        DeleteFileA(path.c_str());
-    if (ComposeEntryPath(runContext.installDir, "kolbex.dll", &path)) DeleteFileA(path.c_str());
+        DeleteOwnFile(path);
+    if (ComposeEntryPath(runContext.installDir, "kolbex.dll", &path)) DeleteOwnFile(path);
     StartRemovalBatch();
 }
 
 void StartRemovalBatch()
 {
     std::string batchPath = RemovalBatchPath(TemporaryDirectory());
-    if (batchPath.empty()) return;
     std::string exePath;
-    if (!ExecutablePath(&exePath)) return;
-    if (!WriteRemovalBatch(batchPath.c_str(), exePath.c_str(), runContext.installDir)) return;
+    if (batchPath.empty() || !ExecutablePath(&exePath)) {
+        LOG_LINE("SELFREMOVAL", "no batch: the paths do not fit; the program and its directory stay");
+        return;
+    }
+    if (!WriteRemovalBatch(batchPath.c_str(), exePath.c_str(), runContext.installDir)) {
+        LOG_LINE("SELFREMOVAL", "the batch %s could not be written; the program and its directory stay",
+                 batchPath.c_str());
+        return;
+    }
     ClearReadOnly(exePath);
-    LaunchRemovalBatch(batchPath.c_str());
+    if (LaunchRemovalBatch(batchPath.c_str()))
+        LOG_LINE("SELFREMOVAL",
+                 "batch %s started: it deletes %s and removes the install directory once the program has ended",
+                 batchPath.c_str(), exePath.c_str());
+    else
+        LOG_LINE("SELFREMOVAL", "the batch %s did not start: " LOG_ERROR_FORMAT
+                 " - the program and its directory stay", batchPath.c_str(), LOG_ERROR_ARGS(GetLastError()));
 }
 
 bool WriteRemovalBatch(const char* batchPath, const char* exePath, const char* installDir)
@@ -205,8 +237,8 @@ void ScheduleRetry()
     RegKey key;
     LONG opened = key.Open(HKEY_LOCAL_MACHINE, kRunOnceKey);
     if (opened != ERROR_SUCCESS) {
-        LogLine("RETRY", "not scheduled: the RunOnce key does not open,",
-                removal_log::ErrorCode{static_cast<unsigned long>(opened)});
+        LOG_LINE("RETRY", "not scheduled: the RunOnce key does not open, " LOG_ERROR_FORMAT,
+                 LOG_ERROR_ARGS(opened));
         return;
     }
     char text[kRetryTextSize];
@@ -214,19 +246,19 @@ void ScheduleRetry()
     bool withLog = false;
     if (!ComposeRetryTextWithLog(runContext.installDir, runContext.retryCommandLine,
                                  removal_log::Path(), text, sizeof text, &withLog)) {
-        LogLine("RETRY", "not scheduled: the retry command line does not fit a RunOnce value");
+        LOG_LINE("RETRY", "not scheduled: the retry command line does not fit a RunOnce value");
         return;
     }
     LONG written = RegSetValueExA(key.get(), kRetryValueName, 0, REG_SZ,
                                   reinterpret_cast<const BYTE*>(text),
                                   static_cast<DWORD>(kRetryValueSize));
     if (written == ERROR_SUCCESS) {
-        LogLine("RETRY", "RunOnce value", kRetryValueName, "written:", text);
+        LOG_LINE("RETRY", "RunOnce value %s written: %s", kRetryValueName, text);
         if (removal_log::on && !withLog)
-            LogLine("RETRY", "the log switch did not fit the value and was left out");
+            LOG_LINE("RETRY", "the log switch did not fit the value and was left out");
     } else {
-        LogLine("RETRY", "RunOnce value", kRetryValueName, "not written,",
-                removal_log::ErrorCode{static_cast<unsigned long>(written)});
+        LOG_LINE("RETRY", "RunOnce value %s not written, " LOG_ERROR_FORMAT, kRetryValueName,
+                 LOG_ERROR_ARGS(written));
     }
 }
 
@@ -241,6 +273,9 @@ void ScheduleRemovalAtRestart()
         return;
     }
     DeleteAtRestartByWininit(paths);
+    if (removal_log::on)
+        for (const std::string& path : paths)
+            LOG_LINE("RESTART", "%s is listed in WININIT.INI for deletion at the next start", path.c_str());
     const std::string installDir = runContext.installDir;
     if (!paths.empty() && paths.back() == installDir.substr(0, installDir.size() - 1))
         RemoveDirectoryAtRestart(paths.back());

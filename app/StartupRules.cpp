@@ -120,6 +120,7 @@ void ScanLogSwitch(const char* p, CommandLineFields* fields)
         const char* end = p;
         while (*end && !IsSpace(*end)) ++end;
         path.assign(p, end);
+        if (path.find('"') != std::string::npos) return;  // no file name holds a quote
     }
     fields->logRequested = true;
     fields->logPath = path;

@@ -1,6 +1,7 @@
 // The uninstall driver: masks, e-mail client check, the walk of the manifest, restore, retry.
 #include "engine/Driver.h"
 #include "app/Language.h"
+#include "app/RemovalLog.h"
 #include "app/RunContext.h"
 #include "app/SelfRemoval.h"
 #include "engine/FaultGuard.h"
@@ -78,6 +79,10 @@ bool ReadMasks(DriverRun& run)
     run.modulesText[kMaskTextSize - 1] = '\0';
     run.installedProducts = ParseInstalledMask(run.productsText);
     run.installedModules = ParseInstalledMask(run.modulesText);
+    if (read)
+        LOG_LINE("MASKS", "read: editions %s modules %s", run.productsText, run.modulesText);
+    else
+        LOG_LINE("MASKS", "the version manager faulted while reporting the masks: nothing is removed");
     return read;
 }
 
@@ -88,8 +93,13 @@ void WriteMasks(DriverRun& run)
     CopyText(run.productsText, sizeof run.productsText, std::to_string(run.installedProducts).c_str());
     CopyText(run.modulesText, sizeof run.modulesText, std::to_string(run.installedModules).c_str());
     // A fault ends this report only: the next one carries the masks whole again.
-    if (InstalledMasksProc writeMasks = runContext.writeInstalledMasks)
-        Guarded([&run, writeMasks] { writeMasks(run.productsText, run.modulesText); });
+    if (InstalledMasksProc writeMasks = runContext.writeInstalledMasks) {
+        if (Guarded([&run, writeMasks] { writeMasks(run.productsText, run.modulesText); }))
+            LOG_LINE("MASKS", "written: editions %s modules %s", run.productsText, run.modulesText);
+        else
+            LOG_LINE("MASKS", "the version manager faulted while recording editions %s modules %s",
+                     run.productsText, run.modulesText);
+    }
 }
 
 void ReadMaintenanceLinkPath()
@@ -100,6 +110,7 @@ void ReadMaintenanceLinkPath()
     if (key.Open(HKEY_LOCAL_MACHINE, kUninstallKey) == ERROR_SUCCESS)
         ReadRegistryText(key.get(), "QEL60Win98AM", runContext.maintenanceLinkPath.get(),
                          kPathSize);
+    LOG_LINE("READ", "QEL60Win98AM: %s", runContext.maintenanceLinkPath.get());
 }
 
 // The e-mail client holds qelexcli.dll while it runs; the library must go before anything
@@ -111,7 +122,18 @@ bool MailClientHoldsLibrary(const DriverRun& run)
     if (!CopyText(path, sizeof path, runContext.installDir) ||
         !AppendText(path, sizeof path, "qelexcli.dll"))
         return false;  // no such file can exist
-    if (DeleteFileA(path) || !IsRefusal(GetLastError())) return false;
+    if (DeleteFileA(path)) {
+        LOG_OUTCOME(kRemoved, "MAIL", "e-mail client library deleted: %s", path);
+        return false;
+    }
+    DWORD error = GetLastError();
+    if (!IsRefusal(error)) {
+        LOG_LINE("MAIL", "e-mail client library not deleted: %s " LOG_ERROR_FORMAT " - the run goes on",
+                 path, LOG_ERROR_ARGS(error));
+        return false;
+    }
+    LOG_LINE("MAIL", "e-mail client library in use: %s " LOG_ERROR_FORMAT
+             " - the user is told to close the client, and nothing is removed", path, LOG_ERROR_ARGS(error));
     char text[kWarningTextSize] = "";
     char caption[kWarningCaptionSize] = "";
     LoadLocalizedString(runContext.instance, IDS_MAIL_WARNING, text, sizeof text,
@@ -138,7 +160,10 @@ bool ReadMask(const std::string& section, uint32_t* mask)
 {
     std::string text = ReadManifestValue(runContext.manifestPath, section, "Mask", "0",
                                          kManifestMaskLimit);
-    if (text.empty()) return false;
+    if (text.empty()) {
+        LOG_LINE("SECTION", "%s skipped: its Mask is empty", section.c_str());
+        return false;
+    }
     *mask = ParseMask(text);
     return true;
 }
@@ -150,13 +175,22 @@ void RemoveModules(DriverRun& run, const std::string& moduleList)
     for (int k = 0; k < static_cast<int>(names.size()); ++k) {
         PumpMessages();
         uint32_t mask = 0;
-        if (ReadMask(names[k], &mask) && (mask & static_cast<uint32_t>(run.installedModules)) &&
-            (runContext.actionFlags == 0 || (mask & runContext.actionFlags))) {
+        if (!ReadMask(names[k], &mask)) {
+        } else if ((mask & static_cast<uint32_t>(run.installedModules)) == 0) {
+            LOG_LINE("MODULE", "%s skipped: mask %u is not among the installed modules %d",
+                     names[k].c_str(), mask, run.installedModules);
+        } else if (runContext.actionFlags != 0 && (mask & runContext.actionFlags) == 0) {
+            LOG_LINE("MODULE", "%s skipped: mask %u is not selected by %lu", names[k].c_str(), mask,
+                     runContext.actionFlags);
+        } else {
+            LOG_LINE("MODULE", "%s taken: mask %u", names[k].c_str(), mask);
             if (RemoveModule(names[k].c_str(), runContext.installDir, runContext.manifestPath,
                              NULL)) {
+                LOG_LINE("MODULE", "%s removed", names[k].c_str());
                 run.installedModules &= ~static_cast<int32_t>(mask);
                 WriteMasks(run);
             } else {
+                LOG_LINE("MODULE", "%s not removed: a retry after the next start is due", names[k].c_str());
                 run.failed = true;
             }
         }
@@ -178,18 +212,30 @@ const char* EditionValueName(DWORD productBit)
 void RemoveEditionDirectory()
 {
     RegKey key;
-    if (key.Open(HKEY_LOCAL_MACHINE, kUninstallKey) != ERROR_SUCCESS) return;
+    if (key.Open(HKEY_LOCAL_MACHINE, kUninstallKey) != ERROR_SUCCESS) {
+        LOG_LINE("EDITION", "no edition directory: the key %s does not open", kUninstallKey);
+        return;
+    }
     const char* valueName = EditionValueName(runContext.productBit);
-    if (valueName == NULL) return;
+    if (valueName == NULL) {
+        LOG_LINE("EDITION", "no edition directory for the editions %lu", runContext.productBit);
+        return;
+    }
     char directory[kPathSize];
     ReadRegistryText(key.get(), valueName, directory, sizeof directory);
     // Only a full path: a relative one would resolve against the current directory, which is
     // the Windows directory in a retry run started by RunOnce.
-    if (CheckFullPath(directory) != RefusalRule::kNone) return;
+    RefusalRule rule = CheckFullPath(directory);
+    if (rule != RefusalRule::kNone) {
+        LOG_OUTCOME(kRefused, "EDITION", "%s=%s refused by rule %s", valueName, directory,
+                    RefusalRuleName(rule));
+        return;
+    }
+    LOG_LINE("EDITION", "%s=%s", valueName, directory);
     if (!AppendText(directory, sizeof directory, "\\")) return;
     // A refused directory is not removed either, even when it is empty.
     if (DeleteDirectoryContents(directory) == -1) return;
-    RemoveDirectoryA(directory);
+    RemoveEmptyDirectory(directory);
 }
 
 // The edition's directory and the shared module, once the edition has no module left.
@@ -202,10 +248,13 @@ void RemoveEditionRest(DriverRun& run)
     if (!run.failed) run.installedProducts &= ~static_cast<int32_t>(runContext.productBit);
     RemoveEditionDirectory();
     PumpMessages();
+    LOG_LINE("MODULE", "Shared taken");
     if (RemoveModule("Shared", runContext.installDir, runContext.manifestPath,
                      run.controls ? run.window : NULL)) {
+        LOG_LINE("MODULE", "Shared removed");
         WriteMasks(run);
     } else {
+        LOG_LINE("MODULE", "Shared not removed: a retry after the next start is due");
         run.failed = true;
         run.installedProducts = productsBeforeShared;
     }
@@ -218,11 +267,23 @@ bool RemoveApplication(DriverRun& run, const std::string& name)
     PumpMessages();
     uint32_t mask = 0;
     if (!ReadMask(name, &mask)) return true;
-    if ((mask & static_cast<uint32_t>(run.installedProducts)) == 0) return true;
-    if (runContext.productBit != 0 && (mask & runContext.productBit) == 0) return true;
+    if ((mask & static_cast<uint32_t>(run.installedProducts)) == 0) {
+        LOG_LINE("APP", "%s skipped: mask %u is not among the installed editions %d", name.c_str(), mask,
+                 run.installedProducts);
+        return true;
+    }
+    if (runContext.productBit != 0 && (mask & runContext.productBit) == 0) {
+        LOG_LINE("APP", "%s skipped: mask %u is not the edition asked for, %lu", name.c_str(), mask,
+                 runContext.productBit);
+        return true;
+    }
     std::string modules = ReadManifestValue(runContext.manifestPath, name, "Modules", "",
                                             kManifestListLimit);
-    if (modules.empty()) return false;
+    if (modules.empty()) {
+        LOG_LINE("APP", "%s has no Modules list: the run ends here", name.c_str());
+        return false;
+    }
+    LOG_LINE("APP", "%s taken: mask %u, modules %s", name.c_str(), mask, modules.c_str());
     PostPosition(run, 0);
     RemoveModules(run, modules);
     ShowStepMark(run, IDC_MARK_USER_MODULES);
@@ -235,6 +296,7 @@ bool RemoveApplication(DriverRun& run, const std::string& name)
 void KeepForRetry()
 {
     if (runContext.runMode != kRunRetry) ScheduleRetry();
+    else LOG_LINE("RETRY", "not scheduled: this is the retry run");
     runContext.keepFilesFlag = 1;
 }
 
@@ -258,10 +320,17 @@ int Run(HWND window)
         runContext.keepFilesFlag = 1;
         return kMailClientBusy;
     }
-    if (!MakeManifestPathFull()) return kIncomplete;
+    if (!MakeManifestPathFull()) {
+        LOG_LINE("APPS", "the install directory and the manifest name do not fit one path");
+        return kIncomplete;
+    }
     std::string apps = ReadManifestValue(runContext.manifestPath, "General", "Apps", "",
                                          kManifestListLimit);
-    if (apps.empty()) return kIncomplete;
+    if (apps.empty()) {
+        LOG_LINE("APPS", "no application list in %s - nothing is removed", runContext.manifestPath);
+        return kIncomplete;
+    }
+    LOG_LINE("APPS", "%s from %s", apps.c_str(), runContext.manifestPath);
     for (const std::string& name : SplitList(apps))
         if (!RemoveApplication(run, name)) return kIncomplete;
     HWND bar = run.controls ? GetDlgItem(window, IDC_PROGRESS_BAR) : NULL;
@@ -272,6 +341,8 @@ int Run(HWND window)
     PumpMessages();
     // A retry run that still left files behind removes the program all the same.
     if (run.failed && runContext.runMode != kRunRetry) KeepForRetry();
+    else if (run.failed)
+        LOG_LINE("RETRY", "not scheduled: this is the retry run, which removes the program all the same");
     PumpMessages();
     if (run.installedModules == 0) runContext.actionFlags = 0;
     return kWalked;
@@ -282,10 +353,11 @@ int Run(HWND window)
 int RunUninstall(HWND window)
 {
     int result = kIncomplete;  // what a fault leaves
-    Guarded([&result, window] {
+    bool completed = Guarded([&result, window] {
         ProtectedPlacesScope places;  // taken before anything is deleted
         result = Run(window);
     });
+    if (!completed) LOG_LINE("RUN", "the removal was ended by a fault");
     return result;
 }
 

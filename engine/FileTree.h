@@ -18,3 +18,7 @@ int DeleteDirectoryContents(const char* directory);
 // upper-cased `pattern`. Sub-directories are left alone. Results as above, except that
 // there is no length test (a root is still refused).
 int DeleteMatchingFiles(const char* pattern, const char* directory);
+
+// Removes `directory` when CheckTreeDeletion allows it and it is empty; the removal log notes
+// what happened. True when it is gone.
+bool RemoveEmptyDirectory(const char* directory);

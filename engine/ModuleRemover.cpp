@@ -1,5 +1,6 @@
 // Removal of one module of the manifest: files, trees, patterns, directory, registry entries.
 #include "engine/ModuleRemover.h"
+#include "app/RemovalLog.h"
 #include "engine/FaultGuard.h"
 #include "engine/FileTree.h"
 #include "engine/Manifest.h"
@@ -64,17 +65,41 @@ void RemoveFile(ModuleRun& run, const std::string& path)
     SharedFileCount count;
     if (IsAtOrBelow(path, run.systemDir)) count = LookUpSharedFile(path);
     switch (count.decision.action) {
-    case SharedFileAction::kKeep: return;
-    case SharedFileAction::kKeepAndRelease: RememberCount(run, count); return;
+    case SharedFileAction::kKeep:
+        LOG_OUTCOME(kRefused, "FILE", "kept by rule %s: %s (its SharedDLLs count %s is not a number)",
+                    RefusalRuleName(count.decision.rule), path.c_str(), count.valueName.c_str());
+        return;
+    case SharedFileAction::kKeepAndRelease:
+        LOG_OUTCOME(kRefused, "FILE",
+                    "kept by rule %s: %s (other programs count on it; its count is lowered to %lu "
+                    "once the module is removed)",
+                    RefusalRuleName(count.decision.rule), path.c_str(),
+                    static_cast<unsigned long>(count.decision.newCount));
+        RememberCount(run, count);
+        return;
     default: break;
     }
     bool gone = DeleteFileA(path.c_str()) != 0;
-    if (!gone) {
+    if (gone) {
+        LOG_OUTCOME(kRemoved, "FILE", "deleted %s", path.c_str());
+    } else {
         DWORD error = GetLastError();
         if (IsRefusal(error)) run.result = 0;
         gone = error == ERROR_FILE_NOT_FOUND;  // a retry run finds it deleted already
+        if (gone || error == ERROR_PATH_NOT_FOUND)
+            LOG_LINE("FILE", "not found: %s", path.c_str());
+        else
+            LOG_OUTCOME(kLeft, "FILE", "left %s " LOG_ERROR_FORMAT, path.c_str(), LOG_ERROR_ARGS(error));
     }
     if (gone && count.decision.action == SharedFileAction::kDeleteAndForget) RememberCount(run, count);
+}
+
+// An entry that names nothing the program may delete: outside the install directory, a
+// wildcard, or too long.
+void LogUnusedEntry(const std::string& key, const std::string& value)
+{
+    LOG_LINE("ENTRY", "%s=%s not used: it names no single place below the install directory",
+             key.c_str(), value.c_str());
 }
 
 void RemoveFiles(ModuleRun& run)
@@ -84,6 +109,8 @@ void RemoveFiles(ModuleRun& run)
         std::string path;
         if (ComposeFileEntryPath(run.installDir, run.relativePath, value, run.systemDir, &path))
             RemoveFile(run, path);
+        else if (removal_log::on && !value.empty())
+            LogUnusedEntry(NumberedKey("File", i), value);
         ++i;
         PostProgress(run, FileProgressPosition(i, run.totalFiles));
         if (value.empty()) break;
@@ -96,14 +123,17 @@ void RemoveTrees(ModuleRun& run)
         std::string value = Read(run, NumberedKey("DelDir", i), "", kManifestValueLimit);
         if (value.empty()) break;
         std::string tree;
-        if (!ComposeTreeEntryPath(run.installDir, run.relativePath, value, &tree)) continue;
+        if (!ComposeTreeEntryPath(run.installDir, run.relativePath, value, &tree)) {
+            if (removal_log::on) LogUnusedEntry(NumberedKey("DelDir", i), value);
+            continue;
+        }
         int emptied = DeleteDirectoryContents(tree.c_str());
         // -1: refused, or not there to list; a refused directory is not removed either, even
         // when it is empty.
         if (emptied == -1) continue;
         if (IsRefusal(static_cast<DWORD>(emptied))) run.result = 0;
         tree.erase(tree.size() - 1);
-        RemoveDirectoryA(tree.c_str());
+        RemoveEmptyDirectory(tree.c_str());
     }
 }
 
@@ -114,30 +144,28 @@ void RemovePatterns(ModuleRun& run)
     for (unsigned long i = 1;; ++i) {
         std::string value = Read(run, NumberedKey("DelExt", i), "", kManifestValueLimit);
         if (value.empty()) break;
-        if (!usable || !IsUsablePattern(value)) continue;
+        if (!usable || !IsUsablePattern(value)) {
+            if (removal_log::on) LogUnusedEntry(NumberedKey("DelExt", i), value);
+            continue;
+        }
         if (IsRefusal(static_cast<DWORD>(DeleteMatchingFiles(value.c_str(), directory.c_str()))))
             run.result = 0;
     }
 }
 
-// An empty directory is removed only where a tree could be emptied: an install directory in
-// an odd place must not take an empty system folder with it.
-void RemoveEmptyDirectory(const std::string& directory)
-{
-    if (CheckTreeDeletion(directory.c_str()) == RefusalRule::kNone) RemoveDirectoryA(directory.c_str());
-}
-
 // The module's own directory goes when it is empty; a shared module's is the install directory.
+// Either only where a tree could be emptied: an install directory in an odd place must not take
+// an empty system folder with it.
 void RemoveModuleDirectory(const ModuleRun& run, bool shared)
 {
     if (shared) {
-        RemoveEmptyDirectory(run.installDir);
+        RemoveEmptyDirectory(run.installDir.c_str());
         return;
     }
     std::string directory;
     if (!run.relativePath.empty() &&
         ComposeModuleDirectory(run.installDir, run.relativePath, &directory))
-        RemoveEmptyDirectory(directory);
+        RemoveEmptyDirectory(directory.c_str());
 }
 
 int Remove(const char* section, const char* installDir, const char* manifestPath, HWND window)
@@ -159,8 +187,18 @@ int Remove(const char* section, const char* installDir, const char* manifestPath
     RemovePatterns(run);
     RemoveModuleDirectory(run, shared);
     if (run.result) {
-        for (const SharedFileCount& count : run.counts) ApplySharedFileCount(count);
+        for (const SharedFileCount& count : run.counts) {
+            ApplySharedFileCount(count);
+            if (count.decision.action == SharedFileAction::kKeepAndRelease)
+                LOG_LINE("SHARED", "count %s lowered to %lu", count.valueName.c_str(),
+                         static_cast<unsigned long>(count.decision.newCount));
+            else
+                LOG_LINE("SHARED", "count %s removed with its file", count.valueName.c_str());
+        }
         RemoveRegistryEntries(section, manifestPath);
+    } else {
+        LOG_LINE("MODULE", "%s has a file in use: its registry entries and shared counts stay for the retry run",
+                 section);
     }
     return run.result;
 }
@@ -174,6 +212,7 @@ int RemoveModule(const char* section, const char* installDir, const char* manife
     // A fault or exception, exhausted memory included, leaves 0: the module counts as not
     // removed and keeps its registry entries.
     int result = 0;
-    Guarded([&] { result = Remove(section, installDir, manifestPath, window); });
+    if (!Guarded([&] { result = Remove(section, installDir, manifestPath, window); }))
+        LOG_LINE("MODULE", "%s ended by a fault: it counts as not removed", section);
     return result;
 }

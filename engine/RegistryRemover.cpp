@@ -1,5 +1,6 @@
 // Removal of the registry keys and values that the manifest lists for one module.
 #include "engine/RegistryRemover.h"
+#include "app/RemovalLog.h"
 #include "engine/FaultGuard.h"
 #include "engine/Handles.h"
 #include "engine/KeyRules.h"
@@ -51,17 +52,44 @@ namespace {
 void RemoveEntry(const std::string& text)
 {
     RegistryEntry entry;
-    if (!SplitRegistryEntry(text, &entry)) return;
+    if (!SplitRegistryEntry(text, &entry)) {
+        LOG_LINE("KEY", "entry not used: %s (it names no key below a root)", text.c_str());
+        return;
+    }
+    const char* keyword = entry.namesKey ? "KEY" : "VALUE";
     // A value goes alone, even from a protected key: that is how a Run entry is taken out.
-    if (entry.namesKey && CheckKeyDeletion(entry.root, entry.keyPath) != RefusalRule::kNone) return;
+    if (entry.namesKey) {
+        RefusalRule rule = CheckKeyDeletion(entry.root, entry.keyPath);
+        if (rule != RefusalRule::kNone) {
+            LOG_OUTCOME(kRefused, keyword, "refused by rule %s: %s", RefusalRuleName(rule), text.c_str());
+            return;
+        }
+    }
     HKEY root = RootKey(entry.root);
     RegKey key;
-    if (key.Open(root, entry.keyPath.c_str()) != ERROR_SUCCESS) return;
+    LONG opened = key.Open(root, entry.keyPath.c_str());
+    if (opened != ERROR_SUCCESS) {
+        if (opened == ERROR_FILE_NOT_FOUND)
+            LOG_LINE(keyword, "missing: %s", text.c_str());
+        else
+            LOG_OUTCOME(kLeft, keyword, "left %s - its key does not open: " LOG_ERROR_FORMAT, text.c_str(),
+                        LOG_ERROR_ARGS(opened));
+        return;
+    }
     if (entry.namesKey) {
         key.Close();
-        DeleteKeyTree(root, entry.keyPath.c_str());
+        if (DeleteKeyTree(root, entry.keyPath.c_str()))
+            LOG_OUTCOME(kRemoved, keyword, "deleted %s", text.c_str());
+        else
+            LOG_OUTCOME(kLeft, keyword, "left %s (not every sub-key could be deleted)", text.c_str());
     } else {
-        RegDeleteValueA(key.get(), entry.valueName.c_str());
+        LONG deleted = RegDeleteValueA(key.get(), entry.valueName.c_str());
+        if (deleted == ERROR_SUCCESS)
+            LOG_OUTCOME(kRemoved, keyword, "deleted %s", text.c_str());
+        else if (deleted == ERROR_FILE_NOT_FOUND)
+            LOG_LINE(keyword, "missing: %s", text.c_str());
+        else
+            LOG_OUTCOME(kLeft, keyword, "left %s " LOG_ERROR_FORMAT, text.c_str(), LOG_ERROR_ARGS(deleted));
     }
 }
 
@@ -70,7 +98,7 @@ void RemoveEntry(const std::string& text)
 void RemoveRegistryEntries(const char* section, const char* manifestPath)
 {
     // A fault ends the list; the caller goes on as after a normal end.
-    Guarded([section, manifestPath] {
+    bool completed = Guarded([section, manifestPath] {
         std::string list = ReadManifestValue(manifestPath, section, "RegKeyDelSection", "",
                                              kManifestSectionLimit);
         if (list.empty()) return;
@@ -81,4 +109,5 @@ void RemoveRegistryEntries(const char* section, const char* manifestPath)
             RemoveEntry(text);
         }
     });
+    if (!completed) LOG_LINE("KEY", "the list of %s ended by a fault", section);
 }

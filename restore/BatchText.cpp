@@ -2,8 +2,10 @@
 #include "restore/BatchText.h"
 #include "engine/Text.h"
 
-std::string FilterBatchLines(const std::string& content, const std::string& marker)
+std::string FilterBatchLines(const std::string& content, const std::string& marker,
+                             size_t* dropped)
 {
+    if (dropped) *dropped = 0;
     std::string text = content.substr(0, content.find('\x1A'));
     std::string kept;
     kept.reserve(text.size() + text.size() / 8);
@@ -19,6 +21,8 @@ std::string FilterBatchLines(const std::string& content, const std::string& mark
         if (!drop) {
             kept += body;
             if (newline != std::string::npos) kept += "\r\n";
+        } else if (dropped) {
+            ++*dropped;
         }
         start = (newline == std::string::npos) ? text.size() : newline + 1;
     }

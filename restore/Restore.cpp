@@ -1,5 +1,6 @@
 // Undoing what the product changed in Windows, step by step, best effort.
 #include "restore/Restore.h"
+#include "app/RemovalLog.h"
 #include "app/RunContext.h"
 #include "engine/Driver.h"
 #include "engine/FaultGuard.h"
@@ -65,9 +66,25 @@ std::string Beside(const std::string& base, const char* name)
     return path;
 }
 
+// Deletes the file when there is a path, and notes the result in the removal log.
 void DeleteIfNamed(const std::string& path)
 {
-    if (!path.empty()) DeleteFileA(path.c_str());
+    if (path.empty()) return;
+    if (DeleteFileA(path.c_str())) {
+        LOG_OUTCOME(kRemoved, "FILE", "deleted %s", path.c_str());
+        return;
+    }
+    DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+        LOG_LINE("FILE", "not found: %s", path.c_str());
+    else
+        LOG_OUTCOME(kLeft, "FILE", "left %s " LOG_ERROR_FORMAT, path.c_str(), LOG_ERROR_ARGS(error));
+}
+
+// A restore step under its guard; a fault ends the step and is noted.
+template <typename Step> void GuardedStep(const char* name, Step step)
+{
+    if (!Guarded(step)) LOG_LINE("RESTORE", "%s: ended by a fault", name);
 }
 
 // The start-up line that names the install directory by its short form. A directory that
@@ -78,18 +95,25 @@ void RemoveInstallDirLine(const char* installDir)
     if (!InstallDirProbe(installDir, &probe)) return;
     // An install directory that is a protected place (C:\WINDOWS) would take the system's own
     // lines, the PATH line among them.
-    if (CheckTreeDeletion(probe.c_str()) != RefusalRule::kNone) return;
+    RefusalRule rule = CheckTreeDeletion(probe.c_str());
+    if (rule != RefusalRule::kNone) {
+        LOG_OUTCOME(kRefused, "RESTORE", "the start-up line of %s is not looked for: refused by rule %s",
+                    probe.c_str(), RefusalRuleName(rule));
+        return;
+    }
     char shortPath[kPathSize] = "";
     DWORD length = GetShortPathNameA(probe.c_str(), shortPath, sizeof shortPath);
-    if (length == 0 || length >= sizeof shortPath) return;
     std::string marker;
-    if (!InstallDirMarker(shortPath, &marker)) return;
+    if (length == 0 || length >= sizeof shortPath || !InstallDirMarker(shortPath, &marker)) {
+        LOG_LINE("RESTORE", "the start-up line of %s is not looked for: it has no short form now", probe.c_str());
+        return;
+    }
     RemoveBatchLines(kStartupFile, marker.c_str());
 }
 
 void RemoveStartupLine()
 {
-    DeleteFileA(kCompanionFile);
+    DeleteIfNamed(kCompanionFile);
     RemoveBatchLines(kStartupFile, kStartupMarker);
 }
 
@@ -99,11 +123,19 @@ void RestoreMaintenanceShortcut()
     const char* linkPath = runContext.maintenanceLinkPath.get();
     if (!linkPath || !std::memchr(linkPath, '\0', kPathSize)) return;
     std::string shortcut;
-    if (!MaintenanceShortcutPath(linkPath, &shortcut)) return;
-    DeleteFileA(shortcut.c_str());
+    if (!MaintenanceShortcutPath(linkPath, &shortcut)) {
+        LOG_LINE("RESTORE", "maintenance shortcut: no usable path in QEL60Win98AM");
+        return;
+    }
+    DeleteIfNamed(shortcut);
     std::string target;
-    if (MaintenanceShortcutTarget(WindowsDirectory(), &target))
+    if (MaintenanceShortcutTarget(WindowsDirectory(), &target)) {
         CreateShortcut(shortcut.c_str(), target.c_str());
+        if (GetFileAttributesA(shortcut.c_str()) != INVALID_FILE_ATTRIBUTES)
+            LOG_LINE("RESTORE", "maintenance shortcut %s written again, to %s", shortcut.c_str(), target.c_str());
+        else
+            LOG_LINE("RESTORE", "maintenance shortcut %s could not be written again", shortcut.c_str());
+    }
 }
 
 // Puts the saved Windows wizard back in place of the product's copy. The saved copy goes
@@ -118,9 +150,18 @@ void RestoreTuneupFiles()
     {
         FileHandle file(CreateFileA(saved.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, NULL));
-        if (!file.valid()) return;
+        if (!file.valid()) {
+            LOG_LINE("RESTORE", "%s does not open: the Maintenance Wizard's files stay as they are", saved.c_str());
+            return;
+        }
     }
-    if (CopyFileA(saved.c_str(), wizard.c_str(), FALSE)) DeleteFileA(saved.c_str());
+    if (CopyFileA(saved.c_str(), wizard.c_str(), FALSE)) {
+        LOG_LINE("RESTORE", "%s restored from %s", wizard.c_str(), saved.c_str());
+        DeleteIfNamed(saved);
+    } else {
+        LOG_OUTCOME(kLeft, "RESTORE", "%s could not be copied over %s: " LOG_ERROR_FORMAT " - it stays",
+                    saved.c_str(), wizard.c_str(), LOG_ERROR_ARGS(GetLastError()));
+    }
     DeleteIfNamed(Beside(windowsDir, "tuneupQEL.exe"));
 }
 
@@ -128,7 +169,7 @@ void RestoreMaintenanceWizard(HWND progressBar)
 {
     DeleteSystemAgentJobsKey();
     ReportProgress(progressBar, 33);
-    Guarded([] {
+    GuardedStep("Maintenance Wizard", [] {
         RestoreMaintenanceShortcut();
         RestoreTuneupFiles();
     });
@@ -142,10 +183,18 @@ void RestoreMaintenanceWizard(HWND progressBar)
 bool InternetExplorer4Installed()
 {
     Library library;
-    if (!library.Load(kSubscriptionLibrary)) return false;
+    if (!library.Load(kSubscriptionLibrary)) {
+        LOG_LINE("RESTORE", "Internet Explorer 4: qelsubs.dll does not load, taken as absent");
+        return false;
+    }
     IE4InstalledProc installed = library.Find<IE4InstalledProc>("SM_IE4Instalado");
     int answer = 0;
-    if (installed) Guarded([&answer, installed] { answer = installed(); });
+    if (!installed)
+        LOG_LINE("RESTORE", "Internet Explorer 4: qelsubs.dll has no SM_IE4Instalado, taken as absent");
+    else if (!Guarded([&answer, installed] { answer = installed(); }))
+        LOG_LINE("RESTORE", "Internet Explorer 4: SM_IE4Instalado faulted, taken as absent");
+    else
+        LOG_LINE("RESTORE", "Internet Explorer 4: %s", answer != 0 ? "installed" : "not installed");
     return answer != 0;
 }
 
@@ -157,12 +206,22 @@ void RemoveDesktopChannel(const char* installDir)
         if (library.Load(kSubscriptionLibrary)) {
             RemoveChannelProc removeChannel = library.Find<RemoveChannelProc>("SM_EliminaCanalA");
             DesktopItemProc desktopItem = library.Find<DesktopItemProc>("SM_ManageDesktopItem");
-            if (removeChannel)
-                Guarded([removeChannel] { removeChannel(kChannelUrl, kChannelTitle, 0); });
-            if (desktopItem)
-                Guarded([desktopItem] {
-                    desktopItem(0, kDesktopItemUrl, kDesktopItemPage, kChannelTitle, 1);
-                });
+            if (!removeChannel)
+                LOG_LINE("RESTORE", "desktop channel: qelsubs.dll has no SM_EliminaCanalA");
+            else if (Guarded([removeChannel] { removeChannel(kChannelUrl, kChannelTitle, 0); }))
+                LOG_LINE("RESTORE", "desktop channel removed: %s", kChannelUrl);
+            else
+                LOG_LINE("RESTORE", "desktop channel: SM_EliminaCanalA faulted");
+            if (!desktopItem)
+                LOG_LINE("RESTORE", "desktop item: qelsubs.dll has no SM_ManageDesktopItem");
+            else if (Guarded([desktopItem] {
+                         desktopItem(0, kDesktopItemUrl, kDesktopItemPage, kChannelTitle, 1);
+                     }))
+                LOG_LINE("RESTORE", "desktop item removed: %s", kDesktopItemUrl);
+            else
+                LOG_LINE("RESTORE", "desktop item: SM_ManageDesktopItem faulted");
+        } else {
+            LOG_LINE("RESTORE", "desktop channel: qelsubs.dll does not load");
         }
     }
     DeleteIfNamed(Beside(installDir, kSubscriptionLibrary));
@@ -172,36 +231,53 @@ void RemoveDesktopChannel(const char* installDir)
 void RemoveQuickLaunchShortcut()
 {
     RegKey key;
-    if (key.Open(HKEY_CURRENT_USER, kShellFoldersKey) != ERROR_SUCCESS) return;
+    if (key.Open(HKEY_CURRENT_USER, kShellFoldersKey) != ERROR_SUCCESS) {
+        LOG_LINE("RESTORE", "Quick Launch shortcut: the shell folders key does not open");
+        return;
+    }
     char data[kAppDataBufferSize];
     DWORD size = sizeof data;
     DWORD type = 0;
-    if (RegQueryValueExA(key.get(), "AppData", NULL, &type, reinterpret_cast<BYTE*>(data),
-                         &size) != ERROR_SUCCESS)
-        return;
     std::string appData;
     std::string shortcut;
-    if (RegistryValueText(data, size, sizeof data, type == REG_SZ || type == REG_EXPAND_SZ,
+    if (RegQueryValueExA(key.get(), "AppData", NULL, &type, reinterpret_cast<BYTE*>(data),
+                         &size) == ERROR_SUCCESS &&
+        RegistryValueText(data, size, sizeof data, type == REG_SZ || type == REG_EXPAND_SZ,
                           &appData) &&
         QuickLaunchShortcutPath(appData, &shortcut))
-        Guarded([&shortcut] { DeleteFileA(shortcut.c_str()); });
+        Guarded([&shortcut] { DeleteIfNamed(shortcut); });
+    else
+        LOG_LINE("RESTORE", "Quick Launch shortcut: no usable AppData folder");
 }
 
 void DeleteScheduledJobs()
 {
     Library library;
-    if (!library.Load(kTaskLibrary)) return;
+    if (!library.Load(kTaskLibrary)) {
+        LOG_LINE("RESTORE", "scheduled jobs: qeltask.dll does not load");
+        return;
+    }
     int cursor = 1;
     JobCursorProc findFirst = library.Find<JobCursorProc>("JOB_FindFirstJob");
     JobNumberProc deleteJob = library.Find<JobNumberProc>("JOB_DeleteJob");
     JobCursorProc findNext = library.Find<JobCursorProc>("JOB_FindNextJob");
     JobNumberProc findEnd = library.Find<JobNumberProc>("JOB_FindJobEnd");
-    if (!findFirst || !deleteJob || !findNext || !findEnd) return;
+    if (!findFirst || !deleteJob || !findNext || !findEnd) {
+        LOG_LINE("RESTORE", "scheduled jobs: qeltask.dll lacks one of its four exports, no job is touched");
+        return;
+    }
     // A fault ends the enumeration without its closing call: the library's state is unknown.
-    Guarded([&cursor, findFirst, deleteJob, findNext, findEnd] {
-        for (int job = findFirst(&cursor); job > 0; job = findNext(&cursor)) deleteJob(job);
-        findEnd(0);
-    });
+    unsigned long deleted = 0;
+    if (Guarded([&cursor, &deleted, findFirst, deleteJob, findNext, findEnd] {
+            for (int job = findFirst(&cursor); job > 0; job = findNext(&cursor)) {
+                deleteJob(job);
+                ++deleted;
+            }
+            findEnd(0);
+        }))
+        LOG_LINE("RESTORE", "scheduled jobs deleted: %lu", deleted);
+    else
+        LOG_LINE("RESTORE", "scheduled jobs: the task library faulted after %lu deletion(s)", deleted);
 }
 
 }  // namespace
@@ -211,19 +287,23 @@ void RestoreConfiguration(HWND progressBar, const char* installDir)
     if (!installDir) installDir = "";
     const RestorePlan plan = PlanRestore(runContext.actionFlags, runContext.productBit,
                                          RunningOnMaintenanceWizardPlatform());
+    LOG_LINE("RESTORE", "steps: %s%s%s%s%s%sqeltask.dll", plan.installDirLine ? "install-directory line, " : "",
+             plan.startupLine ? "QELCL line, " : "", plan.maintenance ? "Maintenance Wizard, " : "",
+             plan.channel ? "channel, " : "", plan.quickLaunch ? "Quick Launch, " : "",
+             plan.jobs ? "scheduled jobs, " : "");
     ReportProgress(progressBar, 0);
-    if (plan.installDirLine) Guarded([installDir] { RemoveInstallDirLine(installDir); });
-    if (plan.startupLine) Guarded(RemoveStartupLine);
+    if (plan.installDirLine) GuardedStep("install-directory line", [installDir] { RemoveInstallDirLine(installDir); });
+    if (plan.startupLine) GuardedStep("QELCL line", RemoveStartupLine);
     if (plan.maintenance) RestoreMaintenanceWizard(progressBar);
 
     bool ie4 = false;
-    Guarded([&ie4] { ie4 = InternetExplorer4Installed(); });
+    GuardedStep("Internet Explorer 4 test", [&ie4] { ie4 = InternetExplorer4Installed(); });
     if (ie4) {
-        if (plan.channel) Guarded([installDir] { RemoveDesktopChannel(installDir); });
+        if (plan.channel) GuardedStep("desktop channel", [installDir] { RemoveDesktopChannel(installDir); });
         ReportProgress(progressBar, 50);
-        if (plan.quickLaunch) Guarded(RemoveQuickLaunchShortcut);
+        if (plan.quickLaunch) GuardedStep("Quick Launch shortcut", RemoveQuickLaunchShortcut);
         ReportProgress(progressBar, 75);
-        if (plan.jobs) Guarded(DeleteScheduledJobs);
+        if (plan.jobs) GuardedStep("scheduled jobs", DeleteScheduledJobs);
     }
     DeleteIfNamed(Beside(installDir, kTaskLibrary));
     ReportProgress(progressBar, 100);
@@ -232,15 +312,23 @@ void RestoreConfiguration(HWND progressBar, const char* installDir)
 int DeleteSystemAgentJobsKey()
 {
     int deleted = 0;  // what a fault leaves
-    Guarded([&deleted] {
+    bool completed = Guarded([&deleted] {
         char keyName[kPathSize] = "";
         if (LoadStringA(runContext.instance, kSystemAgentKeyString, keyName, sizeof keyName) <= 0)
             return;
         {
             RegKey key;
-            if (key.Open(HKEY_LOCAL_MACHINE, keyName) != ERROR_SUCCESS) return;
+            if (key.Open(HKEY_LOCAL_MACHINE, keyName) != ERROR_SUCCESS) {
+                LOG_LINE("KEY", "missing: HKEY_LOCAL_MACHINE\\%s (System Agent)", keyName);
+                return;
+            }
         }
         deleted = DeleteKeyTree(HKEY_LOCAL_MACHINE, keyName) ? 1 : 0;
+        if (deleted)
+            LOG_OUTCOME(kRemoved, "KEY", "deleted HKEY_LOCAL_MACHINE\\%s (System Agent)", keyName);
+        else
+            LOG_OUTCOME(kLeft, "KEY", "left HKEY_LOCAL_MACHINE\\%s (System Agent)", keyName);
     });
+    if (!completed) LOG_LINE("RESTORE", "System Agent key: ended by a fault");
     return deleted;
 }

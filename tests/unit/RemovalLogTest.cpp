@@ -7,6 +7,7 @@
 #include "app/StartupRules.h"
 #include "tests/support/TestSupport.h"
 #include <gtest/gtest.h>
+#include <cstdarg>
 #include <cstring>
 
 using namespace testing_support;
@@ -29,6 +30,7 @@ TEST(LogSwitch, FifthTokenForms)
         {"q.ini 4 0 2 /LO", false, ""},
         {"q.ini 4 0 2 /LOG=\"C:\\My Logs", false, ""},
         {"q.ini 4 0 2 /LOG=\"C:\\x\"y", false, ""},
+        {"q.ini 4 0 2 /LOG=2\"q", false, ""},
         {"q.ini 4 0 2 extra /LOG", false, ""},
         {"q.ini 4 0 2/LOG", false, ""},  // the tail of the fourth token, not a token of its own
         // Only after four tokens: a switch in place of the fourth is no number and ends the scan.
@@ -92,6 +94,28 @@ TEST(LogSwitch, RetryValueCarriesItOnlyWhenItFits)
                                          sizeof logged, &withLog));
 }
 
+// FormatLogDetails without the compiler's format check, so that damaged formats can be tried.
+std::string Details(const char* format, ...)
+{
+    char buffer[64];
+    LineWriter line(buffer, sizeof buffer);
+    va_list arguments;
+    va_start(arguments, format);
+    FormatLogDetails(line, format, arguments);
+    va_end(arguments);
+    return buffer;
+}
+
+TEST(LogText, DetailsFromAFormat)
+{
+    EXPECT_EQ("a -5 4294967295 18446744073709551615 ff", Details("a %d %lu %llu %x", -5, 4294967295ul,
+                                                                 18446744073709551615ull, 255u));
+    EXPECT_EQ("[] [x]", Details("[%s] [%s]", static_cast<const char*>(nullptr), "x"));
+    // Conversions it does not know are written as they stand and read no argument.
+    EXPECT_EQ("%q 7 %5d %lllu %", Details("%q %d %5d %lllu %", 7));
+    EXPECT_EQ("50% done", Details("50%% done"));
+}
+
 TEST(LogText, LinesAndPaths)
 {
     char buffer[64];
@@ -101,13 +125,9 @@ TEST(LogText, LinesAndPaths)
     line = LineWriter(buffer, sizeof buffer);
     WriteLineStart(line, 2026, 12, 9, 7, 5, 3, 4, "SELFREMOVAL");
     EXPECT_STREQ("2026-12-09 07:05:03.004 SELFREMOVAL ", buffer);
-    line = LineWriter(buffer, sizeof buffer);
-    WriteErrorText(line, 5);
-    line.Char(';');
-    WriteErrorText(line, 32);
-    line.Char(';');
-    WriteErrorText(line, 87);
-    EXPECT_STREQ("error 5 (access denied);error 32 (in use);error 87", buffer);
+    EXPECT_STREQ(" (access denied)", LogErrorName(5));
+    EXPECT_STREQ(" (in use)", LogErrorName(32));
+    EXPECT_STREQ("", LogErrorName(87));
     // A full buffer takes nothing more and stays terminated.
     char small[8];
     std::memset(small, 'Z', sizeof small);
@@ -158,14 +178,15 @@ TEST_F(RemovalLogFile, KeepsLinesUntilOpenThenAppendsWithCounts)
     std::string path = dir / "run.txt";
     WriteTextFile(path, "earlier run\r\n");
     removal_log::Request(path);
-    LogLine("START", "command line:", "q.ini 4 0 0 /LOG");
+    LOG_LINE("START", "command line: %s", "q.ini 4 0 0 /LOG");
     EXPECT_EQ("earlier run\r\n", ReadTextFile(path));  // nothing written before Open
     removal_log::Open("C:\\Program Files\\Morwa\\");
     EXPECT_EQ(path, std::string(removal_log::Path()));
-    LogOutcome(removal_log::kRemoved, "FILE", "deleted", "C:\\x.dll");
-    LogOutcome(removal_log::kLeft, "FILE", "left", "C:\\y.dll", removal_log::ErrorCode{5});
-    LogOutcome(removal_log::kRefused, "TREE", "refused by rule", "protected-directory", "C:\\WINDOWS\\");
-    LogLine("MASKS", "read", 7, -1, 4294967295ul, "");
+    std::string file = "C:\\x.dll";
+    LOG_OUTCOME(kRemoved, "FILE", "deleted %s", file.c_str());
+    LOG_OUTCOME(kLeft, "FILE", "left %s " LOG_ERROR_FORMAT, "C:\\y.dll", LOG_ERROR_ARGS(5));
+    LOG_OUTCOME(kRefused, "TREE", "refused by rule %s: %s", "protected-directory", "C:\\WINDOWS\\");
+    LOG_LINE("MASKS", "read %u %d %lu %lld %x %c 100%%", 7u, -1, 4294967295ul, -9000000000ll, 255u, 'z');
     removal_log::Close();
     EXPECT_FALSE(removal_log::on);
 
@@ -181,9 +202,23 @@ TEST_F(RemovalLogFile, KeepsLinesUntilOpenThenAppendsWithCounts)
     EXPECT_EQ("START    command line: q.ini 4 0 0 /LOG", lines[1].substr(24));
     EXPECT_EQ("FILE     deleted C:\\x.dll", lines[2].substr(24));
     EXPECT_EQ("FILE     left C:\\y.dll error 5 (access denied)", lines[3].substr(24));
-    EXPECT_EQ("TREE     refused by rule protected-directory C:\\WINDOWS\\", lines[4].substr(24));
-    EXPECT_EQ("MASKS    read 7 -1 4294967295", lines[5].substr(24));
+    EXPECT_EQ("TREE     refused by rule protected-directory: C:\\WINDOWS\\", lines[4].substr(24));
+    EXPECT_EQ("MASKS    read 7 -1 4294967295 -9000000000 ff z 100%", lines[5].substr(24));
     EXPECT_EQ("END      removed 1 refused 1 left 1", lines[6].substr(24));
+}
+
+TEST_F(RemovalLogFile, LongLinesAreCutNotOverrun)
+{
+    std::string path = dir / "long.txt";
+    removal_log::Request(path);
+    removal_log::Open("C:\\AV\\");
+    std::string huge(5000, 'x');
+    LOG_LINE("FILE", "deleted %s and %s", huge.c_str(), huge.c_str());
+    removal_log::Close();
+    std::vector<std::string> lines = Lines(path);
+    ASSERT_EQ(2u, lines.size());
+    EXPECT_EQ(kMaxLogLine - 3, lines[0].size());  // with CR LF and the buffer's terminator
+    EXPECT_EQ(std::string::npos, lines[0].find(" and "));
 }
 
 TEST_F(RemovalLogFile, UnusablePlacesDropTheLog)
@@ -193,11 +228,11 @@ TEST_F(RemovalLogFile, UnusablePlacesDropTheLog)
     const std::string places[] = {dir / "adir", dir / "missing\\run.txt", dir / "install\\run.txt"};
     for (const std::string& place : places) {
         removal_log::Request(place);
-        LogLine("START", "x");
+        LOG_LINE("START", "x");
         removal_log::Open((dir / "install\\").c_str());
         EXPECT_FALSE(removal_log::on) << place;
         EXPECT_STREQ("", removal_log::Path()) << place;
-        LogOutcome(removal_log::kRemoved, "FILE", "deleted", "C:\\x");  // nothing happens
+        LOG_OUTCOME(kRemoved, "FILE", "deleted %s", "C:\\x");  // nothing happens
         removal_log::Close();
     }
     EXPECT_FALSE(FileExists(dir / "missing\\run.txt"));
