@@ -235,7 +235,7 @@ void RemoveEditionDirectory()
     if (!AppendText(directory, sizeof directory, "\\")) return;
     // A refused directory is not removed either, even when it is empty.
     if (DeleteDirectoryContents(directory) == -1) return;
-    RemoveEmptyDirectory(directory);
+    RemoveEmptiedDirectory(directory);
 }
 
 // The edition's directory and the shared module, once the edition has no module left.

@@ -86,6 +86,11 @@ bool RemoveEmptyDirectory(const char* directory)
         LogRefusal("DIR", rule, directory);
         return false;
     }
+    return RemoveEmptiedDirectory(directory);
+}
+
+bool RemoveEmptiedDirectory(const char* directory)
+{
     if (RemoveDirectoryA(directory)) {
         LOG_OUTCOME(kRemoved, "DIR", "removed %s", directory);
         return true;

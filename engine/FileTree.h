@@ -22,3 +22,7 @@ int DeleteMatchingFiles(const char* pattern, const char* directory);
 // Removes `directory` when CheckTreeDeletion allows it and it is empty; the removal log notes
 // what happened. True when it is gone.
 bool RemoveEmptyDirectory(const char* directory);
+
+// The same for a directory that DeleteDirectoryContents has just accepted (its result was not
+// -1), without checking it a second time.
+bool RemoveEmptiedDirectory(const char* directory);

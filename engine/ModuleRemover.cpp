@@ -133,7 +133,7 @@ void RemoveTrees(ModuleRun& run)
         if (emptied == -1) continue;
         if (IsRefusal(static_cast<DWORD>(emptied))) run.result = 0;
         tree.erase(tree.size() - 1);
-        RemoveEmptyDirectory(tree.c_str());
+        RemoveEmptiedDirectory(tree.c_str());
     }
 }
 

@@ -21,18 +21,6 @@ witness="$prefix/drive_c/restart-witness.txt"
 has_value() { reg query "$run_once" /v "$1" | grep -q "$1"; }
 no_value() { ! has_value "$1"; }
 said() { grep -qF "$1" "$prefix/driver.log"; }
-# Waits at most 30 s until every path exists (+) or is gone (-).
-wait_for() {
-  local deadline=$((SECONDS + 30)) want="$1" path; shift
-  while [ $SECONDS -lt $deadline ]; do
-    for path in "$@"; do
-      if [ "$want" = + ] && [ ! -e "$path" ]; then sleep 0.1; continue 2; fi
-      if [ "$want" = - ] && [ -e "$path" ]; then sleep 0.1; continue 2; fi
-    done
-    return 0
-  done
-  return 1
-}
 
 # The copy's first start runs whatever RunOnce entries its registry held; then the witness.
 wine_quiet cmd /c exit

@@ -31,3 +31,15 @@ check() {  # check DESCRIPTION COMMAND...
   local what="$1"; shift
   if "$@"; then echo "ok   $what"; else echo "FAIL $what" >&2; failures=$((failures + 1)); fi
 }
+# Waits at most 30 s until every path exists (+) or is gone (-).
+wait_for() {
+  local deadline=$((SECONDS + 30)) want="$1" path; shift
+  while [ $SECONDS -lt $deadline ]; do
+    for path in "$@"; do
+      if [ "$want" = + ] && [ ! -e "$path" ]; then sleep 0.1; continue 2; fi
+      if [ "$want" = - ] && [ -e "$path" ]; then sleep 0.1; continue 2; fi
+    done
+    return 0
+  done
+  return 1
+}

@@ -30,18 +30,6 @@ c="$prefix/drive_c"
 system32="$c/windows/system32"
 session_manager='HKLM\System\CurrentControlSet\Control\Session Manager'
 
-# Waits at most 30 s until every path exists (+) or is gone (-).
-wait_for() {
-  local deadline=$((SECONDS + 30)) want="$1" path; shift
-  while [ $SECONDS -lt $deadline ]; do
-    for path in "$@"; do
-      if [ "$want" = + ] && [ ! -e "$path" ]; then sleep 0.1; continue 2; fi
-      if [ "$want" = - ] && [ -e "$path" ]; then sleep 0.1; continue 2; fi
-    done
-    return 0
-  done
-  return 1
-}
 same_file() { [ -e "$1" ] && [ "$(realpath "$1")" = "$(realpath "$2")" ]; }
 all_there() { [ -e "$install/uninstall.exe" ] && [ -e "$batch" ] && [ -d "$install" ]; }
 # WININIT.INI as the program spelled its name, if there is one.

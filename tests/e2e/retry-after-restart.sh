@@ -22,15 +22,6 @@ key_gone() { ! key_exists "$1"; }
 # Wine keeps the read-only attribute in the owner's write permission (root may write regardless).
 writable() { [ $((0$(stat -c %a "$1") & 0200)) -ne 0 ]; }
 not_writable() { ! writable "$1"; }
-# Waits at most 30 s for every path to be gone; the batch ends about 0.25 s after the program.
-wait_gone() {
-  local deadline=$((SECONDS + 30)) path
-  while [ $SECONDS -lt $deadline ]; do
-    for path in "$@"; do [ -e "$path" ] && { sleep 0.1; continue 2; }; done
-    return 0
-  done
-  return 1
-}
 show_install() { echo "--- left in the install directory:"; [ -d "$install" ] && find "$install" | sed 's/^/  /'; true; }
 
 # The copy's first start runs whatever RunOnce entries its registry held; none may be ours.
@@ -65,7 +56,7 @@ check "RunOnce value is $expected_retry (was: $value)" [ "$value" = "$expected_r
 check "the signature file writable again" writable "$install/Engine/qelsig.dat"
 wineboot -r >/dev/null 2>&1
 echo "After the restart:"
-check "the install directory and autodel.bat gone within 30 s" wait_gone "$install" "$batch"
+check "the install directory and autodel.bat gone within 30 s" wait_for - "$install" "$batch"
 check "the engine's registry entries gone" key_gone 'HKLM\System\CurrentControlSet\Services\VxD\QELVXD'
 value="$(retry_value)"
 check "no RunOnce value left or written again (was: $value)" [ -z "$value" ]
