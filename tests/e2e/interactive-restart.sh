@@ -45,10 +45,7 @@ driver_status=0
     | tr -d '\r' >"$prefix/driver.log" || driver_status=$?
 sed 's/^/  driver: /' "$prefix/driver.log" | grep -v '^  driver: progress'
 ended=no
-for _ in $(seq 1 300); do
-  kill -0 "$uninstaller_pid" 2>/dev/null || { ended=yes; break; }
-  sleep 0.1
-done
+process_ends "$uninstaller_pid" && ended=yes
 uninstaller_pid=""
 
 echo "After Restart:"

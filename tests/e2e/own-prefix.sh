@@ -43,3 +43,12 @@ wait_for() {
   done
   return 1
 }
+# Waits at most 30 s for a host process to end; true when it has.
+process_ends() {
+  local _
+  for _ in $(seq 1 300); do
+    kill -0 "$1" 2>/dev/null || return 0
+    sleep 0.1
+  done
+  return 1
+}

@@ -77,10 +77,7 @@ driver_status=0
 (cd "$c" && wine "$driver" --answer yes --finish restart --timeout 120) | tr -d '\r' >"$prefix/driver.log" \
     || driver_status=$?
 ended=no
-for _ in $(seq 1 300); do
-  kill -0 "$uninstaller_pid" 2>/dev/null || { ended=yes; break; }
-  sleep 0.1
-done
+process_ends "$uninstaller_pid" && ended=yes
 uninstaller_pid=""
 rm -f "$system32/wineboot.exe"
 mv "$prefix/wineboot.exe.real" "$system32/wineboot.exe"
