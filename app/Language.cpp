@@ -2,7 +2,7 @@
 #include "app/Language.h"
 #include "app/RunContext.h"
 #include "app/StringBlock.h"
-#include "engine/Handles.h"
+#include "base/Handles.h"
 #include <cstring>
 #include <vector>
 

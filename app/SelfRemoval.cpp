@@ -1,12 +1,12 @@
 // Removal of the program's own files after a run, and the retry after a restart.
 #include "app/SelfRemoval.h"
 #include "app/Language.h"
-#include "app/RemovalLog.h"
+#include "log/RemovalLog.h"
 #include "app/RunContext.h"
 #include "app/SelfRemovalText.h"
-#include "engine/Handles.h"
+#include "base/Handles.h"
 #include "engine/PathRules.h"
-#include "engine/Text.h"
+#include "base/Text.h"
 #include "res/resource.h"
 #include <cstring>
 #include <string>

@@ -1,7 +1,7 @@
 // Decisions of the start-up, kept apart from the Win32 calls.
 #include "app/StartupRules.h"
 #include "engine/PathRules.h"
-#include "engine/PlaceRules.h"
+#include "safety/PlaceRules.h"
 
 namespace {
 

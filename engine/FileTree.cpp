@@ -1,9 +1,9 @@
 // Deletion of file trees and of files by pattern.
 #include "engine/FileTree.h"
-#include "app/RemovalLog.h"
-#include "engine/Handles.h"
+#include "log/RemovalLog.h"
+#include "base/Handles.h"
 #include "engine/PathRules.h"
-#include "engine/ProtectedPlaces.h"
+#include "safety/ProtectedPlaces.h"
 #include <cstring>
 #include <string>
 

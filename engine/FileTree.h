@@ -1,6 +1,6 @@
 // Deletion of the files of a directory tree, and of the files of one directory by pattern.
 #pragma once
-#include "engine/Refusal.h"
+#include "safety/Refusal.h"
 
 // The rule that refuses to empty or remove `directory`, or kNone: three characters or fewer,
 // a path longer than 259 characters, or any rule of CheckDirectoryForDeletion (a device

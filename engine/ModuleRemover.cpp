@@ -1,15 +1,15 @@
 // Removal of one module of the manifest: files, trees, patterns, directory, registry entries.
 #include "engine/ModuleRemover.h"
-#include "app/RemovalLog.h"
-#include "engine/FaultGuard.h"
+#include "log/RemovalLog.h"
+#include "base/FaultGuard.h"
 #include "engine/FileTree.h"
 #include "engine/Manifest.h"
 #include "engine/ManifestRules.h"
 #include "engine/InUse.h"
-#include "engine/PlaceRules.h"
+#include "safety/PlaceRules.h"
 #include "engine/RegistryRemover.h"
-#include "engine/SharedFiles.h"
-#include "engine/Text.h"
+#include "safety/SharedFiles.h"
+#include "base/Text.h"
 #include "res/resource.h"
 #include <commctrl.h>
 #include <cstring>

@@ -1,6 +1,6 @@
 // Decisions about paths for the file-tree deletion.
 #include "engine/PathRules.h"
-#include "engine/Text.h"
+#include "base/Text.h"
 
 std::string DirectoryBase(const std::string& directory)
 {

@@ -1,9 +1,9 @@
 // Removal of the registry keys and values that the manifest lists for one module.
 #include "engine/RegistryRemover.h"
-#include "app/RemovalLog.h"
-#include "engine/FaultGuard.h"
-#include "engine/Handles.h"
-#include "engine/KeyRules.h"
+#include "log/RemovalLog.h"
+#include "base/FaultGuard.h"
+#include "base/Handles.h"
+#include "safety/KeyRules.h"
 #include "engine/Manifest.h"
 #include <string>
 

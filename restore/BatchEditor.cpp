@@ -1,8 +1,8 @@
 // Removal of marked lines from the start-up batch file.
 #include "restore/BatchEditor.h"
-#include "app/RemovalLog.h"
-#include "engine/FaultGuard.h"
-#include "engine/Handles.h"
+#include "log/RemovalLog.h"
+#include "base/FaultGuard.h"
+#include "base/Handles.h"
 #include "restore/BatchText.h"
 #include <string>
 

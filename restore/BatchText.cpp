@@ -1,6 +1,6 @@
 // The line filter of the start-up batch file.
 #include "restore/BatchText.h"
-#include "engine/Text.h"
+#include "base/Text.h"
 
 std::string FilterBatchLines(const std::string& content, const std::string& marker,
                              size_t* dropped)

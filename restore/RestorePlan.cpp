@@ -1,8 +1,8 @@
 // Which restore steps a removal selects and the paths they compose.
 #include "restore/RestorePlan.h"
 #include "engine/PathRules.h"
-#include "engine/PlaceRules.h"
-#include "engine/Text.h"
+#include "safety/PlaceRules.h"
+#include "base/Text.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Which restore steps a removal selects and the paths they compose (no Win32 here).
 #pragma once
-#include "engine/Text.h"  // RegistryValueText
+#include "base/Text.h"  // RegistryValueText
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -1,8 +1,8 @@
 // Writing a shell link through COM.
 #include "restore/Restore.h"
-#include "engine/FaultGuard.h"
-#include "engine/Handles.h"
-#include "engine/Text.h"
+#include "base/FaultGuard.h"
+#include "base/Handles.h"
+#include "base/Text.h"
 #include "restore/RestorePlan.h"
 #include <objbase.h>
 #include <shlobj.h>

@@ -1,6 +1,6 @@
 // Fuzzes the start-up file's line filter: kept lines are whole input lines, in order.
 #include "restore/BatchText.h"
-#include "engine/Text.h"
+#include "base/Text.h"
 #include <cstdint>
 #include <cstdlib>
 #include <string>

@@ -2,8 +2,8 @@
 // nothing that is or holds a protected place is ever allowed whatever its spelling, and a
 // device form or a relative text is never taken for a full path.
 #include "engine/PathRules.h"
-#include "engine/PlaceRules.h"
-#include "engine/Text.h"
+#include "safety/PlaceRules.h"
+#include "base/Text.h"
 #include "tests/fuzz/FuzzInput.h"
 #include <cstdint>
 #include <string>

@@ -3,7 +3,7 @@
 #include "app/Language.h"
 #include "app/RunContext.h"
 #include "engine/Driver.h"
-#include "engine/Text.h"
+#include "base/Text.h"
 #include "tests/support/TestSupport.h"
 #include "tests/unit/ProgressWindow.h"
 #include <gtest/gtest.h>

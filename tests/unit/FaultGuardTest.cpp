@@ -1,6 +1,6 @@
 // The catch-all guard in this process: real processor faults, C++ exceptions, nesting, the
 // registers and the exception chain the guard must leave as it found them.
-#include "engine/FaultGuard.h"
+#include "base/FaultGuard.h"
 #include "tests/support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <stdexcept>

@@ -1,5 +1,5 @@
 // Which keys a key entry may delete: the canonical form and the refusal rules, by table.
-#include "engine/KeyRules.h"
+#include "safety/KeyRules.h"
 #include <gtest/gtest.h>
 
 namespace {

@@ -1,7 +1,7 @@
 // The pure decisions about protected places: full paths, device forms, administrative shares,
 // 8.3 names and the comparison of a directory's spellings with the places' spellings.
-#include "engine/PlaceRules.h"
-#include "engine/Refusal.h"
+#include "safety/PlaceRules.h"
+#include "safety/Refusal.h"
 #include <gtest/gtest.h>
 #include <set>
 

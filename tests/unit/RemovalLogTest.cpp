@@ -1,7 +1,7 @@
 // The removal log: the switch that asks for it, the retry value that carries it, its lines and
 // its file, and a log that cannot be written.
-#include "app/LogText.h"
-#include "app/RemovalLog.h"
+#include "log/LogText.h"
+#include "log/RemovalLog.h"
 #include "app/RunContext.h"
 #include "app/SelfRemovalText.h"
 #include "app/StartupRules.h"

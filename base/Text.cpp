@@ -1,5 +1,5 @@
 // Bounded text helpers.
-#include "engine/Text.h"
+#include "base/Text.h"
 #include <cstring>
 
 bool CopyText(char* dst, size_t size, const char* src)

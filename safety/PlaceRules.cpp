@@ -1,6 +1,6 @@
 // Decisions about the places a deletion must never reach.
-#include "engine/PlaceRules.h"
-#include "engine/Text.h"
+#include "safety/PlaceRules.h"
+#include "base/Text.h"
 
 namespace {
 

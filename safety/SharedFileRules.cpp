@@ -1,6 +1,6 @@
 // What to do with a file that other programs may share.
-#include "engine/SharedFileRules.h"
-#include "engine/Text.h"
+#include "safety/SharedFileRules.h"
+#include "base/Text.h"
 
 SharedFileDecision DecideSharedFile(bool found, unsigned long type, const unsigned char* data,
                                     size_t size)

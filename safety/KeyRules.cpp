@@ -1,6 +1,6 @@
 // Which registry keys a manifest's key entry may delete.
-#include "engine/KeyRules.h"
-#include "engine/Text.h"
+#include "safety/KeyRules.h"
+#include "base/Text.h"
 #include <cstring>
 
 namespace {

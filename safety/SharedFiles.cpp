@@ -1,7 +1,7 @@
 // The counts under which Windows records the files that several programs share.
-#include "engine/SharedFiles.h"
-#include "engine/Handles.h"
-#include "engine/PathForms.h"
+#include "safety/SharedFiles.h"
+#include "base/Handles.h"
+#include "safety/PathForms.h"
 
 namespace {
 

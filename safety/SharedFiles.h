@@ -1,6 +1,6 @@
 // The counts under which Windows records the files that several programs share.
 #pragma once
-#include "engine/SharedFileRules.h"
+#include "safety/SharedFileRules.h"
 #include <string>
 
 // The count of one file and the decision on it; `valueName` is the spelling found.

@@ -1,6 +1,6 @@
 // The texts of the removal log.
-#include "app/LogText.h"
-#include "engine/Text.h"
+#include "log/LogText.h"
+#include "base/Text.h"
 
 namespace {
 

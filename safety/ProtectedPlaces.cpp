@@ -1,8 +1,8 @@
 // The places no deletion may empty or remove, gathered from the system.
-#include "engine/ProtectedPlaces.h"
-#include "engine/Handles.h"
-#include "engine/PathForms.h"
-#include "engine/Text.h"
+#include "safety/ProtectedPlaces.h"
+#include "base/Handles.h"
+#include "safety/PathForms.h"
+#include "base/Text.h"
 
 namespace {
 

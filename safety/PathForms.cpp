@@ -1,7 +1,7 @@
 // The system's spellings of one path.
-#include "engine/PathForms.h"
+#include "safety/PathForms.h"
 #include "engine/PathRules.h"
-#include "engine/PlaceRules.h"
+#include "safety/PlaceRules.h"
 #include <windows.h>
 
 namespace {

@@ -1,10 +1,10 @@
 // The removal log: kept in memory until the install directory is known, then appended to
 // its file line by line, so that whatever ends the process leaves the lines before it.
-#include "app/RemovalLog.h"
-#include "app/LogText.h"
+#include "log/RemovalLog.h"
+#include "log/LogText.h"
 #include "app/RunContext.h"
-#include "engine/Handles.h"
-#include "engine/Text.h"
+#include "base/Handles.h"
+#include "base/Text.h"
 #include <cstdarg>
 
 namespace removal_log {

@@ -1,5 +1,5 @@
 // The stable names of the refusal rules.
-#include "engine/Refusal.h"
+#include "safety/Refusal.h"
 
 const char* RefusalRuleName(RefusalRule rule)
 {

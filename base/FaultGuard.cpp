@@ -11,7 +11,7 @@
 // exceptions travel the same chain there, and the guard lets them pass (see GuardCatches).
 //
 // Either way C++ exceptions never cross the assembly frame: the thunk below catches them.
-#include "engine/FaultGuard.h"
+#include "base/FaultGuard.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // What to do with a file that other programs may share, by its count under the SharedDLLs
 // key (no Win32 here).
 #pragma once
-#include "engine/Refusal.h"
+#include "safety/Refusal.h"
 #include <cstddef>
 #include <cstdint>
 #include <string>
