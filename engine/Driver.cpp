@@ -127,7 +127,7 @@ bool MailClientHoldsLibrary(const DriverRun& run)
         return false;
     }
     DWORD error = GetLastError();
-    if (!IsRefusal(error)) {
+    if (!IsInUse(error)) {
         LOG_LINE("MAIL", "e-mail client library not deleted: %s " LOG_ERROR_FORMAT " - the run goes on",
                  path, LOG_ERROR_ARGS(error));
         return false;

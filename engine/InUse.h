@@ -4,7 +4,7 @@
 
 // Access denied is how Windows 95/98 refuse a file in use; the NT family says sharing
 // violation. Either leaves the module for the retry run.
-inline bool IsRefusal(DWORD code)
+inline bool IsInUse(DWORD code)
 {
     return code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION;
 }

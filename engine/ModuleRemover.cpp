@@ -84,7 +84,7 @@ void RemoveFile(ModuleRun& run, const std::string& path)
         LOG_OUTCOME(kRemoved, "FILE", "deleted %s", path.c_str());
     } else {
         DWORD error = GetLastError();
-        if (IsRefusal(error)) run.result = 0;
+        if (IsInUse(error)) run.result = 0;
         gone = error == ERROR_FILE_NOT_FOUND;  // a retry run finds it deleted already
         if (gone || error == ERROR_PATH_NOT_FOUND)
             LOG_LINE("FILE", "not found: %s", path.c_str());
@@ -131,7 +131,7 @@ void RemoveTrees(ModuleRun& run)
         // -1: refused, or not there to list; a refused directory is not removed either, even
         // when it is empty.
         if (emptied == -1) continue;
-        if (IsRefusal(static_cast<DWORD>(emptied))) run.result = 0;
+        if (IsInUse(static_cast<DWORD>(emptied))) run.result = 0;
         tree.erase(tree.size() - 1);
         RemoveEmptiedDirectory(tree.c_str());
     }
@@ -148,7 +148,7 @@ void RemovePatterns(ModuleRun& run)
             if (removal_log::on) LogUnusedEntry(NumberedKey("DelExt", i), value);
             continue;
         }
-        if (IsRefusal(static_cast<DWORD>(DeleteMatchingFiles(value.c_str(), directory.c_str()))))
+        if (IsInUse(static_cast<DWORD>(DeleteMatchingFiles(value.c_str(), directory.c_str()))))
             run.result = 0;
     }
 }
