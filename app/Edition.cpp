@@ -1,5 +1,6 @@
 // The edition names and the texts formatted with them.
 #include "app/Edition.h"
+#include "app/Selection.h"
 
 const char* const editionNames[3] = {
     "Morwa antivirus 6.0 Windows 95/98",
@@ -22,7 +23,7 @@ int EditionIndex(uint32_t productBit)
 
 const char* EditionName(uint32_t productBit)
 {
-    int index = EditionIndex(productBit & 7u);
+    int index = EditionIndex(productBit & kEveryEditionBit);
     return index < 0 ? allEditionsName : editionNames[index];
 }
 

@@ -1,6 +1,7 @@
 // The uninstall driver: masks, e-mail client check, the walk of the manifest, restore, retry.
 #include "engine/Driver.h"
 #include "app/Language.h"
+#include "app/Selection.h"
 #include "log/RemovalLog.h"
 #include "app/RunContext.h"
 #include "app/SelfRemoval.h"
@@ -117,7 +118,7 @@ void ReadMaintenanceLinkPath()
 // else does. True when the user has been warned and the run must stop.
 bool MailClientHoldsLibrary(const DriverRun& run)
 {
-    if ((runContext.actionFlags & 8) == 0 && runContext.actionFlags != 0) return false;
+    if ((runContext.actionFlags & kMailClientBit) == 0 && runContext.actionFlags != 0) return false;
     char path[kPathSize];
     if (!CopyText(path, sizeof path, runContext.installDir) ||
         !AppendText(path, sizeof path, "qelexcli.dll"))
@@ -202,9 +203,9 @@ void RemoveModules(DriverRun& run, const std::string& moduleList)
 const char* EditionValueName(DWORD productBit)
 {
     switch (productBit) {
-    case 1: return "QEL60";
-    case 2: return "QEL60Exchange";
-    case 4: return "QEL60Vantorix";
+    case kBaseEdition: return "QEL60";
+    case kMailEdition: return "QEL60Exchange";
+    case kVantorixEdition: return "QEL60Vantorix";
     default: return NULL;
     }
 }

@@ -10,6 +10,7 @@
 #include "engine/RegistryRemover.h"
 #include "restore/BatchEditor.h"
 #include "restore/RestorePlan.h"
+#include "base/Text.h"
 #include <commctrl.h>
 #include <cstring>
 #include <string>

@@ -1,16 +1,9 @@
 // Which restore steps a removal selects and the paths they compose (no Win32 here).
 #pragma once
-#include "base/Text.h"  // RegistryValueText
+#include "app/Selection.h"
 #include <cstddef>
 #include <cstdint>
 #include <string>
-
-// Bits of actionFlags that select restore steps.
-const uint32_t kStartupLineBit = 0x10;
-const uint32_t kChannelBit = 0x20;
-const uint32_t kQuickLaunchBit = 0x40;
-const uint32_t kMaintenanceBit = 0x80;
-const uint32_t kVantorixEdition = 4;
 
 const unsigned long kPlatformWin32Windows = 1;  // the Windows 95 family
 

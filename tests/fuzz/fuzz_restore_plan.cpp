@@ -1,6 +1,7 @@
 // Fuzzes the restore decisions: every composed path fits the buffer it goes through, a
 // registry text is never read past its length, and the plan's steps follow their bits.
 #include "restore/RestorePlan.h"
+#include "base/Text.h"
 #include "engine/PathRules.h"
 #include "safety/PlaceRules.h"
 #include "tests/fuzz/FuzzInput.h"

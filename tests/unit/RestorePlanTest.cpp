@@ -1,5 +1,6 @@
 // The decisions of the configuration restore: which steps run and which paths they name.
 #include "restore/RestorePlan.h"
+#include "base/Text.h"
 #include <gtest/gtest.h>
 
 namespace {
