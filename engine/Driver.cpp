@@ -30,8 +30,6 @@ const int kMaskTextSize = 80;
 const int kWarningTextSize = 260;
 const int kWarningCaptionSize = 25;
 
-enum Outcome { kIncomplete = 0, kWalked = 1, kMailClientBusy = 2 };
-
 // The working values of one run.
 struct DriverRun {
     HWND window = NULL;
@@ -305,7 +303,7 @@ int Run(HWND window)
 {
     // Every path below is composed on the install directory, which ends with a backslash;
     // without one, names would resolve against the current directory.
-    if (!EndsWithBackslash(runContext.installDir)) return kIncomplete;
+    if (!EndsWithBackslash(runContext.installDir)) return kUninstallIncomplete;
     DriverRun run;
     run.window = window;
     run.controls = window != NULL && runContext.runMode != 0;
@@ -313,27 +311,27 @@ int Run(HWND window)
         // With unknown masks nothing can be chosen and nothing is removed; the program stays
         // with the product, in a retry run too.
         KeepForRetry();
-        return kIncomplete;
+        return kUninstallIncomplete;
     }
     ReadMaintenanceLinkPath();
     if (MailClientHoldsLibrary(run)) {
         PumpMessages();
         runContext.keepFilesFlag = 1;
-        return kMailClientBusy;
+        return kUninstallMailClientBusy;
     }
     if (!MakeManifestPathFull()) {
         LOG_LINE("APPS", "the install directory and the manifest name do not fit one path");
-        return kIncomplete;
+        return kUninstallIncomplete;
     }
     std::string apps = ReadManifestValue(runContext.manifestPath, "General", "Apps", "",
                                          kManifestListLimit);
     if (apps.empty()) {
         LOG_LINE("APPS", "no application list in %s - nothing is removed", runContext.manifestPath);
-        return kIncomplete;
+        return kUninstallIncomplete;
     }
     LOG_LINE("APPS", "%s from %s", apps.c_str(), runContext.manifestPath);
     for (const std::string& name : SplitList(apps))
-        if (!RemoveApplication(run, name)) return kIncomplete;
+        if (!RemoveApplication(run, name)) return kUninstallIncomplete;
     HWND bar = run.controls ? GetDlgItem(window, IDC_PROGRESS_BAR) : NULL;
     PumpMessages();
     RestoreConfiguration(bar, runContext.installDir);
@@ -346,14 +344,14 @@ int Run(HWND window)
         LOG_LINE("RETRY", "not scheduled: this is the retry run, which removes the program all the same");
     PumpMessages();
     if (run.installedModules == 0) runContext.actionFlags = 0;
-    return kWalked;
+    return kUninstallWalked;
 }
 
 }  // namespace
 
 int RunUninstall(HWND window)
 {
-    int result = kIncomplete;  // what a fault leaves
+    int result = kUninstallIncomplete;  // what a fault leaves
     bool completed = Guarded([&result, window] {
         ProtectedPlacesScope places;  // taken before anything is deleted
         result = Run(window);

@@ -2,9 +2,14 @@
 #pragma once
 #include <windows.h>
 
-// Runs one uninstall, with the progress page's window or none. Returns 2 when the e-mail
-// client holds its library (nothing removed), 1 when the walk ran to its end, 0 when the
-// manifest gave no application or module list or a fault ended the walk.
+// What RunUninstall reports.
+enum UninstallResult {
+    kUninstallIncomplete = 0,      // no application or module list, or a fault ended the walk
+    kUninstallWalked = 1,          // the walk ran to its end
+    kUninstallMailClientBusy = 2,  // the e-mail client holds its library: nothing was removed
+};
+
+// Runs one uninstall, with the progress page's window or none; returns an UninstallResult.
 int RunUninstall(HWND window);
 
 // Dispatches every message waiting in the thread's queue, without translation; returns

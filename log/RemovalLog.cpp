@@ -131,7 +131,7 @@ void Write(const char* keyword, const char* format, ...)
     va_end(arguments);
 }
 
-void WriteCounted(Outcome outcome, const char* keyword, const char* format, ...)
+void WriteCounted(Tally outcome, const char* keyword, const char* format, ...)
 {
     if (!on) return;
     ++counts[outcome];

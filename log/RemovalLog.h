@@ -10,7 +10,7 @@ namespace removal_log {
 extern bool on;
 
 // What an action did, for the counts of the last line.
-enum Outcome { kRemoved, kRefused, kLeft };
+enum Tally { kRemoved, kRefused, kLeft };
 
 // Asks for a log at `requestedPath` (empty: the default name in the temporary directory). Lines
 // are kept until Open decides where they go.
@@ -32,7 +32,7 @@ void Write(const char* keyword, const char* format, ...)
     __attribute__((format(gnu_printf, 2, 3)));
 
 // The same, counted toward the last line's removed, refused or left.
-void WriteCounted(Outcome outcome, const char* keyword, const char* format, ...)
+void WriteCounted(Tally outcome, const char* keyword, const char* format, ...)
     __attribute__((format(gnu_printf, 3, 4)));
 
 // " (access denied)": the name of a system error code a removal meets, or "".

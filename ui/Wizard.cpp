@@ -102,7 +102,7 @@ BOOL OnStartUninstall(HWND page)
     } catch (...) {
         result = 0;  // a fault ends the driver as a failed walk; the finish page still follows
     }
-    if (result == 2) {
+    if (result == kUninstallMailClientBusy) {
         PostMessageA(sheet, WM_CLOSE, 0, 0);
     } else {
         PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
