@@ -1,12 +1,12 @@
 // The one process-wide run record, created by the entry and read by every operation.
 #pragma once
 #include <windows.h>
+#include "base/PathLimits.h"
 #include <memory>
 
 // Both exports of kolbex.dll take the products text and the modules text, in this order.
 typedef int(WINAPI* InstalledMasksProc)(char* productsText, char* modulesText);
 
-const int kPathSize = 260;        // every path buffer: 259 characters and the terminator
 const int kRetryTextSize = 256;   // retryCommandLine and the RunOnce composition
 
 struct RunContext {

@@ -1,11 +1,10 @@
 // The texts of the self-removal, kept apart from the Win32 calls.
 #include "app/SelfRemovalText.h"
 #include "app/StartupRules.h"
+#include "base/PathLimits.h"
 #include <cstring>
 
 namespace {
-
-const size_t kMaxPathChars = 259;
 
 bool HoldsControlCharacter(const std::string& path)
 {

@@ -1,5 +1,6 @@
 // Removal of one module of the manifest: files, trees, patterns, directory, registry entries.
 #include "engine/ModuleRemover.h"
+#include "base/PathLimits.h"
 #include "log/RemovalLog.h"
 #include "base/FaultGuard.h"
 #include "engine/FileTree.h"
@@ -41,7 +42,7 @@ std::string Read(const ModuleRun& run, const std::string& key, const char* defau
 
 std::string SystemDirectory()
 {
-    char buffer[MAX_PATH] = "";
+    char buffer[kPathSize] = "";
     UINT length = GetSystemDirectoryA(buffer, sizeof buffer);
     return (length > 0 && length < sizeof buffer) ? std::string(buffer) : std::string();
 }

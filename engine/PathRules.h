@@ -1,9 +1,7 @@
 // Decisions about paths for the file-tree deletion, kept apart from the Win32 calls.
 #pragma once
+#include "base/PathLimits.h"
 #include <string>
-
-// The longest path the program forms: its buffers hold 260 bytes with the terminator.
-const size_t kMaxPathChars = 259;
 
 // The directory with a backslash appended when it does not already end with one.
 std::string DirectoryBase(const std::string& directory);

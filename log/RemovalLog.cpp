@@ -2,7 +2,7 @@
 // its file line by line, so that whatever ends the process leaves the lines before it.
 #include "log/RemovalLog.h"
 #include "log/LogText.h"
-#include "app/RunContext.h"
+#include "base/PathLimits.h"
 #include "base/Handles.h"
 #include "base/Text.h"
 #include <cstdarg>

@@ -1,6 +1,6 @@
 // The system's spellings of one path.
 #include "safety/PathForms.h"
-#include "engine/PathRules.h"
+#include "base/PathLimits.h"
 #include "safety/PlaceRules.h"
 #include <windows.h>
 
@@ -67,7 +67,7 @@ std::string Converted(const std::string& fullPath, PathConverter convert)
 
 std::string FullPathOf(const std::string& path)
 {
-    char buffer[MAX_PATH] = "";
+    char buffer[kPathSize] = "";
     char* filePart = NULL;
     DWORD length = GetFullPathNameA(path.c_str(), sizeof buffer, buffer, &filePart);
     if (length == 0 || length >= sizeof buffer || length > kMaxPathChars) return std::string();

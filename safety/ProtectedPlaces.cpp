@@ -1,5 +1,6 @@
 // The places no deletion may empty or remove, gathered from the system.
 #include "safety/ProtectedPlaces.h"
+#include "base/PathLimits.h"
 #include "base/Handles.h"
 #include "safety/PathForms.h"
 #include "base/Text.h"
@@ -135,14 +136,14 @@ void AddVariable(PlaceList& list, const char* name, RefusalRule rule)
 
 std::string SystemPath(UINT(WINAPI* query)(LPSTR, UINT))
 {
-    char buffer[MAX_PATH] = "";
+    char buffer[kPathSize] = "";
     UINT length = query(buffer, sizeof buffer);
     return length > 0 && length < sizeof buffer ? std::string(buffer) : std::string();
 }
 
 std::string TempPath()
 {
-    char buffer[MAX_PATH] = "";
+    char buffer[kPathSize] = "";
     DWORD length = GetTempPathA(sizeof buffer, buffer);
     return length > 0 && length < sizeof buffer ? std::string(buffer) : std::string();
 }
