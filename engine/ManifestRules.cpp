@@ -206,10 +206,6 @@ bool IsUsablePattern(const std::string& value)
     return !value.empty() && IsContainedRelativePath(value);
 }
 
-const char* const kRegistryRootNames[kRootCount] = {
-    "HKEY_LOCAL_MACHINE", "HKEY_CLASSES_ROOT", "HKEY_CURRENT_CONFIG", "HKEY_CURRENT_USER",
-    "HKEY_USERS",         "HKEY_PERFORMANCE_DATA", "HKEY_DYN_DATA"};
-
 bool SplitRegistryEntry(const std::string& text, RegistryEntry* entry)
 {
     RegistryEntry result;

@@ -1,5 +1,6 @@
 // Decisions about uninstall manifest values, kept apart from the Win32 calls (no <windows.h>).
 #pragma once
+#include "safety/RegistryRoot.h"
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -71,21 +72,6 @@ bool ComposePatternDirectory(const std::string& installDir, const std::string& r
 bool IsUsablePattern(const std::string& value);
 
 // ---- Registry entries --------------------------------------------------------------------
-
-// The roots a "Key%i" entry may name, in the order of their names' table.
-enum RegistryRoot {
-    kRootLocalMachine,
-    kRootClassesRoot,
-    kRootCurrentConfig,
-    kRootCurrentUser,
-    kRootUsers,
-    kRootPerformanceData,
-    kRootDynData,
-    kRootCount
-};
-
-// The root names as they must stand at the start of an entry, by RegistryRoot.
-extern const char* const kRegistryRootNames[kRootCount];
 
 struct RegistryEntry {
     RegistryRoot root = kRootLocalMachine;

@@ -1,6 +1,6 @@
 // Which registry keys a manifest's key entry may delete, kept apart from the Win32 calls.
 #pragma once
-#include "engine/ManifestRules.h"  // RegistryRoot
+#include "safety/RegistryRoot.h"
 #include "safety/Refusal.h"
 #include <string>
 

@@ -1,0 +1,6 @@
+// The names of the registry roots.
+#include "safety/RegistryRoot.h"
+
+const char* const kRegistryRootNames[kRootCount] = {
+    "HKEY_LOCAL_MACHINE", "HKEY_CLASSES_ROOT", "HKEY_CURRENT_CONFIG", "HKEY_CURRENT_USER",
+    "HKEY_USERS",         "HKEY_PERFORMANCE_DATA", "HKEY_DYN_DATA"};
