@@ -2,6 +2,7 @@
 #include "app/SelfRemovalText.h"
 #include "app/StartupRules.h"
 #include "base/PathLimits.h"
+#include "base/Text.h"
 #include <cstring>
 
 namespace {
@@ -144,11 +145,8 @@ bool IsRenameHeader(const std::string& line)
 {
     static const char kHeader[] = "[rename]";
     if (line.size() != sizeof kHeader - 1) return false;
-    for (size_t i = 0; i < line.size(); ++i) {
-        char c = line[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != kHeader[i]) return false;
-    }
+    for (size_t i = 0; i < line.size(); ++i)
+        if (UpperAscii(line[i]) != UpperAscii(kHeader[i])) return false;
     return true;
 }
 

@@ -1,5 +1,6 @@
 // Decisions of the start-up, kept apart from the Win32 calls.
 #include "app/StartupRules.h"
+#include "base/Text.h"
 #include "engine/PathRules.h"
 #include "safety/PlaceRules.h"
 
@@ -9,11 +10,6 @@ namespace {
 bool IsSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-char UpperLetter(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 void SkipSpace(const char*& p)
@@ -104,7 +100,7 @@ void ScanLogSwitch(const char* p, CommandLineFields* fields)
     if (!IsSpace(*p)) return;  // a token of its own, not the tail of the fourth
     SkipSpace(p);
     for (const char* s = kLogSwitch; *s; ++s, ++p)
-        if (UpperLetter(*p) != *s) return;
+        if (UpperAscii(*p) != *s) return;
     if (*p == '\0' || IsSpace(*p)) {
         fields->logRequested = true;
         return;

@@ -25,14 +25,12 @@ bool AppendText(char* dst, size_t size, const char* src)
 
 void UpperAscii(char* text)
 {
-    for (; *text; ++text)
-        if (*text >= 'a' && *text <= 'z') *text = static_cast<char>(*text - 'a' + 'A');
+    for (; *text; ++text) *text = UpperAscii(*text);
 }
 
 std::string UpperAscii(std::string text)
 {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    for (char& c : text) c = UpperAscii(c);
     return text;
 }
 

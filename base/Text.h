@@ -10,6 +10,10 @@ bool CopyText(char* dst, size_t size, const char* src);
 bool AppendText(char* dst, size_t size, const char* src);
 
 // Turns the letters a to z into A to Z and leaves every other byte alone.
+inline char UpperAscii(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 void UpperAscii(char* text);
 std::string UpperAscii(std::string text);
 

@@ -4,10 +4,6 @@
 
 namespace {
 
-char UpperLetter(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
 const size_t kKeywordColumn = 8;
 
 }  // namespace
@@ -143,7 +139,7 @@ bool LogPathAllowed(const char* fullLogPath, const char* installDir)
     if (installDir == nullptr || installDir[0] == '\0') return true;
     size_t i = 0;
     for (; installDir[i] != '\0'; ++i)
-        if (UpperLetter(fullLogPath[i]) != UpperLetter(installDir[i])) return true;
+        if (UpperAscii(fullLogPath[i]) != UpperAscii(installDir[i])) return true;
     // The whole install directory matched: inside it when a backslash follows or ended it.
     return !(installDir[i - 1] == '\\' || fullLogPath[i] == '\\');
 }

@@ -25,7 +25,7 @@ std::string Comparable(const std::string& path)
     for (size_t i = 0; i <= path.size(); ++i) {
         char c = i < path.size() ? path[i] : '\\';
         if (!IsSlash(c)) {
-            text += c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+            text += UpperAscii(c);
             continue;
         }
         while (text.size() > nameStart && (text.back() == '.' || text.back() == ' ')) text.pop_back();
