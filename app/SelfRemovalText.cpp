@@ -3,6 +3,7 @@
 #include "app/StartupRules.h"
 #include "base/PathLimits.h"
 #include "base/Text.h"
+#include "safety/PlaceRules.h"
 #include <cstring>
 
 namespace {
@@ -93,24 +94,6 @@ bool ComposeRetryTextWithLog(const std::string& installDir, const std::string& r
     return ComposeRetryText(installDir, retryCommandLine, buffer, size);
 }
 
-namespace {
-
-// Whether the directory (without a trailing backslash) is a drive or share root, or no path
-// below one: "C:", "\\server\share".
-bool IsRootOrNoDirectory(const std::string& directory)
-{
-    size_t start = 0;
-    if (directory.compare(0, 2, "\\\\") == 0) {
-        size_t share = directory.find('\\', 2);
-        if (share == std::string::npos) return true;
-        start = share + 1;
-    }
-    size_t separator = directory.find('\\', start);
-    return separator == std::string::npos || separator + 1 >= directory.size();
-}
-
-}  // namespace
-
 std::vector<std::string> RestartDeletions(const std::string& exePath, const std::string& batchPath,
                                           const std::string& installDir)
 {
@@ -118,7 +101,7 @@ std::vector<std::string> RestartDeletions(const std::string& exePath, const std:
     if (!exePath.empty()) paths.push_back(exePath);
     if (!batchPath.empty()) paths.push_back(batchPath);
     std::string directory = installDir.substr(0, installDir.empty() ? 0 : installDir.size() - 1);
-    if (!IsRootOrNoDirectory(directory)) paths.push_back(directory);
+    if (!IsDriveOrShareRoot(directory)) paths.push_back(directory);
     return paths;
 }
 

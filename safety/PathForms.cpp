@@ -23,21 +23,10 @@ PathConverter LongPathConverter()
     return converter;
 }
 
-// Characters of the root that is never split off: "C:\" or "\\server\share\".
-size_t RootLength(const std::string& path)
-{
-    if (path.size() >= 3 && path[1] == ':' && path[2] == '\\') return 3;
-    if (path.compare(0, 2, "\\\\") != 0) return std::string::npos;
-    size_t server = path.find('\\', 2);
-    if (server == std::string::npos) return std::string::npos;
-    size_t share = path.find('\\', server + 1);
-    return share == std::string::npos ? path.size() : share + 1;
-}
-
 // Converts the longest existing head of the path and appends the rest unchanged.
 std::string Converted(const std::string& fullPath, PathConverter convert)
 {
-    size_t root = RootLength(fullPath);
+    size_t root = PathRootLength(fullPath);
     if (convert == NULL || root == std::string::npos || fullPath.size() >= kFormBufferSize)
         return std::string();
     char head[kFormBufferSize];

@@ -104,16 +104,26 @@ bool IsShortName(const std::string& path, size_t start, size_t end)
 
 }  // namespace
 
+size_t PathRootLength(const std::string& path)
+{
+    if (path.size() >= 3 && path[1] == ':' && path[2] == '\\') return 3;
+    if (path.compare(0, 2, "\\\\") != 0) return std::string::npos;
+    size_t server = path.find('\\', 2);
+    if (server == std::string::npos) return std::string::npos;
+    size_t share = path.find('\\', server + 1);
+    return share == std::string::npos ? path.size() : share + 1;
+}
+
+bool IsDriveOrShareRoot(const std::string& path)
+{
+    return IsRoot(Comparable(path));
+}
+
 bool IsShortFormAlready(const std::string& fullPath)
 {
     if (CheckFullPath(fullPath) != RefusalRule::kNone) return false;
-    // Below the root: "C:\" or "\\server\share\".
-    size_t start = 3;
-    if (fullPath[0] == '\\') {
-        start = fullPath.find('\\', fullPath.find('\\', 2) + 1);
-        if (start == std::string::npos) return true;
-        ++start;
-    }
+    size_t start = PathRootLength(fullPath);
+    if (start == std::string::npos) return false;
     while (start < fullPath.size()) {
         size_t end = fullPath.find('\\', start);
         if (end == std::string::npos) end = fullPath.size();

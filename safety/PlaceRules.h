@@ -19,6 +19,15 @@ RefusalRule CheckFullPath(const std::string& text);
 // \\host\ADMIN$\x is `windowsDir`\x, whatever the host. Other paths come back unchanged.
 std::string LocalFormOfAdminShare(const std::string& path, const std::string& windowsDir);
 
+// Characters of a full path's root, which is never split off: 3 for "C:\", and for
+// "\\server\share" up to and with the backslash after the share (the whole text when none
+// follows). npos for a text without such a root.
+size_t PathRootLength(const std::string& path);
+
+// True for a drive or share root or less ("C:", "C:\", "\\server\share", "", a single
+// name), whatever the slashes, case and trailing dots: nothing that names a directory of its own.
+bool IsDriveOrShareRoot(const std::string& path);
+
 // True when every name of the full path below its root is a valid 8.3 name (such as
 // "WINDOWS" or "README.TXT"): the path is then its own short form, and the system need
 // not be asked for one.
