@@ -115,7 +115,7 @@ size_t NamesFrom(const std::string& path, size_t count)
     return at;
 }
 
-size_t NameCount(const std::string& path)
+size_t KeyNameCount(const std::string& path)
 {
     if (path.empty()) return 0;
     size_t count = 1;
@@ -205,7 +205,7 @@ int Compare(const std::string& path, size_t at, const char* listed)
         size_t listedLength = nameEnd ? static_cast<size_t>(nameEnd - name) : std::strlen(name);
         if (!SameName(path, at, end - at, name, listedLength)) return -1;
         bool pathDone = end == path.size();
-        if (!nameEnd) return pathDone ? 0 : static_cast<int>(NameCount(path.substr(end + 1)));
+        if (!nameEnd) return pathDone ? 0 : static_cast<int>(KeyNameCount(path.substr(end + 1)));
         if (pathDone) return -2;
         at = end + 1;
         name = nameEnd + 1;
@@ -254,7 +254,7 @@ RefusalRule CheckKeyDeletion(RegistryRoot root, const std::string& keyPath)
         return RefusalRule::kRootKey;
     // Below HKU the first name is a user's key, whose children are a root's children to that
     // user (HKCU\Software).
-    const size_t names = NameCount(key.path);
+    const size_t names = KeyNameCount(key.path);
     if (names <= key.base + 1) return RefusalRule::kRootChildKey;
     if (IsSystemKey(key)) return RefusalRule::kSystemKey;
     size_t at = NamesFrom(key.path, key.base);

@@ -37,7 +37,7 @@ std::string Comparable(const std::string& path)
 }
 
 // The number of names in a comparable spelling ("C:" is one, "\\\\SERVER\\SHARE" two).
-size_t NameCount(const std::string& text)
+size_t PathNameCount(const std::string& text)
 {
     size_t count = 0;
     for (size_t i = 0; i < text.size(); ++i)
@@ -51,13 +51,13 @@ int NamesBelow(const std::string& ancestor, const std::string& path)
     if (ancestor.empty() || path.compare(0, ancestor.size(), ancestor) != 0) return -1;
     if (path.size() == ancestor.size()) return 0;
     if (path[ancestor.size()] != '\\') return -1;
-    return static_cast<int>(NameCount(path.substr(ancestor.size())));
+    return static_cast<int>(PathNameCount(path.substr(ancestor.size())));
 }
 
 // A drive ("C:"), a share ("\\\\SERVER\\SHARE") or less.
 bool IsRoot(const std::string& text)
 {
-    size_t names = NameCount(text);
+    size_t names = PathNameCount(text);
     return text.compare(0, 2, "\\\\") == 0 ? names <= 2 : names <= 1;
 }
 
@@ -194,5 +194,5 @@ RefusalRule CheckDirectoryPlace(const std::vector<std::string>& forms,
 bool IsAtOrBelow(const std::string& path, const std::string& directory)
 {
     std::string above = Comparable(directory);
-    return NameCount(above) > 0 && NamesBelow(above, Comparable(path)) >= 0;
+    return PathNameCount(above) > 0 && NamesBelow(above, Comparable(path)) >= 0;
 }
