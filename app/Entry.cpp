@@ -9,6 +9,7 @@
 #include "engine/Driver.h"
 #include "base/FaultGuard.h"
 #include "engine/FileTree.h"
+#include "safety/PathForms.h"
 #include "base/Text.h"
 #include "res/resource.h"
 #include "ui/Wizard.h"
@@ -53,6 +54,14 @@ bool ConfirmRemoval()
     bool yes = MessageBoxA(NULL, text, caption, MB_YESNO | MB_ICONINFORMATION) == IDYES;
     LOG_LINE("CONFIRM", "%s", yes ? "the user answered Yes" : "the user did not answer Yes: nothing is removed");
     return yes;
+}
+
+// Held open for the run, a log in the install directory would be a file in use that the
+// removal must delete.
+bool LogMayLieAt(const char* fullLogPath)
+{
+    return runContext.installDir[0] == '\0' ||
+           !IsAtOrBelowInAnySpelling(fullLogPath, runContext.installDir);
 }
 
 void RemoveInstallDir()
@@ -192,7 +201,7 @@ int RunProgram(HINSTANCE instance, const char* commandLine)
     Guarded([instance, commandLine] {
         Library versionManager;
         bool started = StartUp(instance, commandLine, &versionManager);
-        removal_log::Open(runContext.installDir);
+        removal_log::Open(LogMayLieAt);
         if (!started) return;
         if (runContext.runMode == kRunInteractive) RunInteractive(&versionManager);
         else RunSilent(&versionManager);

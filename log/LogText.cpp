@@ -132,14 +132,3 @@ bool LogPathFor(const char* requested, const char* tempDir, char* path, size_t s
     if (!fits) path[0] = '\0';
     return fits;
 }
-
-bool LogPathAllowed(const char* fullLogPath, const char* installDir)
-{
-    if (fullLogPath == nullptr || fullLogPath[0] == '\0') return false;
-    if (installDir == nullptr || installDir[0] == '\0') return true;
-    size_t i = 0;
-    for (; installDir[i] != '\0'; ++i)
-        if (UpperAscii(fullLogPath[i]) != UpperAscii(installDir[i])) return true;
-    // The whole install directory matched: inside it when a backslash follows or ended it.
-    return !(installDir[i - 1] == '\\' || fullLogPath[i] == '\\');
-}

@@ -46,7 +46,3 @@ void FormatLogDetails(LineWriter& line, const char* format, va_list arguments);
 // else the default name in the temporary directory (`tempDir` with its trailing backslash, or
 // "C:\" when it is empty). False, with `path` empty, when that does not fit.
 bool LogPathFor(const char* requested, const char* tempDir, char* path, size_t size);
-
-// False when the log would lie in the install directory (compared without regard to case):
-// held open for the run, it would be a file in use that the removal must delete.
-bool LogPathAllowed(const char* fullLogPath, const char* installDir);

@@ -36,7 +36,7 @@ bool Append(const char* text, size_t length)
            written == length;
 }
 
-void OpenFile(const char* installDir)
+void OpenFile(PlaceCheck mayLieAt)
 {
     char temp[kPathSize] = "";
     DWORD length = GetTempPathA(sizeof temp, temp);
@@ -47,7 +47,7 @@ void OpenFile(const char* installDir)
     // A relative path is taken from the current directory now, and the retry run gets it whole.
     if (!LogPathFor(requested, temp, name, sizeof name) ||
         (length = GetFullPathNameA(name, sizeof target, target, &filePart)) == 0 ||
-        length >= sizeof target || !LogPathAllowed(target, installDir)) {
+        length >= sizeof target || (mayLieAt && !mayLieAt(target))) {
         Drop();
         return;
     }
@@ -73,11 +73,11 @@ void Request(const std::string& requestedPath)
     on = CopyText(requested, sizeof requested, requestedPath.c_str());
 }
 
-void Open(const char* installDir)
+void Open(PlaceCheck mayLieAt)
 {
     if (!on || file.valid()) return;
     try {
-        OpenFile(installDir);
+        OpenFile(mayLieAt);
     } catch (...) {
         Drop();
     }

@@ -16,9 +16,12 @@ enum Tally { kRemoved, kRefused, kLeft };
 // are kept until Open decides where they go.
 void Request(const std::string& requestedPath);
 
+// Whether the log may lie at its full path; the caller knows the places it must stay out of.
+typedef bool (*PlaceCheck)(const char* fullLogPath);
+
 // Opens the log, appending, and writes the lines kept so far. The log is dropped (and `on`
-// cleared) when its file cannot be opened or lies in `installDir`.
-void Open(const char* installDir);
+// cleared) when its file cannot be opened or `mayLieAt` (when given) refuses its place.
+void Open(PlaceCheck mayLieAt);
 
 // Writes the last line, with the counts, and closes the file.
 void Close();

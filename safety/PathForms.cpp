@@ -74,3 +74,15 @@ std::string LongFormOf(const std::string& fullPath)
 {
     return Converted(fullPath, LongPathConverter());
 }
+
+bool IsAtOrBelowInAnySpelling(const std::string& path, const std::string& directory)
+{
+    const std::string fullPath = FullPathOf(path), fullDirectory = FullPathOf(directory);
+    if (fullPath.empty() || fullDirectory.empty()) return false;
+    const std::string paths[] = {fullPath, ShortFormOf(fullPath), LongFormOf(fullPath)};
+    const std::string directories[] = {fullDirectory, ShortFormOf(fullDirectory), LongFormOf(fullDirectory)};
+    for (const std::string& form : paths)
+        for (const std::string& above : directories)
+            if (!form.empty() && !above.empty() && IsAtOrBelow(form, above)) return true;
+    return false;
+}

@@ -11,3 +11,7 @@ std::string FullPathOf(const std::string& path);
 // at the first call, and there the long form is always "".
 std::string ShortFormOf(const std::string& fullPath);
 std::string LongFormOf(const std::string& fullPath);
+
+// True when `path` is `directory` or lies below it in any of their spellings (full, short,
+// long), case ignored; false when either is not a path the system resolves.
+bool IsAtOrBelowInAnySpelling(const std::string& path, const std::string& directory);

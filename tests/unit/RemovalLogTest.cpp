@@ -5,6 +5,7 @@
 #include "app/RunContext.h"
 #include "app/SelfRemovalText.h"
 #include "app/StartupRules.h"
+#include "safety/PathForms.h"
 #include "tests/support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <cstdarg>
@@ -147,14 +148,6 @@ TEST(LogText, LinesAndPaths)
     EXPECT_FALSE(LogPathFor(("C:\\" + std::string(257, 'x')).c_str(), "C:\\TEMP\\", path, sizeof path));
     EXPECT_STREQ("", path);
     EXPECT_FALSE(LogPathFor("", ("C:\\" + std::string(235, 't') + "\\").c_str(), path, sizeof path));
-
-    EXPECT_TRUE(LogPathAllowed("C:\\TEMP\\log.txt", "C:\\Program Files\\Morwa\\"));
-    EXPECT_FALSE(LogPathAllowed("c:\\program files\\morwa\\log.txt", "C:\\Program Files\\Morwa\\"));
-    EXPECT_FALSE(LogPathAllowed("C:\\Program Files\\Morwa\\Engine\\log.txt", "C:\\Program Files\\Morwa"));
-    EXPECT_TRUE(LogPathAllowed("C:\\Program Files\\Morwa Logs\\log.txt", "C:\\Program Files\\Morwa\\"));
-    EXPECT_TRUE(LogPathAllowed("C:\\Program Files\\Morwa Logs\\log.txt", "C:\\Program Files\\Morwa"));
-    EXPECT_TRUE(LogPathAllowed("C:\\log.txt", ""));  // start-up ended before the directory was known
-    EXPECT_FALSE(LogPathAllowed("", "C:\\AV\\"));
 }
 
 class RemovalLogFile : public ::testing::Test {
@@ -180,7 +173,7 @@ TEST_F(RemovalLogFile, KeepsLinesUntilOpenThenAppendsWithCounts)
     removal_log::Request(path);
     LOG_LINE("START", "command line: %s", "q.ini 4 0 0 /LOG");
     EXPECT_EQ("earlier run\r\n", ReadTextFile(path));  // nothing written before Open
-    removal_log::Open("C:\\Program Files\\Morwa\\");
+    removal_log::Open(nullptr);
     EXPECT_EQ(path, std::string(removal_log::Path()));
     std::string file = "C:\\x.dll";
     LOG_OUTCOME(kRemoved, "FILE", "deleted %s", file.c_str());
@@ -211,7 +204,7 @@ TEST_F(RemovalLogFile, LongLinesAreCutNotOverrun)
 {
     std::string path = dir / "long.txt";
     removal_log::Request(path);
-    removal_log::Open("C:\\AV\\");
+    removal_log::Open(nullptr);
     std::string huge(5000, 'x');
     LOG_LINE("FILE", "deleted %s and %s", huge.c_str(), huge.c_str());
     removal_log::Close();
@@ -223,27 +216,34 @@ TEST_F(RemovalLogFile, LongLinesAreCutNotOverrun)
 
 TEST_F(RemovalLogFile, UnusablePlacesDropTheLog)
 {
-    // A directory, a missing directory, and a file inside the install directory.
+    // A directory, a missing directory, and a file inside the install directory in its long
+    // and its short spelling (the entry keeps the log out of it).
+    static std::string install;
+    install = dir / "Install Directory";
     MakeDirectories(dir / "adir");
-    const std::string places[] = {dir / "adir", dir / "missing\\run.txt", dir / "install\\run.txt"};
+    MakeDirectories(install);
+    char shortInstall[MAX_PATH] = "";
+    ASSERT_NE(0u, GetShortPathNameA(install.c_str(), shortInstall, sizeof shortInstall));
+    const std::string places[] = {dir / "adir", dir / "missing\\run.txt", install + "\\run.txt",
+                                  std::string(shortInstall) + "\\run.txt"};
     for (const std::string& place : places) {
         removal_log::Request(place);
         LOG_LINE("START", "x");
-        removal_log::Open((dir / "install\\").c_str());
+        removal_log::Open([](const char* path) { return !IsAtOrBelowInAnySpelling(path, install); });
         EXPECT_FALSE(removal_log::on) << place;
         EXPECT_STREQ("", removal_log::Path()) << place;
         LOG_OUTCOME(kRemoved, "FILE", "deleted %s", "C:\\x");  // nothing happens
         removal_log::Close();
     }
     EXPECT_FALSE(FileExists(dir / "missing\\run.txt"));
-    EXPECT_FALSE(FileExists(dir / "install\\run.txt"));
+    EXPECT_FALSE(FileExists(install + "\\run.txt"));
 }
 
 TEST_F(RemovalLogFile, OffUnlessRequested)
 {
     removal_log::Close();
     EXPECT_FALSE(removal_log::on);
-    removal_log::Open("C:\\AV\\");
+    removal_log::Open(nullptr);
     EXPECT_FALSE(removal_log::on);
     EXPECT_STREQ("", removal_log::Path());
 }
