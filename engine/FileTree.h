@@ -15,8 +15,9 @@ RefusalRule CheckTreeDeletion(const char* directory);
 int DeleteDirectoryContents(const char* directory);
 
 // Deletes the files directly in `directory` whose upper-cased full path contains the
-// upper-cased `pattern`. Sub-directories are left alone. Results as above, except that
-// there is no length test (a root is still refused).
+// upper-cased `pattern`. Sub-directories are left alone. Results as above, except that a
+// directory of three characters or fewer is not refused for its length alone (a root still is,
+// and so is a path longer than 259 characters).
 int DeleteMatchingFiles(const char* pattern, const char* directory);
 
 // Removes `directory` when CheckTreeDeletion allows it and it is empty; the removal log notes

@@ -5,6 +5,7 @@
 #include "base/Handles.h"
 #include "safety/KeyRules.h"
 #include "engine/Manifest.h"
+#include "engine/ManifestRules.h"
 #include <string>
 
 namespace {

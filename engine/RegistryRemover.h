@@ -1,6 +1,5 @@
 // Removal of the registry keys and values that the manifest lists for one module.
 #pragma once
-#include "engine/ManifestRules.h"  // LastPathComponent, SplitRegistryEntry
 #include <windows.h>
 
 // Deletes the entries of the section named by the module's "RegKeyDelSection". A key entry

@@ -8,8 +8,9 @@
 
 // The Windows and system directories (with their direct sub-directories), Program Files and
 // Common Files, every shell folder of the user and of the machine, the profiles directory
-// and the users' profiles, and the temporary directory, each in its full, short and long
-// forms (the long form of a place is not needed: the short forms of both sides compare).
+// and the users' profiles, and the temporary directory, each in its full and short forms (a
+// place needs no long form: a directory is compared in its long form too, and the short
+// forms of both sides tell any two spellings of an existing path apart).
 // Registry keys are opened for reading only, which any user may do.
 void GatherProtectedPlaces(std::vector<ProtectedPlace>* places);
 
