@@ -2,6 +2,7 @@
 #include "app/Entry.h"
 #include "app/Edition.h"
 #include "app/Language.h"
+#include "app/ProductKeys.h"
 #include "log/RemovalLog.h"
 #include "app/RunContext.h"
 #include "app/SelfRemoval.h"
@@ -18,13 +19,11 @@
 
 namespace {
 
-const char kProductKey[] = "Software\\Morwa Software\\Morwa Antivirus 6.0";
-
 // The "Path" value as a usable install directory, or false.
 bool ReadInstallDir(std::string* installDir)
 {
     RegKey key;
-    if (key.Open(HKEY_LOCAL_MACHINE, kProductKey) != ERROR_SUCCESS) return false;
+    if (key.Open(HKEY_LOCAL_MACHINE, kProductKeyPath) != ERROR_SUCCESS) return false;
     char value[kPathSize + 1] = "";  // one spare byte, so that the text always ends
     DWORD size = kPathSize;
     if (RegQueryValueExA(key.get(), "Path", NULL, NULL, reinterpret_cast<BYTE*>(value), &size) !=

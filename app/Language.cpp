@@ -1,5 +1,6 @@
 // The interface language and the lookup of localized strings in the program's resources.
 #include "app/Language.h"
+#include "app/ProductKeys.h"
 #include "app/RunContext.h"
 #include "app/StringBlock.h"
 #include "base/Handles.h"
@@ -7,8 +8,6 @@
 #include <vector>
 
 namespace {
-
-const char kProductKey[] = "Software\\Morwa Software\\Morwa Antivirus 6.0";
 
 const WORD kSpanish = 0x0C0A;
 const WORD kFrench = 0x040C;
@@ -43,7 +42,7 @@ void SelectLanguage()
 {
     DWORD value = 0xFFFFFFFF;
     RegKey key;
-    if (key.Open(HKEY_LOCAL_MACHINE, kProductKey) == ERROR_SUCCESS) {
+    if (key.Open(HKEY_LOCAL_MACHINE, kProductKeyPath) == ERROR_SUCCESS) {
         DWORD size = sizeof value;
         if (RegQueryValueExA(key.get(), "Language", NULL, NULL, reinterpret_cast<BYTE*>(&value),
                              &size) != ERROR_SUCCESS)

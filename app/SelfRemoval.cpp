@@ -5,6 +5,7 @@
 #include "app/RunContext.h"
 #include "app/SelfRemovalText.h"
 #include "base/Handles.h"
+#include "base/SystemDirectories.h"
 #include "engine/PathRules.h"
 #include "base/Text.h"
 #include "res/resource.h"
@@ -17,15 +18,6 @@ namespace {
 const char kRunOnceKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 const char kRetryValueName[] = "QELUninstTry";
 const char kDirectoryValueName[] = "QELUninstDir";
-
-// The temporary directory, or empty when the system cannot give one that fits.
-std::string TemporaryDirectory()
-{
-    char temp[kPathSize] = "";
-    DWORD length = GetTempPathA(sizeof temp, temp);
-    if (length == 0 || length >= sizeof temp) return std::string();
-    return temp;
-}
 
 // The running executable's full path; false when the system cut it to the buffer.
 bool ExecutablePath(std::string* path)
@@ -94,10 +86,9 @@ void DeleteAtRestartByWininit(const std::vector<std::string>& paths)
         std::string shortPath = ShortOemPath(path);
         if (!shortPath.empty()) shortPaths.push_back(shortPath);
     }
-    char windowsDir[kPathSize] = "";
-    UINT length = GetWindowsDirectoryA(windowsDir, sizeof windowsDir);
+    const std::string windowsDir = WindowsDirectory();
     std::string wininit;
-    if (shortPaths.empty() || length == 0 || length >= sizeof windowsDir ||
+    if (shortPaths.empty() || windowsDir.empty() ||
         !ComposeEntryPath(DirectoryBase(windowsDir), "WININIT.INI", &wininit))
         return;
     std::string text;

@@ -8,6 +8,8 @@
 #include "base/FaultGuard.h"
 #include "engine/FileTree.h"
 #include "base/Handles.h"
+#include "base/RegistryText.h"
+#include "app/ProductKeys.h"
 #include "engine/Manifest.h"
 #include "engine/ManifestRules.h"
 #include "engine/ModuleRemover.h"
@@ -24,7 +26,6 @@
 
 namespace {
 
-const char kUninstallKey[] = "Software\\Morwa Software\\Uninstall";
 const DWORD kModulePauseMs = 200;  // lets the bar advance visibly, one pause per module name
 const int kMaskTextSize = 80;
 const int kWarningTextSize = 260;
@@ -56,15 +57,10 @@ void ShowStepMark(const DriverRun& run, int id)
 }
 
 // A text value of at most size - 1 characters; empty when missing, of another type or too long.
-void ReadRegistryText(HKEY key, const char* name, char* buffer, DWORD size)
+void ReadTextInto(HKEY key, const char* name, char* buffer, DWORD size)
 {
-    DWORD type = 0;
-    DWORD length = size;
     std::string text;
-    if (RegQueryValueExA(key, name, NULL, &type, reinterpret_cast<BYTE*>(buffer), &length) !=
-            ERROR_SUCCESS ||
-        !RegistryValueText(buffer, length, size, type == REG_SZ || type == REG_EXPAND_SZ, &text))
-        text.clear();  // never a cut path
+    if (!ReadRegistryText(key, name, size, &text)) text.clear();  // never a cut path
     CopyText(buffer, size, text.c_str());
 }
 
@@ -106,9 +102,8 @@ void ReadMaintenanceLinkPath()
     runContext.maintenanceLinkPath.reset(new char[kPathSize]);
     runContext.maintenanceLinkPath[0] = '\0';
     RegKey key;
-    if (key.Open(HKEY_LOCAL_MACHINE, kUninstallKey) == ERROR_SUCCESS)
-        ReadRegistryText(key.get(), "QEL60Win98AM", runContext.maintenanceLinkPath.get(),
-                         kPathSize);
+    if (key.Open(HKEY_LOCAL_MACHINE, kUninstallKeyPath) == ERROR_SUCCESS)
+        ReadTextInto(key.get(), "QEL60Win98AM", runContext.maintenanceLinkPath.get(), kPathSize);
     LOG_LINE("READ", "QEL60Win98AM: %s", runContext.maintenanceLinkPath.get());
 }
 
@@ -211,8 +206,8 @@ const char* EditionValueName(DWORD productBit)
 void RemoveEditionDirectory()
 {
     RegKey key;
-    if (key.Open(HKEY_LOCAL_MACHINE, kUninstallKey) != ERROR_SUCCESS) {
-        LOG_LINE("EDITION", "no edition directory: the key %s does not open", kUninstallKey);
+    if (key.Open(HKEY_LOCAL_MACHINE, kUninstallKeyPath) != ERROR_SUCCESS) {
+        LOG_LINE("EDITION", "no edition directory: the key %s does not open", kUninstallKeyPath);
         return;
     }
     const char* valueName = EditionValueName(runContext.productBit);
@@ -221,7 +216,7 @@ void RemoveEditionDirectory()
         return;
     }
     char directory[kPathSize];
-    ReadRegistryText(key.get(), valueName, directory, sizeof directory);
+    ReadTextInto(key.get(), valueName, directory, sizeof directory);
     // Only a full path: a relative one would resolve against the current directory, which is
     // the Windows directory in a retry run started by RunOnce.
     RefusalRule rule = CheckFullPath(directory);

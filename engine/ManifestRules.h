@@ -1,12 +1,12 @@
 // Decisions about uninstall manifest values, kept apart from the Win32 calls (no <windows.h>).
 #pragma once
+#include "app/ProductKeys.h"
 #include "safety/RegistryRoot.h"
 #include <cstdint>
 #include <string>
 #include <vector>
 
-// The product's own key below HKEY_LOCAL_MACHINE, which "%ProgramRoot%" stands for.
-const char kProductKeyPath[] = "Software\\Morwa Software\\Morwa Antivirus 6.0";
+// "%ProgramRoot%" stands for kProductKeyPath below HKEY_LOCAL_MACHINE.
 
 // ---- Lists and numbers -------------------------------------------------------------------
 

@@ -1,6 +1,6 @@
 // Removal of one module of the manifest: files, trees, patterns, directory, registry entries.
 #include "engine/ModuleRemover.h"
-#include "base/PathLimits.h"
+#include "base/SystemDirectories.h"
 #include "log/RemovalLog.h"
 #include "base/FaultGuard.h"
 #include "engine/FileTree.h"
@@ -38,13 +38,6 @@ std::string Read(const ModuleRun& run, const std::string& key, const char* defau
                  unsigned limit)
 {
     return ReadManifestValue(run.manifestPath, run.section, key, defaultText, limit);
-}
-
-std::string SystemDirectory()
-{
-    char buffer[kPathSize] = "";
-    UINT length = GetSystemDirectoryA(buffer, sizeof buffer);
-    return (length > 0 && length < sizeof buffer) ? std::string(buffer) : std::string();
 }
 
 void PostProgress(const ModuleRun& run, uint32_t position)

@@ -4,6 +4,7 @@
 #include "log/LogText.h"
 #include "base/PathLimits.h"
 #include "base/Handles.h"
+#include "base/SystemDirectories.h"
 #include "base/Text.h"
 #include <cstdarg>
 
@@ -38,14 +39,13 @@ bool Append(const char* text, size_t length)
 
 void OpenFile(PlaceCheck mayLieAt)
 {
-    char temp[kPathSize] = "";
-    DWORD length = GetTempPathA(sizeof temp, temp);
-    if (length == 0 || length >= sizeof temp) temp[0] = '\0';
+    const std::string temp = TemporaryDirectory();
+    DWORD length = 0;
     char name[kPathSize];
     char target[kPathSize] = "";
     char* filePart = NULL;
     // A relative path is taken from the current directory now, and the retry run gets it whole.
-    if (!LogPathFor(requested, temp, name, sizeof name) ||
+    if (!LogPathFor(requested, temp.c_str(), name, sizeof name) ||
         (length = GetFullPathNameA(name, sizeof target, target, &filePart)) == 0 ||
         length >= sizeof target || (mayLieAt && !mayLieAt(target))) {
         Drop();

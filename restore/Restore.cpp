@@ -10,7 +10,10 @@
 #include "engine/RegistryRemover.h"
 #include "restore/BatchEditor.h"
 #include "restore/RestorePlan.h"
+#include "base/RegistryText.h"
+#include "base/SystemDirectories.h"
 #include "base/Text.h"
+#include "res/resource.h"
 #include <commctrl.h>
 #include <cstring>
 #include <string>
@@ -27,7 +30,6 @@ const char kChannelUrl[] = "http://www.morwa.example/qelsig/Morwa_News.cdf";
 const char kDesktopItemUrl[] = "http://www.morwa.example/qelsig/Morwa_DskItem.cdf";
 const char kDesktopItemPage[] = "http://canales.morwa.example/canales/a.htm";
 const char kChannelTitle[] = "Morwa de la semana";
-const UINT kSystemAgentKeyString = 2;
 
 typedef int(WINAPI* IE4InstalledProc)();
 typedef int(WINAPI* RemoveChannelProc)(const char* channelUrl, const char* title, int flags);
@@ -50,13 +52,6 @@ bool RunningOnMaintenanceWizardPlatform()
     version.dwOSVersionInfoSize = sizeof version;
     if (!GetVersionExA(&version)) return false;
     return IsMaintenanceWizardPlatform(version.dwPlatformId, version.dwMinorVersion);
-}
-
-std::string WindowsDirectory()
-{
-    char directory[kPathSize] = "";
-    UINT length = GetWindowsDirectoryA(directory, sizeof directory);
-    return length > 0 && length < sizeof directory ? std::string(directory) : std::string();
 }
 
 // `base` + `name`, or "" when either is missing or the result exceeds 259 characters.
@@ -236,15 +231,9 @@ void RemoveQuickLaunchShortcut()
         LOG_LINE("RESTORE", "Quick Launch shortcut: the shell folders key does not open");
         return;
     }
-    char data[kAppDataBufferSize];
-    DWORD size = sizeof data;
-    DWORD type = 0;
     std::string appData;
     std::string shortcut;
-    if (RegQueryValueExA(key.get(), "AppData", NULL, &type, reinterpret_cast<BYTE*>(data),
-                         &size) == ERROR_SUCCESS &&
-        RegistryValueText(data, size, sizeof data, type == REG_SZ || type == REG_EXPAND_SZ,
-                          &appData) &&
+    if (ReadRegistryText(key.get(), "AppData", kAppDataBufferSize, &appData) &&
         QuickLaunchShortcutPath(appData, &shortcut))
         Guarded([&shortcut] { DeleteIfNamed(shortcut); });
     else
@@ -315,7 +304,7 @@ int DeleteSystemAgentJobsKey()
     int deleted = 0;  // what a fault leaves
     bool completed = Guarded([&deleted] {
         char keyName[kPathSize] = "";
-        if (LoadStringA(runContext.instance, kSystemAgentKeyString, keyName, sizeof keyName) <= 0)
+        if (LoadStringA(runContext.instance, IDS_SYSTEM_AGENT_KEY, keyName, sizeof keyName) <= 0)
             return;
         {
             RegKey key;

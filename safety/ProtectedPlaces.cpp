@@ -2,6 +2,8 @@
 #include "safety/ProtectedPlaces.h"
 #include "base/PathLimits.h"
 #include "base/Handles.h"
+#include "base/RegistryText.h"
+#include "base/SystemDirectories.h"
 #include "safety/PathForms.h"
 #include "base/Text.h"
 
@@ -59,32 +61,17 @@ private:
     std::vector<ProtectedPlace>& places_;
 };
 
-std::string Expanded(const std::string& text)
-{
-    char buffer[kTextBufferSize] = "";
-    DWORD length = ExpandEnvironmentStringsA(text.c_str(), buffer, sizeof buffer);
-    return length > 0 && length <= sizeof buffer ? std::string(buffer) : std::string();
-}
-
 // A text value, with its variables expanded when it is REG_EXPAND_SZ; "" for anything else.
 std::string TextOf(const char* data, DWORD size, DWORD type)
 {
     std::string text;
-    if (!RegistryValueText(data, size, kTextBufferSize, type == REG_SZ || type == REG_EXPAND_SZ,
-                           &text))
-        return std::string();
-    return type == REG_EXPAND_SZ ? Expanded(text) : text;
+    return ExpandedValueText(data, size, type, kTextBufferSize, &text) ? text : std::string();
 }
 
 std::string ValueText(HKEY key, const char* name)
 {
-    char data[kTextBufferSize];
-    DWORD size = sizeof data;
-    DWORD type = 0;
-    if (RegQueryValueExA(key, name, NULL, &type, reinterpret_cast<BYTE*>(data), &size) !=
-        ERROR_SUCCESS)
-        return std::string();
-    return TextOf(data, size, type);
+    std::string text;
+    return ReadExpandedRegistryText(key, name, kTextBufferSize, &text) ? text : std::string();
 }
 
 // Every text value of the key, whatever its name: the shell folders have more names than
@@ -134,20 +121,6 @@ void AddVariable(PlaceList& list, const char* name, RefusalRule rule)
     if (length > 0 && length < sizeof buffer) list.Add(buffer, rule);
 }
 
-std::string SystemPath(UINT(WINAPI* query)(LPSTR, UINT))
-{
-    char buffer[kPathSize] = "";
-    UINT length = query(buffer, sizeof buffer);
-    return length > 0 && length < sizeof buffer ? std::string(buffer) : std::string();
-}
-
-std::string TempPath()
-{
-    char buffer[kPathSize] = "";
-    DWORD length = GetTempPathA(sizeof buffer, buffer);
-    return length > 0 && length < sizeof buffer ? std::string(buffer) : std::string();
-}
-
 // True when some directory of the path, below its root, is a link (a junction or a symbolic
 // link, which Wine also reports for a Unix symbolic link): its contents belong elsewhere.
 bool PassesThroughLink(const std::string& fullPath)
@@ -172,8 +145,8 @@ void GatherProtectedPlaces(std::vector<ProtectedPlace>* places)
     places->clear();
     PlaceList list(*places);
     // Windows' own directories, and the folders directly in them (Fonts, Inf, Command, ...).
-    list.Add(SystemPath(GetWindowsDirectoryA), RefusalRule::kProtectedDirectory, true);
-    list.Add(SystemPath(GetSystemDirectoryA), RefusalRule::kProtectedDirectory, true);
+    list.Add(WindowsDirectory(), RefusalRule::kProtectedDirectory, true);
+    list.Add(SystemDirectory(), RefusalRule::kProtectedDirectory, true);
     for (const char* name : {"ProgramFilesDir", "CommonFilesDir", "ProgramFilesDir (x86)",
                              "CommonFilesDir (x86)", "ProgramW6432Dir", "CommonW6432Dir"})
         AddValue(list, HKEY_LOCAL_MACHINE, kCurrentVersionKey, name, RefusalRule::kProtectedDirectory);
@@ -185,7 +158,7 @@ void GatherProtectedPlaces(std::vector<ProtectedPlace>* places)
     AddProfiles(list, kProfileListKey);
     for (const char* name : {"USERPROFILE", "ALLUSERSPROFILE", "PUBLIC"})
         AddVariable(list, name, RefusalRule::kProfileDirectory);
-    list.Add(TempPath(), RefusalRule::kTempDirectory);
+    list.Add(TemporaryDirectory(), RefusalRule::kTempDirectory);
     for (const char* name : {"TEMP", "TMP"}) AddVariable(list, name, RefusalRule::kTempDirectory);
 }
 
@@ -199,7 +172,7 @@ RefusalRule CheckDirectoryForDeletion(const char* directory)
     if (IsDevicePath(full)) return RefusalRule::kDevicePath;
     std::vector<std::string> forms;
     AddForms(forms, full, true);
-    const std::string local = LocalFormOfAdminShare(full, SystemPath(GetWindowsDirectoryA));
+    const std::string local = LocalFormOfAdminShare(full, WindowsDirectory());
     if (local != full) AddForms(forms, local, true);
     std::vector<ProtectedPlace> gathered;
     if (scopedPlaces == NULL) GatherProtectedPlaces(&gathered);
