@@ -25,8 +25,12 @@ static_assert(sizeof(PageRecord) == 48, "property sheet page must be 48 bytes");
 
 namespace {
 
-// The driver of the sheet that RunWizard shows; the page procedures have no other way to it.
-UninstallProc activeUninstall = RunUninstall;
+// The sheet RunWizard is showing, while it shows: the page procedures have no other way to
+// the driver it runs.
+struct ShownSheet {
+    UninstallProc uninstall;
+};
+const ShownSheet* shownSheet = NULL;
 
 const int kBackButton = 0x3023;
 const int kNextButton = 0x3024;
@@ -98,7 +102,7 @@ BOOL OnStartUninstall(HWND page)
     HWND sheet = GetParent(page);
     int result = 0;
     try {
-        result = activeUninstall(page);
+        result = shownSheet ? shownSheet->uninstall(page) : kUninstallIncomplete;
     } catch (...) {
         result = 0;  // a fault ends the driver as a failed walk; the finish page still follows
     }
@@ -188,7 +192,7 @@ int CALLBACK WizardCallback(HWND sheet, UINT notification, LPARAM)
 
 void RunWizard(HWND parent, UninstallProc uninstall)
 {
-    activeUninstall = uninstall ? uninstall : RunUninstall;
+    const ShownSheet sheet = {uninstall ? uninstall : RunUninstall};
     InitCommonControls();  // the progress bar's class
 
     PageRecord pages[2] = {};
@@ -200,7 +204,7 @@ void RunWizard(HWND parent, UninstallProc uninstall)
         // confirmed without the window, as a silent run does, so that what follows the
         // wizard finds the driver's results.
         try {
-            activeUninstall(NULL);
+            sheet.uninstall(NULL);
         } catch (...) {
         }
         return;
@@ -215,7 +219,9 @@ void RunWizard(HWND parent, UninstallProc uninstall)
     header.nStartPage = 0;
     header.ppsp = reinterpret_cast<LPCPROPSHEETPAGEA>(pages);
     header.pfnCallback = WizardCallback;
+    shownSheet = &sheet;
     PropertySheetA(&header);
+    shownSheet = NULL;
 }
 
 void CenterWindow(HWND window)
