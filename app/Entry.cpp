@@ -9,7 +9,7 @@
 #include "app/StartupRules.h"
 #include "engine/Driver.h"
 #include "base/FaultGuard.h"
-#include "engine/FileTree.h"
+#include "safety/Door.h"
 #include "safety/PathForms.h"
 #include "base/Text.h"
 #include "res/resource.h"
@@ -70,7 +70,7 @@ void RemoveInstallDir()
     directory[std::strlen(directory) - 1] = '\0';
     // Only where a tree could be emptied: an install directory in an odd place (a drive root,
     // a shell folder) must not take an empty system folder with it.
-    RemoveEmptyDirectory(directory);
+    door::RemoveEmptyDirectory(directory);
 }
 
 void RunInteractive(Library* versionManager)
@@ -85,9 +85,6 @@ void RunInteractive(Library* versionManager)
     runContext.maintenanceLinkPath.reset();
     if (runContext.restartRequested) {
         if (removesItself) ScheduleRemovalAtRestart();
-        LOG_LINE("RESTART", "Windows is asked to restart");
-        // The restart may end this program before it returns: the log ends here.
-        removal_log::Close();
         RestartWindows();
     }
 }
@@ -168,6 +165,7 @@ bool StartUp(HINSTANCE instance, const char* commandLine, Library* versionManage
         !CopyText(runContext.installDir, sizeof runContext.installDir, installDir.c_str()))
         return StartUpEnds("the install directory and the manifest name are too long");
     LOG_LINE("START", "install directory %s", runContext.installDir);
+    door::Begin(runContext.installDir, false);
     return true;
 }
 
@@ -191,7 +189,7 @@ bool EnableShutdownPrivilege()
 void RestartWindows()
 {
     EnableShutdownPrivilege();
-    ExitWindowsEx(EWX_REBOOT, 0);
+    door::RestartWindows();
 }
 
 int RunProgram(HINSTANCE instance, const char* commandLine)
@@ -207,5 +205,6 @@ int RunProgram(HINSTANCE instance, const char* commandLine)
         FinalSequence(&versionManager);
     });
     Guarded(removal_log::Close);
+    door::End();
     return 0;
 }

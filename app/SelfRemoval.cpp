@@ -9,6 +9,7 @@
 #include "engine/PathRules.h"
 #include "base/Text.h"
 #include "res/resource.h"
+#include "safety/Door.h"
 #include <cstring>
 #include <string>
 #include <vector>
@@ -27,15 +28,6 @@ bool ExecutablePath(std::string* path)
     if (length == 0 || length >= sizeof module) return false;
     *path = module;
     return true;
-}
-
-// The batch's loop only ends once the executable can be deleted, which a read-only file
-// never can.
-void ClearReadOnly(const std::string& path)
-{
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
 bool RunningOnWindows9x()
@@ -94,11 +86,8 @@ void DeleteAtRestartByWininit(const std::vector<std::string>& paths)
     std::string text;
     std::string updated;
     if (!ReadWholeFile(wininit, &text) || !AddWininitDeletions(text, shortPaths, &updated)) return;
-    FileHandle file(CreateFileA(wininit.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, NULL));
-    DWORD written = 0;
-    if (file.valid())
-        WriteFile(file.get(), updated.data(), static_cast<DWORD>(updated.size()), &written, NULL);
+    const std::string what = std::to_string(shortPaths.size()) + " file(s) listed for deletion at the next start";
+    door::WriteTextFile("RESTART", wininit, updated, true, what.c_str());
 }
 
 // The install directory, once WININIT.EXE has deleted its files, by a RunOnce command.
@@ -108,38 +97,14 @@ void RemoveDirectoryAtRestart(const std::string& directory)
     DWORD length = GetEnvironmentVariableA("COMSPEC", interpreter, sizeof interpreter);
     if (length == 0 || length >= sizeof interpreter) return;
     std::string command = RemoveDirectoryCommand(interpreter, ShortPath(directory));
-    RegKey key;
-    if (command.empty() || key.Open(HKEY_LOCAL_MACHINE, kRunOnceKey) != ERROR_SUCCESS) return;
-    if (RegSetValueExA(key.get(), kDirectoryValueName, 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>(command.c_str()),
-                       static_cast<DWORD>(command.size() + 1)) == ERROR_SUCCESS)
-        LOG_LINE("RESTART", "RunOnce value %s written: %s", kDirectoryValueName, command.c_str());
+    if (command.empty()) return;
+    door::WriteTextValue("RESTART", kRootLocalMachine, kRunOnceKey, kDirectoryValueName, command.c_str(),
+                         static_cast<unsigned long>(command.size() + 1));
 }
 
 void DeleteAtRestartByMoveFileEx(const std::vector<std::string>& paths)
 {
-    for (const std::string& path : paths)
-        if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            if (MoveFileExA(path.c_str(), NULL, MOVEFILE_DELAY_UNTIL_REBOOT))
-                LOG_LINE("RESTART", "%s is deleted at the next start (MoveFileEx)", path.c_str());
-            else
-                LOG_LINE("RESTART", "%s could not be handed to the next start: " LOG_ERROR_FORMAT,
-                         path.c_str(), LOG_ERROR_ARGS(GetLastError()));
-        }
-}
-
-// The deletion of one of the program's own files, noted in the removal log.
-void DeleteOwnFile(const std::string& path)
-{
-    if (DeleteFileA(path.c_str())) {
-        LOG_OUTCOME(kRemoved, "FILE", "deleted %s", path.c_str());
-        return;
-    }
-    DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND)
-        LOG_LINE("FILE", "not found: %s", path.c_str());
-    else
-        LOG_OUTCOME(kLeft, "FILE", "left %s " LOG_ERROR_FORMAT, path.c_str(), LOG_ERROR_ARGS(error));
+    for (const std::string& path : paths) door::DeleteAtRestart(path);
 }
 
 }  // namespace
@@ -155,8 +120,9 @@ void RemoveSelf()
     std::string path;
     // An empty name would make the "file" the install directory itself.
     if (manifestName[0] != '\0' && ComposeEntryPath(runContext.installDir, manifestName, &path))
-        DeleteOwnFile(path);
-    if (ComposeEntryPath(runContext.installDir, "kolbex.dll", &path)) DeleteOwnFile(path);
+        door::DeleteProductFile(path, door::FileOwner::kProduct);
+    if (ComposeEntryPath(runContext.installDir, "kolbex.dll", &path))
+        door::DeleteProductFile(path, door::FileOwner::kProduct);
     StartRemovalBatch();
 }
 
@@ -173,65 +139,32 @@ void StartRemovalBatch()
                  batchPath.c_str());
         return;
     }
-    ClearReadOnly(exePath);
+    // The batch's loop only ends once the executable can be deleted, which a read-only file
+    // never can.
+    door::ClearReadOnly(exePath);
     if (LaunchRemovalBatch(batchPath.c_str()))
-        LOG_LINE("SELFREMOVAL",
-                 "batch %s started: it deletes %s and removes the install directory once the program has ended",
-                 batchPath.c_str(), exePath.c_str());
+        LOG_LINE("SELFREMOVAL", "it deletes %s and removes the install directory once the program has ended",
+                 exePath.c_str());
     else
-        LOG_LINE("SELFREMOVAL", "the batch %s did not start: " LOG_ERROR_FORMAT
-                 " - the program and its directory stay", batchPath.c_str(), LOG_ERROR_ARGS(GetLastError()));
+        LOG_LINE("SELFREMOVAL", "the program and its directory stay");
 }
 
 bool WriteRemovalBatch(const char* batchPath, const char* exePath, const char* installDir)
 {
     std::string text;
     if (!FormatRemovalBatch(exePath, installDir, batchPath, &text)) return false;
-    std::vector<char> oem(text.size() + 1, '\0');
-    CharToOemBuffA(text.c_str(), oem.data(), static_cast<DWORD>(text.size()));
-    FileHandle file(CreateFileA(batchPath, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, NULL));
-    if (!file.valid()) return false;
-    DWORD written = 0;
-    BOOL ok = WriteFile(file.get(), oem.data(), static_cast<DWORD>(text.size()), &written, NULL);
-    return ok && written == text.size();
+    std::string oem(text.size(), '\0');
+    CharToOemBuffA(text.c_str(), &oem[0], static_cast<DWORD>(text.size()));
+    return door::WriteTextFile("SELFREMOVAL", batchPath, oem, true, "the self-removal batch").done();
 }
 
 bool LaunchRemovalBatch(const char* batchPath)
 {
-    std::string quoted = QuoteIfBlank(batchPath);
-    std::vector<char> commandLine(quoted.begin(), quoted.end());
-    commandLine.push_back('\0');
-    STARTUPINFOA startup;
-    std::memset(&startup, 0, sizeof startup);
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    PROCESS_INFORMATION process;
-    std::memset(&process, 0, sizeof process);
-    if (!CreateProcessA(NULL, commandLine.data(), NULL, NULL, FALSE,
-                        CREATE_SUSPENDED | IDLE_PRIORITY_CLASS, NULL, "\\", &startup, &process))
-        return false;
-    FileHandle processHandle(process.hProcess);
-    FileHandle threadHandle(process.hThread);
-    // The batch gets the processor only once this program waits or has ended.
-    SetThreadPriority(threadHandle.get(), THREAD_PRIORITY_IDLE);
-    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
-    SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
-    processHandle.Close();
-    ResumeThread(threadHandle.get());
-    return true;
+    return door::StartRemovalBatch(batchPath).done();
 }
 
 void ScheduleRetry()
 {
-    RegKey key;
-    LONG opened = key.Open(HKEY_LOCAL_MACHINE, kRunOnceKey);
-    if (opened != ERROR_SUCCESS) {
-        LOG_LINE("RETRY", "not scheduled: the RunOnce key does not open, " LOG_ERROR_FORMAT,
-                 LOG_ERROR_ARGS(opened));
-        return;
-    }
     char text[kRetryTextSize];
     // The retry run of a logged run appends to the same log.
     bool withLog = false;
@@ -240,17 +173,10 @@ void ScheduleRetry()
         LOG_LINE("RETRY", "not scheduled: the retry command line does not fit a RunOnce value");
         return;
     }
-    LONG written = RegSetValueExA(key.get(), kRetryValueName, 0, REG_SZ,
-                                  reinterpret_cast<const BYTE*>(text),
-                                  static_cast<DWORD>(kRetryValueSize));
-    if (written == ERROR_SUCCESS) {
-        LOG_LINE("RETRY", "RunOnce value %s written: %s", kRetryValueName, text);
-        if (removal_log::on && !withLog)
-            LOG_LINE("RETRY", "the log switch did not fit the value and was left out");
-    } else {
-        LOG_LINE("RETRY", "RunOnce value %s not written, " LOG_ERROR_FORMAT, kRetryValueName,
-                 LOG_ERROR_ARGS(written));
-    }
+    if (door::WriteTextValue("RETRY", kRootLocalMachine, kRunOnceKey, kRetryValueName, text,
+                             static_cast<unsigned long>(kRetryValueSize)).done() &&
+        removal_log::on && !withLog)
+        LOG_LINE("RETRY", "the log switch did not fit the value and was left out");
 }
 
 void ScheduleRemovalAtRestart()

@@ -1,7 +1,6 @@
 // Registry values read as text.
 #include "base/RegistryText.h"
 #include "base/Text.h"
-#include <vector>
 
 bool ExpandedValueText(const char* data, DWORD length, DWORD type, size_t capacity, std::string* text)
 {
@@ -12,10 +11,11 @@ bool ExpandedValueText(const char* data, DWORD length, DWORD type, size_t capaci
         *text = read;
         return true;
     }
-    std::vector<char> expanded(capacity, '\0');
-    DWORD size = ExpandEnvironmentStringsA(read.c_str(), expanded.data(), static_cast<DWORD>(capacity));
+    char expanded[kMaxTextCapacity];
+    if (capacity > sizeof expanded) capacity = sizeof expanded;
+    DWORD size = ExpandEnvironmentStringsA(read.c_str(), expanded, static_cast<DWORD>(capacity));
     if (size == 0 || size > capacity) return false;
-    *text = expanded.data();
+    *text = expanded;
     return true;
 }
 
@@ -23,14 +23,14 @@ namespace {
 
 bool Read(HKEY key, const char* name, size_t capacity, bool expand, std::string* text)
 {
-    std::vector<char> data(capacity, '\0');
+    char data[kMaxTextCapacity];
+    if (capacity > sizeof data) capacity = sizeof data;
     DWORD length = static_cast<DWORD>(capacity);
     DWORD type = 0;
-    if (RegQueryValueExA(key, name, NULL, &type, reinterpret_cast<BYTE*>(data.data()), &length) !=
-        ERROR_SUCCESS)
+    if (RegQueryValueExA(key, name, NULL, &type, reinterpret_cast<BYTE*>(data), &length) != ERROR_SUCCESS)
         return false;
     if (!expand && type == REG_EXPAND_SZ) type = REG_SZ;
-    return ExpandedValueText(data.data(), length, type, capacity, text);
+    return ExpandedValueText(data, length, type, capacity, text);
 }
 
 }  // namespace

@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <string>
 
+// The largest buffer a value is read into, in bytes.
+const size_t kMaxTextCapacity = 1024;
+
 // The text value `name` of `key` (REG_SZ or REG_EXPAND_SZ, unexpanded) read into a buffer of
 // `capacity` bytes. False, with *text untouched, when it is missing, of another type, or
 // longer than capacity - 1 characters: a cut path would name another place.

@@ -15,6 +15,7 @@
 #include "engine/ModuleRemover.h"
 #include "engine/InUse.h"
 #include "safety/PlaceRules.h"
+#include "safety/Door.h"
 #include "safety/ProtectedPlaces.h"
 #include "base/Text.h"
 #include "res/resource.h"
@@ -88,9 +89,13 @@ void WriteMasks(DriverRun& run)
     CopyText(run.productsText, sizeof run.productsText, std::to_string(run.installedProducts).c_str());
     CopyText(run.modulesText, sizeof run.modulesText, std::to_string(run.installedModules).c_str());
     // A fault ends this report only: the next one carries the masks whole again.
-    if (InstalledMasksProc writeMasks = runContext.writeInstalledMasks) {
+    // A preview keeps them in memory, so that the walk takes the modules a run would.
+    if (!door::ChangesProductState()) {
+        LOG_LINE("MASKS", "%s: editions %s modules %s", door::Verb("written"), run.productsText, run.modulesText);
+    } else if (InstalledMasksProc writeMasks = runContext.writeInstalledMasks) {
         if (Guarded([&run, writeMasks] { writeMasks(run.productsText, run.modulesText); }))
-            LOG_LINE("MASKS", "written: editions %s modules %s", run.productsText, run.modulesText);
+            LOG_LINE("MASKS", "%s: editions %s modules %s", door::Verb("written"), run.productsText,
+                     run.modulesText);
         else
             LOG_LINE("MASKS", "the version manager faulted while recording editions %s modules %s",
                      run.productsText, run.modulesText);
@@ -116,18 +121,20 @@ bool MailClientHoldsLibrary(const DriverRun& run)
     if (!CopyText(path, sizeof path, runContext.installDir) ||
         !AppendText(path, sizeof path, "qelexcli.dll"))
         return false;  // no such file can exist
-    if (DeleteFileA(path)) {
-        LOG_OUTCOME(kRemoved, "MAIL", "e-mail client library deleted: %s", path);
+    door::Outcome deleted = door::DeleteProductFile(path, door::FileOwner::kProduct);
+    if (deleted.done()) {
+        LOG_LINE("MAIL", "the e-mail client library is gone: the run goes on");
         return false;
     }
-    DWORD error = GetLastError();
-    if (!IsInUse(error)) {
-        LOG_LINE("MAIL", "e-mail client library not deleted: %s " LOG_ERROR_FORMAT " - the run goes on",
-                 path, LOG_ERROR_ARGS(error));
+    if (deleted.result != door::Result::kFailed || !IsInUse(deleted.error)) {
+        LOG_LINE("MAIL", "e-mail client library not deleted: %s - the run goes on", path);
         return false;
     }
     LOG_LINE("MAIL", "e-mail client library in use: %s " LOG_ERROR_FORMAT
-             " - the user is told to close the client, and nothing is removed", path, LOG_ERROR_ARGS(error));
+             " - the user is told to close the client, and nothing is removed", path,
+             LOG_ERROR_ARGS(deleted.error));
+    // A preview asks nobody: the log says what the run would stop for.
+    if (door::Previewing()) return true;
     char text[kWarningTextSize] = "";
     char caption[kWarningCaptionSize] = "";
     LoadLocalizedString(runContext.instance, IDS_MAIL_WARNING, text, sizeof text,
@@ -228,8 +235,9 @@ void RemoveEditionDirectory()
     LOG_LINE("EDITION", "%s=%s", valueName, directory);
     if (!AppendText(directory, sizeof directory, "\\")) return;
     // A refused directory is not removed either, even when it is empty.
-    if (DeleteDirectoryContents(directory) == -1) return;
-    RemoveEmptiedDirectory(directory);
+    door::Tree accepted;
+    if (EmptyTree(directory, &accepted) == -1) return;
+    door::RemoveEmptyDirectory(accepted, directory);
 }
 
 // The edition's directory and the shared module, once the edition has no module left.

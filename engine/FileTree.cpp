@@ -1,10 +1,9 @@
-// Deletion of file trees and of files by pattern.
+// Deletion of file trees and of files by pattern. The door checks a tree once; the walk then
+// meets every file of it, and only the listing's own attributes are looked at per file.
 #include "engine/FileTree.h"
-#include "log/RemovalLog.h"
 #include "base/Handles.h"
 #include "engine/PathRules.h"
-#include "safety/ProtectedPlaces.h"
-#include <cstring>
+#include "log/RemovalLog.h"
 #include <string>
 
 namespace {
@@ -20,9 +19,7 @@ bool IsLink(const WIN32_FIND_DATAA& entry)
     return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-// The walk below a directory that has passed the checks. Only the attributes the listing
-// already holds are looked at here: the checks cost once per tree, never once per file.
-int DeleteTree(const std::string& directory)
+int DeleteTree(const door::Tree& tree, const std::string& directory)
 {
     std::string base = DirectoryBase(directory);
     std::string listing;
@@ -33,89 +30,47 @@ int DeleteTree(const std::string& directory)
     int result = 0;
     do {
         std::string path;
-        if (!ComposeEntryPath(base, entry.cFileName, &path)) continue;
+        if (!ComposeEntryPath(base, entry.cFileName, &path) || door::AlreadyGone(path)) continue;
         if (IsDirectory(entry)) {
             if (entry.cFileName[0] == '.') continue;
             // A link is never entered, which would empty its target, nor removed: Wine's
             // RemoveDirectoryA removes the target of a link to an empty directory.
-            if (!IsLink(entry)) DeleteTree(path);
+            if (!IsLink(entry)) DeleteTree(tree, path);
             else LOG_OUTCOME(kRefused, "DIR", "not entered, by rule link: %s", path.c_str());
-        } else if (DeleteFileA(path.c_str())) {
-            LOG_OUTCOME(kRemoved, "FILE", "deleted %s", path.c_str());
         } else {
-            result = static_cast<int>(GetLastError());
-            LOG_OUTCOME(kLeft, "FILE", "left %s " LOG_ERROR_FORMAT, path.c_str(), LOG_ERROR_ARGS(result));
+            door::Outcome deleted = door::DeleteInTree(tree, path);
+            if (!deleted.done()) result = static_cast<int>(deleted.error);
         }
     } while (FindNextFileA(find.get(), &entry));
     return result;
 }
 
-// The log's line for a directory that a rule refuses.
-void LogRefusal(const char* keyword, RefusalRule rule, const char* directory)
-{
-    if (removal_log::on)
-        LOG_OUTCOME(kRefused, keyword, "refused by rule %s: %s", RefusalRuleName(rule), directory);
-}
-
 }  // namespace
 
-RefusalRule CheckTreeDeletion(const char* directory)
+int EmptyTree(const char* directory, door::Tree* tree)
 {
-    if (directory == NULL || std::strlen(directory) <= 3) return RefusalRule::kShortPath;
-    if (std::strlen(directory) > kMaxPathChars) return RefusalRule::kUnresolvedPath;
-    return CheckDirectoryForDeletion(directory);
-}
-
-int DeleteDirectoryContents(const char* directory)
-{
-    RefusalRule rule = CheckTreeDeletion(directory);
-    if (rule != RefusalRule::kNone) {
-        LogRefusal("TREE", rule, directory);
-        return -1;
-    }
+    if (directory == NULL || !door::AcceptTree(door::TreeUse::kEmpty, directory, tree).done()) return -1;
     LOG_LINE("TREE", "emptying %s", directory);
-    int result = DeleteTree(directory);
+    int result = DeleteTree(*tree, directory);
     if (result == -1) LOG_LINE("TREE", "not found: %s", directory);
     return result;
 }
 
-bool RemoveEmptyDirectory(const char* directory)
+int DeleteDirectoryContents(const char* directory)
 {
-    RefusalRule rule = CheckTreeDeletion(directory);
-    if (rule != RefusalRule::kNone) {
-        LogRefusal("DIR", rule, directory);
-        return false;
-    }
-    return RemoveEmptiedDirectory(directory);
-}
-
-bool RemoveEmptiedDirectory(const char* directory)
-{
-    if (RemoveDirectoryA(directory)) {
-        LOG_OUTCOME(kRemoved, "DIR", "removed %s", directory);
-        return true;
-    }
-    DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-        LOG_LINE("DIR", "not found: %s", directory);
-    else
-        LOG_OUTCOME(kLeft, "DIR", "left %s " LOG_ERROR_FORMAT, directory, LOG_ERROR_ARGS(error));
-    return false;
+    door::Tree tree;
+    return EmptyTree(directory, &tree);
 }
 
 int DeleteMatchingFiles(const char* pattern, const char* directory)
 {
-    if (pattern == NULL || directory == NULL) return -1;
-    RefusalRule rule = std::strlen(directory) > kMaxPathChars ? RefusalRule::kUnresolvedPath
-                                                              : CheckDirectoryForDeletion(directory);
-    if (rule != RefusalRule::kNone) {
-        LogRefusal("PATTERN", rule, directory);
+    door::Tree tree;
+    if (pattern == NULL || directory == NULL ||
+        !door::AcceptTree(door::TreeUse::kPattern, directory, &tree).done())
         return -1;
-    }
     LOG_LINE("PATTERN", "files matching %s in %s", pattern, directory);
-    std::string base = DirectoryBase(directory);
     std::string listing;
-    if (!ComposeEntryPath(base, "*.*", &listing)) return -1;
+    if (!ComposeEntryPath(tree.base(), "*.*", &listing)) return -1;
     WIN32_FIND_DATAA entry;
     FindHandle find(FindFirstFileA(listing.c_str(), &entry));
     if (!find.valid()) {
@@ -125,14 +80,10 @@ int DeleteMatchingFiles(const char* pattern, const char* directory)
     int result = 0;
     do {
         std::string path;
-        if (IsDirectory(entry) || !ComposeEntryPath(base, entry.cFileName, &path)) continue;
-        if (!PathMatchesPattern(path, pattern)) continue;
-        if (DeleteFileA(path.c_str())) {
-            LOG_OUTCOME(kRemoved, "FILE", "deleted %s", path.c_str());
-        } else {
-            result = static_cast<int>(GetLastError());
-            LOG_OUTCOME(kLeft, "FILE", "left %s " LOG_ERROR_FORMAT, path.c_str(), LOG_ERROR_ARGS(result));
-        }
+        if (IsDirectory(entry) || !ComposeEntryPath(tree.base(), entry.cFileName, &path)) continue;
+        if (!PathMatchesPattern(path, pattern) || door::AlreadyGone(path)) continue;
+        door::Outcome deleted = door::DeleteInTree(tree, path);
+        if (!deleted.done()) result = static_cast<int>(deleted.error);
     } while (FindNextFileA(find.get(), &entry));
     return result;
 }

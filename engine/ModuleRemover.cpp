@@ -7,9 +7,8 @@
 #include "engine/Manifest.h"
 #include "engine/ManifestRules.h"
 #include "engine/InUse.h"
-#include "safety/PlaceRules.h"
 #include "engine/RegistryRemover.h"
-#include "safety/SharedFiles.h"
+#include "safety/Door.h"
 #include "base/Text.h"
 #include "res/resource.h"
 #include <commctrl.h>
@@ -53,39 +52,18 @@ void RememberCount(ModuleRun& run, const SharedFileCount& count)
 }
 
 // A file of the system directory that other programs still count on stays; its count is
-// lowered instead. Elsewhere, or without a count, the file is simply deleted.
+// lowered instead, with the module's registry entries. Elsewhere, or without a count, the file
+// is simply deleted.
 void RemoveFile(ModuleRun& run, const std::string& path)
 {
     SharedFileCount count;
-    if (IsAtOrBelow(path, run.systemDir)) count = LookUpSharedFile(path);
-    switch (count.decision.action) {
-    case SharedFileAction::kKeep:
-        LOG_OUTCOME(kRefused, "FILE", "kept by rule %s: %s (its SharedDLLs count %s is not a number)",
-                    RefusalRuleName(count.decision.rule), path.c_str(), count.valueName.c_str());
-        return;
-    case SharedFileAction::kKeepAndRelease:
-        LOG_OUTCOME(kRefused, "FILE",
-                    "kept by rule %s: %s (other programs count on it; its count is lowered to %lu "
-                    "once the module is removed)",
-                    RefusalRuleName(count.decision.rule), path.c_str(),
-                    static_cast<unsigned long>(count.decision.newCount));
+    door::Outcome deleted = door::DeleteProductFile(path, door::FileOwner::kProduct, &count);
+    if (deleted.result == door::Result::kFailed && IsInUse(deleted.error)) run.result = 0;
+    // A retry run finds a file deleted already; its count goes all the same.
+    bool gone = deleted.done() || deleted.result == door::Result::kMissing;
+    if (count.decision.action == SharedFileAction::kKeepAndRelease ||
+        (gone && count.decision.action == SharedFileAction::kDeleteAndForget))
         RememberCount(run, count);
-        return;
-    default: break;
-    }
-    bool gone = DeleteFileA(path.c_str()) != 0;
-    if (gone) {
-        LOG_OUTCOME(kRemoved, "FILE", "deleted %s", path.c_str());
-    } else {
-        DWORD error = GetLastError();
-        if (IsInUse(error)) run.result = 0;
-        gone = error == ERROR_FILE_NOT_FOUND;  // a retry run finds it deleted already
-        if (gone || error == ERROR_PATH_NOT_FOUND)
-            LOG_LINE("FILE", "not found: %s", path.c_str());
-        else
-            LOG_OUTCOME(kLeft, "FILE", "left %s " LOG_ERROR_FORMAT, path.c_str(), LOG_ERROR_ARGS(error));
-    }
-    if (gone && count.decision.action == SharedFileAction::kDeleteAndForget) RememberCount(run, count);
 }
 
 // An entry that names nothing the program may delete: outside the install directory, a
@@ -121,13 +99,14 @@ void RemoveTrees(ModuleRun& run)
             if (removal_log::on) LogUnusedEntry(NumberedKey("DelDir", i), value);
             continue;
         }
-        int emptied = DeleteDirectoryContents(tree.c_str());
+        door::Tree accepted;
+        int emptied = EmptyTree(tree.c_str(), &accepted);
         // -1: refused, or not there to list; a refused directory is not removed either, even
         // when it is empty.
         if (emptied == -1) continue;
         if (IsInUse(static_cast<DWORD>(emptied))) run.result = 0;
         tree.erase(tree.size() - 1);
-        RemoveEmptiedDirectory(tree.c_str());
+        door::RemoveEmptyDirectory(accepted, tree);
     }
 }
 
@@ -153,13 +132,13 @@ void RemovePatterns(ModuleRun& run)
 void RemoveModuleDirectory(const ModuleRun& run, bool shared)
 {
     if (shared) {
-        RemoveEmptyDirectory(run.installDir.c_str());
+        door::RemoveEmptyDirectory(run.installDir);
         return;
     }
     std::string directory;
     if (!run.relativePath.empty() &&
         ComposeModuleDirectory(run.installDir, run.relativePath, &directory))
-        RemoveEmptyDirectory(directory.c_str());
+        door::RemoveEmptyDirectory(directory);
 }
 
 int Remove(const char* section, const char* installDir, const char* manifestPath, HWND window)
@@ -181,14 +160,7 @@ int Remove(const char* section, const char* installDir, const char* manifestPath
     RemovePatterns(run);
     RemoveModuleDirectory(run, shared);
     if (run.result) {
-        for (const SharedFileCount& count : run.counts) {
-            ApplySharedFileCount(count);
-            if (count.decision.action == SharedFileAction::kKeepAndRelease)
-                LOG_LINE("SHARED", "count %s lowered to %lu", count.valueName.c_str(),
-                         static_cast<unsigned long>(count.decision.newCount));
-            else
-                LOG_LINE("SHARED", "count %s removed with its file", count.valueName.c_str());
-        }
+        for (const SharedFileCount& count : run.counts) door::ReleaseSharedCount(count);
         RemoveRegistryEntries(section, manifestPath);
     } else {
         LOG_LINE("MODULE", "%s has a file in use: its registry entries and shared counts stay for the retry run",

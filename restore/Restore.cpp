@@ -4,10 +4,10 @@
 #include "app/RunContext.h"
 #include "engine/Driver.h"
 #include "base/FaultGuard.h"
-#include "engine/FileTree.h"
+#include "safety/ProtectedPlaces.h"
 #include "base/Handles.h"
 #include "engine/PathRules.h"
-#include "engine/RegistryRemover.h"
+#include "safety/Door.h"
 #include "restore/BatchEditor.h"
 #include "restore/RestorePlan.h"
 #include "base/RegistryText.h"
@@ -62,19 +62,10 @@ std::string Beside(const std::string& base, const char* name)
     return path;
 }
 
-// Deletes the file when there is a path, and notes the result in the removal log.
-void DeleteIfNamed(const std::string& path)
+// Deletes the file when there is a path.
+void DeleteIfNamed(const std::string& path, door::FileOwner owner)
 {
-    if (path.empty()) return;
-    if (DeleteFileA(path.c_str())) {
-        LOG_OUTCOME(kRemoved, "FILE", "deleted %s", path.c_str());
-        return;
-    }
-    DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-        LOG_LINE("FILE", "not found: %s", path.c_str());
-    else
-        LOG_OUTCOME(kLeft, "FILE", "left %s " LOG_ERROR_FORMAT, path.c_str(), LOG_ERROR_ARGS(error));
+    if (!path.empty()) door::DeleteProductFile(path, owner);
 }
 
 // A restore step under its guard; a fault ends the step and is noted.
@@ -109,7 +100,7 @@ void RemoveInstallDirLine(const char* installDir)
 
 void RemoveStartupLine()
 {
-    DeleteIfNamed(kCompanionFile);
+    DeleteIfNamed(kCompanionFile, door::FileOwner::kProgram);
     RemoveBatchLines(kStartupFile, kStartupMarker);
 }
 
@@ -123,15 +114,9 @@ void RestoreMaintenanceShortcut()
         LOG_LINE("RESTORE", "maintenance shortcut: no usable path in QEL60Win98AM");
         return;
     }
-    DeleteIfNamed(shortcut);
+    DeleteIfNamed(shortcut, door::FileOwner::kProgram);
     std::string target;
-    if (MaintenanceShortcutTarget(WindowsDirectory(), &target)) {
-        CreateShortcut(shortcut.c_str(), target.c_str());
-        if (GetFileAttributesA(shortcut.c_str()) != INVALID_FILE_ATTRIBUTES)
-            LOG_LINE("RESTORE", "maintenance shortcut %s written again, to %s", shortcut.c_str(), target.c_str());
-        else
-            LOG_LINE("RESTORE", "maintenance shortcut %s could not be written again", shortcut.c_str());
-    }
+    if (MaintenanceShortcutTarget(WindowsDirectory(), &target)) CreateShortcut(shortcut.c_str(), target.c_str());
 }
 
 // Puts the saved Windows wizard back in place of the product's copy. The saved copy goes
@@ -151,14 +136,8 @@ void RestoreTuneupFiles()
             return;
         }
     }
-    if (CopyFileA(saved.c_str(), wizard.c_str(), FALSE)) {
-        LOG_LINE("RESTORE", "%s restored from %s", wizard.c_str(), saved.c_str());
-        DeleteIfNamed(saved);
-    } else {
-        LOG_OUTCOME(kLeft, "RESTORE", "%s could not be copied over %s: " LOG_ERROR_FORMAT " - it stays",
-                    saved.c_str(), wizard.c_str(), LOG_ERROR_ARGS(GetLastError()));
-    }
-    DeleteIfNamed(Beside(windowsDir, "tuneupQEL.exe"));
+    if (door::CopyOver(saved, wizard).done()) DeleteIfNamed(saved, door::FileOwner::kProgram);
+    DeleteIfNamed(Beside(windowsDir, "tuneupQEL.exe"), door::FileOwner::kProgram);
 }
 
 void RestoreMaintenanceWizard(HWND progressBar)
@@ -202,25 +181,26 @@ void RemoveDesktopChannel(const char* installDir)
         if (library.Load(kSubscriptionLibrary)) {
             RemoveChannelProc removeChannel = library.Find<RemoveChannelProc>("SM_EliminaCanalA");
             DesktopItemProc desktopItem = library.Find<DesktopItemProc>("SM_ManageDesktopItem");
+            const bool change = door::ChangesProductState();
             if (!removeChannel)
                 LOG_LINE("RESTORE", "desktop channel: qelsubs.dll has no SM_EliminaCanalA");
-            else if (Guarded([removeChannel] { removeChannel(kChannelUrl, kChannelTitle, 0); }))
-                LOG_LINE("RESTORE", "desktop channel removed: %s", kChannelUrl);
+            else if (!change || Guarded([removeChannel] { removeChannel(kChannelUrl, kChannelTitle, 0); }))
+                LOG_LINE("RESTORE", "desktop channel %s: %s", door::Verb("removed"), kChannelUrl);
             else
                 LOG_LINE("RESTORE", "desktop channel: SM_EliminaCanalA faulted");
             if (!desktopItem)
                 LOG_LINE("RESTORE", "desktop item: qelsubs.dll has no SM_ManageDesktopItem");
-            else if (Guarded([desktopItem] {
+            else if (!change || Guarded([desktopItem] {
                          desktopItem(0, kDesktopItemUrl, kDesktopItemPage, kChannelTitle, 1);
                      }))
-                LOG_LINE("RESTORE", "desktop item removed: %s", kDesktopItemUrl);
+                LOG_LINE("RESTORE", "desktop item %s: %s", door::Verb("removed"), kDesktopItemUrl);
             else
                 LOG_LINE("RESTORE", "desktop item: SM_ManageDesktopItem faulted");
         } else {
             LOG_LINE("RESTORE", "desktop channel: qelsubs.dll does not load");
         }
     }
-    DeleteIfNamed(Beside(installDir, kSubscriptionLibrary));
+    DeleteIfNamed(Beside(installDir, kSubscriptionLibrary), door::FileOwner::kProduct);
 }
 
 // Only a path read whole as text from "AppData" is deleted.
@@ -235,7 +215,7 @@ void RemoveQuickLaunchShortcut()
     std::string shortcut;
     if (ReadRegistryText(key.get(), "AppData", kAppDataBufferSize, &appData) &&
         QuickLaunchShortcutPath(appData, &shortcut))
-        Guarded([&shortcut] { DeleteIfNamed(shortcut); });
+        Guarded([&shortcut] { DeleteIfNamed(shortcut, door::FileOwner::kProgram); });
     else
         LOG_LINE("RESTORE", "Quick Launch shortcut: no usable AppData folder");
 }
@@ -257,15 +237,17 @@ void DeleteScheduledJobs()
         return;
     }
     // A fault ends the enumeration without its closing call: the library's state is unknown.
+    // A preview walks the jobs without deleting them.
+    const bool change = door::ChangesProductState();
     unsigned long deleted = 0;
-    if (Guarded([&cursor, &deleted, findFirst, deleteJob, findNext, findEnd] {
+    if (Guarded([&cursor, &deleted, change, findFirst, deleteJob, findNext, findEnd] {
             for (int job = findFirst(&cursor); job > 0; job = findNext(&cursor)) {
-                deleteJob(job);
+                if (change) deleteJob(job);
                 ++deleted;
             }
             findEnd(0);
         }))
-        LOG_LINE("RESTORE", "scheduled jobs deleted: %lu", deleted);
+        LOG_LINE("RESTORE", "scheduled jobs %s: %lu", door::Verb("deleted"), deleted);
     else
         LOG_LINE("RESTORE", "scheduled jobs: the task library faulted after %lu deletion(s)", deleted);
 }
@@ -295,7 +277,7 @@ void RestoreConfiguration(HWND progressBar, const char* installDir)
         ReportProgress(progressBar, 75);
         if (plan.jobs) GuardedStep("scheduled jobs", DeleteScheduledJobs);
     }
-    DeleteIfNamed(Beside(installDir, kTaskLibrary));
+    DeleteIfNamed(Beside(installDir, kTaskLibrary), door::FileOwner::kProduct);
     ReportProgress(progressBar, 100);
 }
 
@@ -306,18 +288,8 @@ int DeleteSystemAgentJobsKey()
         char keyName[kPathSize] = "";
         if (LoadStringA(runContext.instance, IDS_SYSTEM_AGENT_KEY, keyName, sizeof keyName) <= 0)
             return;
-        {
-            RegKey key;
-            if (key.Open(HKEY_LOCAL_MACHINE, keyName) != ERROR_SUCCESS) {
-                LOG_LINE("KEY", "missing: HKEY_LOCAL_MACHINE\\%s (System Agent)", keyName);
-                return;
-            }
-        }
-        deleted = DeleteKeyTree(HKEY_LOCAL_MACHINE, keyName) ? 1 : 0;
-        if (deleted)
-            LOG_OUTCOME(kRemoved, "KEY", "deleted HKEY_LOCAL_MACHINE\\%s (System Agent)", keyName);
-        else
-            LOG_OUTCOME(kLeft, "KEY", "left HKEY_LOCAL_MACHINE\\%s (System Agent)", keyName);
+        const std::string shown = std::string("HKEY_LOCAL_MACHINE\\") + keyName + " (System Agent)";
+        deleted = door::DeleteKey(kRootLocalMachine, keyName, shown).done() ? 1 : 0;
     });
     if (!completed) LOG_LINE("RESTORE", "System Agent key: ended by a fault");
     return deleted;

@@ -6,6 +6,7 @@
 #include "base/SystemDirectories.h"
 #include "safety/PathForms.h"
 #include "base/Text.h"
+#include <cstring>
 
 namespace {
 
@@ -179,6 +180,19 @@ RefusalRule CheckDirectoryForDeletion(const char* directory)
     RefusalRule place = CheckDirectoryPlace(forms, scopedPlaces ? *scopedPlaces : gathered);
     if (place != RefusalRule::kNone) return place;
     return PassesThroughLink(full) ? RefusalRule::kLink : RefusalRule::kNone;
+}
+
+RefusalRule CheckTreeDeletion(const char* directory)
+{
+    if (directory == NULL || std::strlen(directory) <= 3) return RefusalRule::kShortPath;
+    return CheckPatternDirectory(directory);
+}
+
+RefusalRule CheckPatternDirectory(const char* directory)
+{
+    if (directory == NULL) return RefusalRule::kUnresolvedPath;
+    if (std::strlen(directory) > kMaxPathChars) return RefusalRule::kUnresolvedPath;
+    return CheckDirectoryForDeletion(directory);
 }
 
 ProtectedPlacesScope::ProtectedPlacesScope() : outer_(scopedPlaces)

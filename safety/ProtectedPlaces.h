@@ -30,6 +30,14 @@ private:
     std::vector<ProtectedPlace> places_;
 };
 
+// The rule that refuses to empty or remove `directory`, or kNone: three characters or fewer,
+// a path longer than 259 characters, or any rule of CheckDirectoryForDeletion.
+RefusalRule CheckTreeDeletion(const char* directory);
+
+// The same for the directory in which files are deleted by pattern, without the rule of three
+// characters or fewer (a root is still refused by CheckDirectoryForDeletion).
+RefusalRule CheckPatternDirectory(const char* directory);
+
 // kNone when `directory` may be emptied or removed; otherwise the rule that refuses it: a
 // text that is not a full path or is a device form, a path the system cannot resolve, a
 // drive or share root, a protected place or one that holds it (in any spelling: short,

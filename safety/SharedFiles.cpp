@@ -31,20 +31,3 @@ SharedFileCount LookUpSharedFile(const std::string& path)
     }
     return count;
 }
-
-void ApplySharedFileCount(const SharedFileCount& count)
-{
-    SharedFileAction action = count.decision.action;
-    if (action != SharedFileAction::kKeepAndRelease && action != SharedFileAction::kDeleteAndForget)
-        return;
-    RegKey key;
-    if (key.Open(HKEY_LOCAL_MACHINE, kSharedDllsKey) != ERROR_SUCCESS) return;
-    if (action == SharedFileAction::kDeleteAndForget) {
-        RegDeleteValueA(key.get(), count.valueName.c_str());
-        return;
-    }
-    DWORD value = count.decision.newCount;
-    DWORD type = count.type == kCountTypeBinary ? REG_BINARY : REG_DWORD;
-    RegSetValueExA(key.get(), count.valueName.c_str(), 0, type,
-                   reinterpret_cast<const BYTE*>(&value), sizeof value);
-}

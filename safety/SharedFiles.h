@@ -13,6 +13,3 @@ struct SharedFileCount {
 // Looks the file up under HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs in each
 // of its spellings (SharedFileNames); the first one found decides. Not found: kDelete.
 SharedFileCount LookUpSharedFile(const std::string& path);
-
-// Lowers the count by one (kKeepAndRelease) or removes it (kDeleteAndForget).
-void ApplySharedFileCount(const SharedFileCount& count);

@@ -77,7 +77,8 @@ TEST_F(RemovalLogRun, HoldsEveryKindOfLineAndTheRetryRunAppends)
         {"MASKS", "read: editions 7 modules 1023"},
         {"MASKS", "written: editions"},
         {"READ", "QEL60Win98AM"},
-        {"MAIL", "e-mail client library deleted: " + Install("qelexcli.dll")},
+        {"MAIL", "the e-mail client library is gone"},
+        {"FILE", "deleted " + Install("qelexcli.dll")},
         {"APPS", "from " + Install("qel60_uninst.ini")},
         {"APP", "taken: mask"},
         {"APP", "skipped: mask"},
@@ -97,8 +98,8 @@ TEST_F(RemovalLogRun, HoldsEveryKindOfLineAndTheRetryRunAppends)
         {"RESTORE", "steps: install-directory line, QELCL line"},
         {"RESTORE", "Internet Explorer 4: installed"},
         {"RESTORE", "scheduled jobs deleted: 3"},
-        {"STARTUP", "lines with QELCL removed from c:\\autoexec.bat: 1 line(s)"},
-        {"RETRY", "RunOnce value QELUninstTry written: "},
+        {"STARTUP", "written c:\\autoexec.bat: 1 line(s) with QELCL removed"},
+        {"RETRY", "value QELUninstTry written: "},
         {"END", "removed "},
     };
     for (const Expected& line : expected)
@@ -129,7 +130,7 @@ TEST_F(RemovalLogRun, HoldsEveryKindOfLineAndTheRetryRunAppends)
         << Joined(second);
     EXPECT_EQ(9u, Count(second, "MODULE", "skipped: mask")) << Joined(second);
     EXPECT_EQ(1u, Count(second, "KEY", "missing: %ProgramRoot%\\Shared\\")) << Joined(second);
-    EXPECT_EQ(1u, Count(second, "SELFREMOVAL", "started: it deletes " + Install("uninstall.exe"))) << Joined(second);
+    EXPECT_EQ(1u, Count(second, "SELFREMOVAL", "it deletes " + Install("uninstall.exe"))) << Joined(second);
     EXPECT_EQ(1u, Count(second, "END", "removed "));
 }
 

@@ -1,0 +1,144 @@
+// The door's run: the places kept for it, the preview's bookkeeping, the outcomes and verbs.
+#include "safety/Door.h"
+#include "base/Text.h"
+#include "safety/DoorState.h"
+#include "safety/PathForms.h"
+#include "safety/ProtectedPlaces.h"
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace door {
+namespace detail {
+
+RunState& State()
+{
+    static RunState state;
+    return state;
+}
+
+std::string GoneName(const std::string& path)
+{
+    std::string full = FullPathOf(path);
+    std::string name = UpperAscii(full.empty() ? path : full);
+    while (name.size() > 3 && name.back() == '\\') name.pop_back();
+    return name;
+}
+
+void MarkGone(const std::string& name)
+{
+    std::vector<std::string>& gone = State().gone;
+    auto at = std::lower_bound(gone.begin(), gone.end(), name);
+    if (at == gone.end() || *at != name) gone.insert(at, name);
+}
+
+bool IsGone(const std::string& name)
+{
+    const std::vector<std::string>& gone = State().gone;
+    return std::binary_search(gone.begin(), gone.end(), name);
+}
+
+Outcome Done()
+{
+    return Outcome();
+}
+
+Outcome Missing(unsigned long error)
+{
+    Outcome outcome;
+    outcome.result = Result::kMissing;
+    outcome.error = error;
+    return outcome;
+}
+
+Outcome Failed(unsigned long error)
+{
+    Outcome outcome;
+    outcome.result = Result::kFailed;
+    outcome.error = error;
+    return outcome;
+}
+
+Outcome Refused(RefusalRule rule)
+{
+    Outcome outcome;
+    outcome.result = Result::kRefused;
+    outcome.rule = rule;
+    return outcome;
+}
+
+Outcome FromError(unsigned long error)
+{
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Missing(error)
+                                                                        : Failed(error);
+}
+
+Outcome PreviewFileDeletion(const std::string& path)
+{
+    const std::string name = GoneName(path);
+    if (IsGone(name)) return Missing(ERROR_FILE_NOT_FOUND);
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return FromError(GetLastError());
+    // What the system would refuse; a file in use cannot be told from here.
+    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return Failed(ERROR_ACCESS_DENIED);
+    MarkGone(name);
+    return Done();
+}
+
+}  // namespace detail
+
+namespace {
+
+// The places of the run, taken before anything is deleted (see ProtectedPlacesScope).
+std::unique_ptr<ProtectedPlacesScope> places;
+
+}  // namespace
+
+void Begin(const std::string& installDir, bool preview)
+{
+    End();
+    detail::RunState& state = detail::State();
+    state.preview = preview;
+    state.installDir = installDir;
+    places.reset(new ProtectedPlacesScope());
+}
+
+void End()
+{
+    places.reset();
+    detail::RunState& state = detail::State();
+    state.preview = false;
+    state.installDir.clear();
+    state.gone.clear();
+}
+
+bool Previewing()
+{
+    return detail::State().preview;
+}
+
+bool AlreadyGone(const std::string& path)
+{
+    return detail::State().preview && detail::IsGone(detail::GoneName(path));
+}
+
+bool ChangesProductState()
+{
+    return !detail::State().preview;
+}
+
+const char* Verb(const char* done)
+{
+    static const char* const kVerbs[][2] = {
+        {"deleted", "would delete"}, {"removed", "would remove"}, {"written", "would write"},
+        {"copied", "would copy"},    {"started", "would start"},  {"lowered", "would lower"},
+        {"called", "would call"},    {"cleared", "would clear"},  {"listed", "would list"},
+        {"requested", "would request"},
+    };
+    if (!detail::State().preview) return done;
+    for (const auto& verb : kVerbs)
+        if (std::strcmp(verb[0], done) == 0) return verb[1];
+    return done;
+}
+
+}  // namespace door

@@ -1,0 +1,300 @@
+// The door's changes to files and directories.
+#include "safety/Door.h"
+#include "base/Handles.h"
+#include "base/PathLimits.h"
+#include "base/SystemDirectories.h"
+#include "log/RemovalLog.h"
+#include "safety/DoorState.h"
+#include "safety/PlaceRules.h"
+#include "safety/ProtectedPlaces.h"
+#include <cstring>
+#include <algorithm>
+
+namespace door {
+
+using namespace detail;
+
+namespace {
+
+// The line of a file deletion that was tried.
+void LogFileDeletion(const Outcome& outcome, const std::string& path)
+{
+    if (!removal_log::on) return;
+    if (outcome.done())
+        LOG_OUTCOME(kRemoved, "FILE", "%s %s", Verb("deleted"), path.c_str());
+    else if (outcome.result == Result::kMissing)
+        LOG_LINE("FILE", "not found: %s", path.c_str());
+    else
+        LOG_OUTCOME(kLeft, "FILE", "left %s " LOG_ERROR_FORMAT, path.c_str(), LOG_ERROR_ARGS(outcome.error));
+}
+
+Outcome Delete(const std::string& path)
+{
+    if (State().preview) return PreviewFileDeletion(path);
+    if (DeleteFileA(path.c_str())) return Done();
+    return FromError(GetLastError());
+}
+
+// A file other programs count on stays; one counted once goes, and so does its count.
+bool KeptForItsCount(const std::string& path, SharedFileCount* count)
+{
+    if (!IsAtOrBelow(path, SystemDirectory())) return false;
+    *count = LookUpSharedFile(path);
+    const SharedFileDecision& decision = count->decision;
+    if (decision.action == SharedFileAction::kKeep) {
+        LOG_OUTCOME(kRefused, "FILE", "kept by rule %s: %s (its SharedDLLs count %s is not a number)",
+                    RefusalRuleName(decision.rule), path.c_str(), count->valueName.c_str());
+        return true;
+    }
+    if (decision.action == SharedFileAction::kKeepAndRelease) {
+        LOG_OUTCOME(kRefused, "FILE",
+                    "kept by rule %s: %s (other programs count on it; its count is lowered to %lu "
+                    "once the module is removed)",
+                    RefusalRuleName(decision.rule), path.c_str(),
+                    static_cast<unsigned long>(decision.newCount));
+        return true;
+    }
+    return false;
+}
+
+const char* TreeKeyword(TreeUse use)
+{
+    return use == TreeUse::kEmpty ? "TREE" : "PATTERN";
+}
+
+bool Below(const Tree& tree, const std::string& path)
+{
+    const std::string& base = tree.base();
+    return path.size() >= base.size() && path.compare(0, base.size(), base) == 0 &&
+           (path.size() == base.size() || path[base.size()] != '\\');
+}
+
+void LogDirectoryRemoval(const Outcome& outcome, const std::string& directory)
+{
+    if (!removal_log::on) return;
+    if (outcome.done())
+        LOG_OUTCOME(kRemoved, "DIR", "%s %s", Verb("removed"), directory.c_str());
+    else if (outcome.result == Result::kMissing)
+        LOG_LINE("DIR", "not found: %s", directory.c_str());
+    else if (outcome.result == Result::kRefused)
+        LOG_OUTCOME(kRefused, "DIR", "refused by rule %s: %s", RefusalRuleName(outcome.rule), directory.c_str());
+    else
+        LOG_OUTCOME(kLeft, "DIR", "left %s " LOG_ERROR_FORMAT, directory.c_str(), LOG_ERROR_ARGS(outcome.error));
+}
+
+// What a preview can know of a directory's removal: it goes when everything in it would be
+// deleted by then.
+Outcome PreviewDirectoryRemoval(const std::string& directory)
+{
+    const std::string name = GoneName(directory);
+    DWORD attributes = GetFileAttributesA(directory.c_str());
+    if (IsGone(name) || attributes == INVALID_FILE_ATTRIBUTES) return Missing(ERROR_FILE_NOT_FOUND);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return Failed(ERROR_DIRECTORY);
+    std::string base = directory;
+    if (base.empty() || base.back() != '\\') base += '\\';
+    WIN32_FIND_DATAA entry;
+    FindHandle find(FindFirstFileA((base + "*.*").c_str(), &entry));
+    if (find.valid()) {
+        do {
+            if (std::strcmp(entry.cFileName, ".") == 0 || std::strcmp(entry.cFileName, "..") == 0) continue;
+            if (!IsGone(GoneName(base + entry.cFileName))) return Failed(ERROR_DIR_NOT_EMPTY);
+        } while (FindNextFileA(find.get(), &entry));
+    }
+    MarkGone(name);
+    return Done();
+}
+
+Outcome Remove(const std::string& directory)
+{
+    if (State().preview) return PreviewDirectoryRemoval(directory);
+    if (RemoveDirectoryA(directory.c_str())) return Done();
+    return FromError(GetLastError());
+}
+
+}  // namespace
+
+Outcome DeleteProductFile(const std::string& path, FileOwner, SharedFileCount* count)
+{
+    if (count && KeptForItsCount(path, count)) {
+        return Refused(count->decision.rule);
+    }
+    Outcome outcome = Delete(path);
+    LogFileDeletion(outcome, path);
+    return outcome;
+}
+
+Outcome AcceptTree(TreeUse use, const std::string& directory, Tree* tree)
+{
+    RefusalRule rule = use == TreeUse::kEmpty ? CheckTreeDeletion(directory.c_str())
+                                              : CheckPatternDirectory(directory.c_str());
+    if (rule != RefusalRule::kNone) {
+        LOG_OUTCOME(kRefused, TreeKeyword(use), "refused by rule %s: %s", RefusalRuleName(rule),
+                    directory.c_str());
+        return Refused(rule);
+    }
+    tree->base_ = directory;
+    if (tree->base_.empty() || tree->base_.back() != '\\') tree->base_ += '\\';
+    return Done();
+}
+
+Outcome DeleteInTree(const Tree& tree, const std::string& path)
+{
+    Outcome outcome = Below(tree, path) ? Delete(path) : Refused(RefusalRule::kUnresolvedPath);
+    LogFileDeletion(outcome, path);
+    return outcome;
+}
+
+Outcome RemoveEmptyDirectory(const std::string& directory)
+{
+    RefusalRule rule = CheckTreeDeletion(directory.c_str());
+    Outcome outcome = rule != RefusalRule::kNone ? Refused(rule) : Remove(directory);
+    LogDirectoryRemoval(outcome, directory);
+    return outcome;
+}
+
+Outcome RemoveEmptyDirectory(const Tree& tree, const std::string& directory)
+{
+    std::string inside = directory;
+    if (inside.empty() || inside.back() != '\\') inside += '\\';
+    Outcome outcome = Below(tree, inside) ? Remove(directory) : Refused(RefusalRule::kUnresolvedPath);
+    LogDirectoryRemoval(outcome, directory);
+    return outcome;
+}
+
+Outcome WriteTextFile(const char* keyword, const std::string& path, const std::string& content,
+                      bool create, const char* what)
+{
+    Outcome outcome;
+    if (State().preview) {
+        DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES && !create) outcome = FromError(GetLastError());
+        else if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+            outcome = Failed(ERROR_ACCESS_DENIED);
+    } else {
+        // An existing file is opened shared like a C runtime file opened for update, so that a
+        // reader does not lock us out; a new one is written by this program alone.
+        FileHandle file(create ? CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, NULL)
+                               : CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                             NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
+        DWORD written = 0;
+        if (!file.valid())
+            outcome = FromError(GetLastError());
+        else if (!content.empty() &&
+                 (!WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, NULL) ||
+                  written != content.size()))
+            outcome = Failed(GetLastError());
+        else if (!SetEndOfFile(file.get()))
+            outcome = Failed(GetLastError());
+    }
+    if (outcome.done())
+        LOG_OUTCOME(kRemoved, keyword, "%s %s: %s", Verb("written"), path.c_str(), what);
+    else
+        LOG_OUTCOME(kLeft, keyword, "left %s (%s) " LOG_ERROR_FORMAT, path.c_str(), what,
+                    LOG_ERROR_ARGS(outcome.error));
+    return outcome;
+}
+
+Outcome CopyOver(const std::string& from, const std::string& to)
+{
+    Outcome outcome;
+    if (State().preview) {
+        DWORD source = GetFileAttributesA(from.c_str());
+        DWORD target = GetFileAttributesA(to.c_str());
+        if (source == INVALID_FILE_ATTRIBUTES) outcome = FromError(GetLastError());
+        else if (target != INVALID_FILE_ATTRIBUTES && (target & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+            outcome = Failed(ERROR_ACCESS_DENIED);
+    } else if (!CopyFileA(from.c_str(), to.c_str(), FALSE)) {
+        outcome = Failed(GetLastError());
+    }
+    if (outcome.done())
+        LOG_LINE("COPY", "%s %s over %s", Verb("copied"), from.c_str(), to.c_str());
+    else
+        LOG_OUTCOME(kLeft, "COPY", "left %s: not copied over %s " LOG_ERROR_FORMAT, from.c_str(),
+                    to.c_str(), LOG_ERROR_ARGS(outcome.error));
+    return outcome;
+}
+
+Outcome ClearReadOnly(const std::string& path)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return FromError(GetLastError());
+    if (!(attributes & FILE_ATTRIBUTE_READONLY)) return Done();
+    Outcome outcome;
+    if (!State().preview && !SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY))
+        outcome = Failed(GetLastError());
+    if (outcome.done())
+        LOG_LINE("FILE", "read-only attribute %s: %s", Verb("cleared"), path.c_str());
+    else
+        LOG_LINE("FILE", "read-only attribute left on %s " LOG_ERROR_FORMAT, path.c_str(),
+                 LOG_ERROR_ARGS(outcome.error));
+    return outcome;
+}
+
+Outcome DeleteAtRestart(const std::string& path)
+{
+    Outcome outcome;
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return Missing(ERROR_FILE_NOT_FOUND);
+    if (!State().preview && !MoveFileExA(path.c_str(), NULL, MOVEFILE_DELAY_UNTIL_REBOOT))
+        outcome = Failed(GetLastError());
+    if (outcome.done())
+        LOG_LINE("RESTART", "%s for deletion at the next start (MoveFileEx): %s", Verb("listed"), path.c_str());
+    else
+        LOG_LINE("RESTART", "%s could not be handed to the next start: " LOG_ERROR_FORMAT, path.c_str(),
+                 LOG_ERROR_ARGS(outcome.error));
+    return outcome;
+}
+
+Outcome StartRemovalBatch(const std::string& batchPath)
+{
+    Outcome outcome;
+    if (!State().preview) {
+        // The command line is the batch path, quoted when it holds a blank.
+        const bool quote = batchPath.find(' ') != std::string::npos;
+        char commandLine[kPathSize + 2];
+        if (batchPath.size() > kMaxPathChars) return Failed(ERROR_BUFFER_OVERFLOW);
+        char* end = commandLine;
+        if (quote) *end++ = '"';
+        end = std::copy(batchPath.begin(), batchPath.end(), end);
+        if (quote) *end++ = '"';
+        *end = '\0';
+        STARTUPINFOA startup;
+        std::memset(&startup, 0, sizeof startup);
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_HIDE;
+        PROCESS_INFORMATION process;
+        std::memset(&process, 0, sizeof process);
+        if (!CreateProcessA(NULL, commandLine, NULL, NULL, FALSE,
+                            CREATE_SUSPENDED | IDLE_PRIORITY_CLASS, NULL, "\\", &startup, &process)) {
+            outcome = Failed(GetLastError());
+        } else {
+            FileHandle processHandle(process.hProcess);
+            FileHandle threadHandle(process.hThread);
+            // The batch gets the processor only once this program waits or has ended.
+            SetThreadPriority(threadHandle.get(), THREAD_PRIORITY_IDLE);
+            SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+            SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
+            processHandle.Close();
+            ResumeThread(threadHandle.get());
+        }
+    }
+    if (outcome.done())
+        LOG_LINE("SELFREMOVAL", "batch %s %s", batchPath.c_str(), Verb("started"));
+    else
+        LOG_LINE("SELFREMOVAL", "the batch %s did not start: " LOG_ERROR_FORMAT, batchPath.c_str(),
+                 LOG_ERROR_ARGS(outcome.error));
+    return outcome;
+}
+
+Outcome RestartWindows()
+{
+    LOG_LINE("RESTART", "%s a restart of Windows", Verb("requested"));
+    if (State().preview) return Done();
+    // The restart may end this program before it returns: the log ends first.
+    removal_log::Close();
+    if (!ExitWindowsEx(EWX_REBOOT, 0)) return Failed(GetLastError());
+    return Done();
+}
+
+}  // namespace door

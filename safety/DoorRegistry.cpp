@@ -1,0 +1,188 @@
+// The door's changes to the registry.
+#include "safety/Door.h"
+#include "base/Handles.h"
+#include "base/Text.h"
+#include "log/RemovalLog.h"
+#include "safety/DoorState.h"
+#include "safety/KeyRules.h"
+
+namespace door {
+
+using namespace detail;
+
+namespace {
+
+// Deeper trees, or more sub-keys than this under one key, are left as they are.
+const int kMaxKeyDepth = 64;
+const int kMaxSubKeys = 100000;
+const char kSharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
+HKEY RootKey(RegistryRoot root)
+{
+    static const HKEY roots[kRootCount] = {HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT,
+                                           HKEY_CURRENT_CONFIG, HKEY_CURRENT_USER,
+                                           HKEY_USERS,          HKEY_PERFORMANCE_DATA,
+                                           HKEY_DYN_DATA};
+    return roots[root];
+}
+
+// The NT family refuses a key that still has sub-keys, and Wine's win95/98 RegDeleteKeyA
+// deletes such a tree only partly, so every key is emptied before it goes: sub-key 0 is read
+// again until none is left; a sub-key that stays ends the walk of its parent.
+bool DeleteTreeAt(HKEY parent, const char* path, int depth)
+{
+    if (depth > kMaxKeyDepth) return false;
+    {
+        RegKey key;
+        if (key.Open(parent, path) != ERROR_SUCCESS) return false;
+        for (int n = 0; n < kMaxSubKeys; ++n) {
+            char name[256];
+            DWORD size = sizeof name;
+            if (RegEnumKeyExA(key.get(), 0, name, &size, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+                break;
+            if (!DeleteTreeAt(key.get(), name, depth + 1)) break;  // index 0 would not move on
+        }
+    }
+    return RegDeleteKeyA(parent, path) == ERROR_SUCCESS;
+}
+
+// The preview's name of a key: its canonical name, or the path as given where it has none.
+std::string GoneKeyName(RegistryRoot root, const std::string& keyPath)
+{
+    std::string canonical = CanonicalKeyName(root, keyPath);
+    return "K:" + (canonical.empty() ? UpperAscii(keyPath) : canonical);
+}
+
+// In a preview: whether the key, or a key it lies below, would be deleted by now.
+bool KeyGone(RegistryRoot root, const std::string& keyPath)
+{
+    const std::string name = GoneKeyName(root, keyPath);
+    for (size_t end = name.find('\\'); ; end = name.find('\\', end + 1)) {
+        if (IsGone(name.substr(0, end))) return true;
+        if (end == std::string::npos) return false;
+    }
+}
+
+// Opens the key that an entry's deletion works on; kDone with the key open, or why not.
+Outcome OpenForChange(RegistryRoot root, const std::string& keyPath, RegKey* key)
+{
+    if (State().preview && KeyGone(root, keyPath)) return Missing(ERROR_FILE_NOT_FOUND);
+    LONG opened = key->Open(RootKey(root), keyPath.c_str());
+    if (opened == ERROR_SUCCESS) return Done();
+    return opened == ERROR_FILE_NOT_FOUND ? Missing(opened) : Failed(static_cast<unsigned long>(opened));
+}
+
+void LogOpenFailure(const char* keyword, const Outcome& outcome, const std::string& shown)
+{
+    if (outcome.result == Result::kMissing)
+        LOG_LINE(keyword, "missing: %s", shown.c_str());
+    else
+        LOG_OUTCOME(kLeft, keyword, "left %s - its key does not open: " LOG_ERROR_FORMAT, shown.c_str(),
+                    LOG_ERROR_ARGS(outcome.error));
+}
+
+}  // namespace
+
+Outcome DeleteKey(RegistryRoot root, const std::string& keyPath, const std::string& shown)
+{
+    RefusalRule rule = CheckKeyDeletion(root, keyPath);
+    if (rule != RefusalRule::kNone) {
+        LOG_OUTCOME(kRefused, "KEY", "refused by rule %s: %s", RefusalRuleName(rule), shown.c_str());
+        return Refused(rule);
+    }
+    Outcome outcome;
+    {
+        RegKey key;
+        outcome = OpenForChange(root, keyPath, &key);
+    }
+    if (!outcome.done()) {
+        LogOpenFailure("KEY", outcome, shown);
+        return outcome;
+    }
+    if (State().preview)
+        MarkGone(GoneKeyName(root, keyPath));
+    else if (!DeleteTreeAt(RootKey(root), keyPath.c_str(), 0))
+        outcome = Failed(ERROR_ACCESS_DENIED);
+    if (outcome.done())
+        LOG_OUTCOME(kRemoved, "KEY", "%s %s", Verb("deleted"), shown.c_str());
+    else
+        LOG_OUTCOME(kLeft, "KEY", "left %s (not every sub-key could be deleted)", shown.c_str());
+    return outcome;
+}
+
+Outcome DeleteValue(RegistryRoot root, const std::string& keyPath, const std::string& name,
+                    const std::string& shown)
+{
+    RegKey key;
+    Outcome outcome = OpenForChange(root, keyPath, &key);
+    if (!outcome.done()) {
+        LogOpenFailure("VALUE", outcome, shown);
+        return outcome;
+    }
+    LONG deleted = ERROR_SUCCESS;
+    if (State().preview) {
+        const std::string gone = "V:" + GoneKeyName(root, keyPath) + "\\" + UpperAscii(name);
+        if (IsGone(gone) || RegQueryValueExA(key.get(), name.c_str(), NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+            deleted = ERROR_FILE_NOT_FOUND;
+        else
+            MarkGone(gone);
+    } else {
+        deleted = RegDeleteValueA(key.get(), name.c_str());
+    }
+    if (deleted == ERROR_SUCCESS) {
+        LOG_OUTCOME(kRemoved, "VALUE", "%s %s", Verb("deleted"), shown.c_str());
+        return Done();
+    }
+    if (deleted == ERROR_FILE_NOT_FOUND) {
+        LOG_LINE("VALUE", "missing: %s", shown.c_str());
+        return Missing(ERROR_FILE_NOT_FOUND);
+    }
+    LOG_OUTCOME(kLeft, "VALUE", "left %s " LOG_ERROR_FORMAT, shown.c_str(), LOG_ERROR_ARGS(deleted));
+    return Failed(static_cast<unsigned long>(deleted));
+}
+
+Outcome WriteTextValue(const char* keyword, RegistryRoot root, const std::string& keyPath,
+                       const std::string& name, const char* data, unsigned long size)
+{
+    RegKey key;
+    LONG result = key.Open(RootKey(root), keyPath.c_str());
+    if (result == ERROR_SUCCESS && !State().preview)
+        result = RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data), size);
+    if (result == ERROR_SUCCESS) {
+        LOG_LINE(keyword, "value %s %s: %s", name.c_str(), Verb("written"), data);
+        return Done();
+    }
+    LOG_LINE(keyword, "value %s not written: " LOG_ERROR_FORMAT, name.c_str(), LOG_ERROR_ARGS(result));
+    return Failed(static_cast<unsigned long>(result));
+}
+
+Outcome ReleaseSharedCount(const SharedFileCount& count)
+{
+    SharedFileAction action = count.decision.action;
+    if (action != SharedFileAction::kKeepAndRelease && action != SharedFileAction::kDeleteAndForget)
+        return Done();
+    RegKey key;
+    LONG result = key.Open(HKEY_LOCAL_MACHINE, kSharedDllsKey);
+    if (result == ERROR_SUCCESS && !State().preview) {
+        if (action == SharedFileAction::kDeleteAndForget) {
+            result = RegDeleteValueA(key.get(), count.valueName.c_str());
+        } else {
+            DWORD value = count.decision.newCount;
+            DWORD type = count.type == kCountTypeBinary ? REG_BINARY : REG_DWORD;
+            result = RegSetValueExA(key.get(), count.valueName.c_str(), 0, type,
+                                    reinterpret_cast<const BYTE*>(&value), sizeof value);
+        }
+    }
+    if (result != ERROR_SUCCESS) {
+        LOG_LINE("SHARED", "count %s left " LOG_ERROR_FORMAT, count.valueName.c_str(), LOG_ERROR_ARGS(result));
+        return Failed(static_cast<unsigned long>(result));
+    }
+    if (action == SharedFileAction::kKeepAndRelease)
+        LOG_LINE("SHARED", "count %s %s to %lu", count.valueName.c_str(), Verb("lowered"),
+                 static_cast<unsigned long>(count.decision.newCount));
+    else
+        LOG_LINE("SHARED", "count %s %s with its file", count.valueName.c_str(), Verb("removed"));
+    return Done();
+}
+
+}  // namespace door

@@ -1,0 +1,62 @@
+// The door's shell links, written through COM.
+#include "safety/Door.h"
+#include "base/Handles.h"
+#include "base/Text.h"
+#include "log/RemovalLog.h"
+#include "safety/DoorState.h"
+#include <objbase.h>
+#include <shlobj.h>
+
+namespace door {
+
+using namespace detail;
+
+namespace {
+
+// The shortcut path goes through a buffer of 256 bytes and 516 UTF-16 units on its way to
+// the shell.
+const size_t kShortcutPathBufferSize = 256;
+const int kWidePathUnits = 516;
+
+// The three identifiers, given here rather than taken from the system's uuid library, whose
+// single object would bring every identifier of the platform into the executable.
+const CLSID kShellLinkClass = {0x00021401, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const IID kShellLinkA = {0x000214EE, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const IID kPersistFile = {0x0000010B, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+// Fills the link and saves it; a failure anywhere leaves no file behind.
+void WriteShellLink(const char* shortcutPath, const char* targetPath)
+{
+    ComPtr<IShellLinkA> link;
+    if (FAILED(CoCreateInstance(kShellLinkClass, NULL, CLSCTX_INPROC_SERVER, kShellLinkA,
+                                link.out())))
+        return;
+    ComPtr<IPersistFile> file;
+    if (FAILED(link->QueryInterface(kPersistFile, file.out()))) return;
+    link->SetPath(targetPath);
+    link->SetDescription("");
+    char path[kShortcutPathBufferSize];
+    if (!CopyText(path, sizeof path, shortcutPath)) return;
+    WCHAR widePath[kWidePathUnits];
+    if (MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, kWidePathUnits) == 0) return;
+    file->Save(widePath, TRUE);
+}
+
+}  // namespace
+
+Outcome SaveShortcut(const std::string& path, const std::string& target)
+{
+    Outcome outcome;
+    if (!State().preview) {
+        WriteShellLink(path.c_str(), target.c_str());
+        // Save reports nothing the caller could act on: the file tells.
+        if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) outcome = Failed(GetLastError());
+    }
+    if (outcome.done())
+        LOG_LINE("SHORTCUT", "%s %s, to %s", Verb("written"), path.c_str(), target.c_str());
+    else
+        LOG_OUTCOME(kLeft, "SHORTCUT", "left %s: it could not be written, to %s", path.c_str(), target.c_str());
+    return outcome;
+}
+
+}  // namespace door

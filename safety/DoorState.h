@@ -1,0 +1,39 @@
+// What the door's operations share within a run (for safety/Door*.cpp only).
+#pragma once
+#include "safety/Door.h"
+#include <windows.h>
+#include <vector>
+#include <string>
+
+namespace door {
+namespace detail {
+
+struct RunState {
+    bool preview = false;
+    std::string installDir;
+    // In a preview, what earlier operations would have deleted, sorted: files and directories
+    // by their upper-cased full path, keys as "K:" and values as "V:" with their canonical names.
+    std::vector<std::string> gone;
+};
+
+RunState& State();
+
+// The name under which the preview keeps a path: its full path, upper-cased.
+std::string GoneName(const std::string& path);
+void MarkGone(const std::string& name);
+bool IsGone(const std::string& name);
+
+Outcome Done();
+Outcome Missing(unsigned long error);
+Outcome Failed(unsigned long error);
+Outcome Refused(RefusalRule rule);
+
+// The outcome of a deletion that GetLastError explains: not found (file or path) or failed.
+Outcome FromError(unsigned long error);
+
+// What a preview can know of a file's deletion without making it: not there (or gone
+// already), a directory or read-only (the system would refuse it), or deleted.
+Outcome PreviewFileDeletion(const std::string& path);
+
+}  // namespace detail
+}  // namespace door
