@@ -1,6 +1,7 @@
 // End-to-end runs of uninstall.exe on staged installations, and the sentinels beside them.
 #include "tests/support/EndToEnd.h"
 #include <windows.h>
+#include <tlhelp32.h>
 #include <cstring>
 
 namespace testing_support {
@@ -169,6 +170,28 @@ bool EndToEnd::Start(const std::string& tokens)
     return true;
 }
 
+namespace {
+
+// Waits for the processes the uninstaller started (the self-removal batch) to end, so that the
+// snapshot after a run sees what the batch has done, not a moment of its work.
+void WaitForChildren(DWORD parentId, DWORD timeoutMs)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return;
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (entry.th32ParentProcessID != parentId || entry.th32ProcessID == GetCurrentProcessId()) continue;
+        HANDLE child = OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID);
+        if (child == NULL) continue;
+        WaitForSingleObject(child, timeoutMs);
+        CloseHandle(child);
+    }
+    CloseHandle(snapshot);
+}
+
+}  // namespace
+
 EndToEndRun EndToEnd::Finish(unsigned long timeoutMs)
 {
     HANDLE process = static_cast<HANDLE>(process_);
@@ -184,8 +207,11 @@ EndToEndRun EndToEnd::Finish(unsigned long timeoutMs)
         }
         CloseHandle(process);
         process_ = nullptr;
+        pending_.facts.milliseconds = GetTickCount() - startTicks_;
+        if (pending_.facts.finished) WaitForChildren(processId_, timeoutMs);
+    } else {
+        pending_.facts.milliseconds = GetTickCount() - startTicks_;
     }
-    pending_.facts.milliseconds = GetTickCount() - startTicks_;
     pending_.after = installation_.Take();
     EndToEndRun run = pending_;
     pending_ = EndToEndRun();
