@@ -1,6 +1,7 @@
 // uninstall.exe with product libraries that fault (the stand-ins' *_fault* variants): each fault
 // ends only the step that made the call, and the run removes, records and schedules what the
 // same run with sound libraries does, and exits with 0.
+#include "tests/support/Keys.h"
 #include "tests/support/EndToEnd.h"
 #include <gtest/gtest.h>
 
@@ -188,7 +189,7 @@ TEST(FaultingLibraries, VersionManagerFaultingAsItReportsTheMasksRemovesNothing)
     EXPECT_EQ((std::vector<std::string>{"KOLBEX_LEERREGISTRY faults"}), e2e.VersionManagerCalls());
     EXPECT_EQ("\"" + Install("uninstall.exe") + "\" qel60_uninst.ini 1 0 2", run.after.retryCommand.value_or("(none)"));
 
-    DeleteValue(HKEY_LOCAL_MACHINE, staging::kRunOnceKey, staging::kRetryValue);
+    DeleteValue(HKEY_LOCAL_MACHINE, kRunOnceKey, kRetryValue);
     EndToEndRun retry = e2e.Run("qel60_uninst.ini 1 0 2");
     ASSERT_TRUE(retry.facts.finished) << e2e.Report(retry);
     EXPECT_EQ(0u, retry.facts.exitCode);

@@ -4,6 +4,7 @@
 // of its own, with sentinel files and folders in every protected place and sentinel keys and
 // values in every protected key: nothing outside the product may go, and what the input
 // validly names of the product still goes.
+#include "tests/support/Keys.h"
 #include "tests/support/EndToEnd.h"
 #include "tests/support/SavedKey.h"
 #include <gtest/gtest.h>
@@ -15,8 +16,6 @@ namespace {
 
 const std::vector<std::string> kNone;
 const std::string kProduct = kProductKeyName;
-const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-const char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 const char kSentinelFile[] = "qelhostile.txt";
 const char kSentinelFolder[] = "QEL Sentinel";
 const char kSentinelKey[] = "QEL Hostile Sentinel";

@@ -1,6 +1,7 @@
 // uninstall.exe's interactive road as a process, driven from the test like a user: the confirmation
 // box in every language and for every edition, the wizard with the real driver, Exit and the
 // self-removal, and the e-mail client library in use.
+#include "tests/support/Keys.h"
 #include "tests/support/EndToEnd.h"
 #include "tests/support/UiDriving.h"
 #include <gtest/gtest.h>
@@ -13,8 +14,6 @@ using namespace ui_driving;
 namespace {
 
 const std::vector<std::string> kNone;
-const char kProductKey[] = "Software\\Morwa Software\\Morwa Antivirus 6.0";
-const char kRunOnceKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 const DWORD kWindowWaitMs = 30000;
 const DWORD kEndWaitMs = 60000;
 

@@ -1,5 +1,6 @@
 // uninstall.exe as a process while the e-mail client holds its library: the localized warning box,
 // answered by the test, and a run that removes nothing.
+#include "tests/support/Keys.h"
 #include "tests/support/EndToEnd.h"
 #include <gtest/gtest.h>
 #include <optional>
@@ -9,7 +10,6 @@ using namespace testing_support;
 namespace {
 
 const std::vector<std::string> kNone;
-const char kProductKey[] = "Software\\Morwa Software\\Morwa Antivirus 6.0";
 
 struct Warning {
     const char* caption;

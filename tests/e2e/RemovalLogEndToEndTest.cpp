@@ -1,5 +1,6 @@
 // The removal log of real runs on the staged sample: every kind of line, the retry run that
 // appends to the same log, and a log that cannot be written, which changes nothing else.
+#include "tests/support/Keys.h"
 #include "tests/support/EndToEnd.h"
 #include <gtest/gtest.h>
 #include <algorithm>
@@ -116,7 +117,7 @@ TEST_F(RemovalLogRun, HoldsEveryKindOfLineAndTheRetryRunAppends)
     const std::string retry = run.after.retryCommand.value_or("");
     ASSERT_NE(std::string::npos, retry.find(" qel60_uninst.ini 4 0 2 /LOG=\"" + log + "\"")) << retry;
     SetAttributes(Install("Engine\\qelsig.dat"), FILE_ATTRIBUTE_NORMAL);
-    DeleteValue(HKEY_LOCAL_MACHINE, staging::kRunOnceKey, staging::kRetryValue);
+    DeleteValue(HKEY_LOCAL_MACHINE, kRunOnceKey, kRetryValue);
     ProcessResult retried = RunProcess(retry, "C:\\windows", 120000);
     ASSERT_TRUE(retried.finished);
     EXPECT_TRUE(WaitForRemovalBatch(30000));

@@ -1,5 +1,6 @@
 // uninstall.exe and its own files: the retry run's self-removal batch, the runs that must not start
 // it, and the RunOnce value of a run that refused a module.
+#include "tests/support/Keys.h"
 #include "tests/support/EndToEnd.h"
 #include "tests/support/SavedKey.h"
 #include <gtest/gtest.h>
@@ -8,8 +9,6 @@ using namespace testing_support;
 
 namespace {
 
-const char kRunOnceKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
-const char kRetryValue[] = "QELUninstTry";
 const char kAccentedInstallDir[] = "C:\\Archivos de programa\\Protecci\xF3n\\";  // ANSI 1252
 const char kPlainInstallDir[] = "C:\\MorwaAV\\";
 const DWORD kBatchWaitMs = 30000;  // the batch ends about 0.25 s after the program

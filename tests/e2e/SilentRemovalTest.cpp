@@ -1,5 +1,6 @@
 // uninstall.exe as a process on the staged sample: full and partial silent removals, the masks the
 // version manager is told after every module, and a refused file with its retry value and retry run.
+#include "tests/support/Keys.h"
 #include "tests/support/EndToEnd.h"
 #include <gtest/gtest.h>
 
@@ -209,7 +210,7 @@ TEST_F(SilentRemoval, ReadOnlyFileKeepsItsModuleAndSchedulesOneRetry)
     EXPECT_EQ("\"" + Install("uninstall.exe") + "\" qel60_uninst.ini 1 0 2", run.after.retryCommand.value_or("(none)"));
 
     // Windows deletes the value as it starts the retry run, with the file still read-only.
-    DeleteValue(HKEY_LOCAL_MACHINE, staging::kRunOnceKey, staging::kRetryValue);
+    DeleteValue(HKEY_LOCAL_MACHINE, kRunOnceKey, kRetryValue);
     EndToEndRun retry = RunToEnd("qel60_uninst.ini 1 0 2");
     EXPECT_EQ((std::vector<std::string>{Read("7", "1001"), Write("7", "1001")}), e2e.VersionManagerCalls());
     EXPECT_FALSE(retry.after.retryCommand.has_value()) << "a retry run never schedules another";

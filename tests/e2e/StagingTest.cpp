@@ -1,4 +1,5 @@
 // Staging of the sample installation, its snapshots and clean-up, and the first runs of uninstall.exe on it.
+#include "tests/support/Keys.h"
 #include "tests/support/EndToEnd.h"
 #include <gtest/gtest.h>
 #include <algorithm>
@@ -9,8 +10,6 @@ using staging::Installation;
 
 namespace {
 
-const char kProduct[] = "Software\\Morwa Software\\Morwa Antivirus 6.0";
-const char kUninstallValues[] = "Software\\Morwa Software\\Uninstall";
 const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 std::string Upper(std::string text)
@@ -169,23 +168,23 @@ TEST_F(StagingTest, SampleHoldsTheFilesTheUninstallerNeeds)
         "C:\\autoexec.qel",
     };
     for (const std::string& path : present) EXPECT_TRUE(FileExists(path)) << path;
-    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, staging::kRunOnceKey, staging::kRetryValue));
+    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kRunOnceKey, kRetryValue));
 }
 
 TEST_F(StagingTest, SampleRegistryIsWhatTheUninstallerReads)
 {
     StageSample();
-    EXPECT_EQ(install, ReadStringValue(HKEY_LOCAL_MACHINE, kProduct, "Path"));  // with its trailing backslash
+    EXPECT_EQ(install, ReadStringValue(HKEY_LOCAL_MACHINE, kProductKey, "Path"));  // with its trailing backslash
     DWORD type = 0;
-    EXPECT_EQ(1u, ReadDword(HKEY_LOCAL_MACHINE, kProduct, "Language", type));
+    EXPECT_EQ(1u, ReadDword(HKEY_LOCAL_MACHINE, kProductKey, "Language", type));
     EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
     const char* const editions[][2] = {{"QEL60", "Base"}, {"QEL60Exchange", "Exchange"}, {"QEL60Vantorix", "Vantorix"}};
     for (const auto& edition : editions) {
-        std::string directory = ReadStringValue(HKEY_LOCAL_MACHINE, kUninstallValues, edition[0]);
+        std::string directory = ReadStringValue(HKEY_LOCAL_MACHINE, kUninstallKey, edition[0]);
         EXPECT_EQ(install + edition[1], directory) << "no trailing backslash: " << edition[0];
         EXPECT_TRUE(DirectoryExists(directory)) << directory;
     }
-    std::string link = ReadStringValue(HKEY_LOCAL_MACHINE, kUninstallValues, "QEL60Win98AM");
+    std::string link = ReadStringValue(HKEY_LOCAL_MACHINE, kUninstallKey, "QEL60Win98AM");
     EXPECT_TRUE(FileExists(link + ".lnk")) << link;
     const std::string agent = "SOFTWARE\\Microsoft\\Plus!\\System Agent\\SAGE\\QELJobs for Win32";
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, agent + "\\Scan"));
@@ -268,7 +267,7 @@ TEST_F(StagingTest, SampleManifestAndInstallationAgree)
             HKEY root = HKEY_LOCAL_MACHINE;
             std::string path;
             if (entry.compare(0, 13, "%ProgramRoot%") == 0) {
-                path = kProduct + entry.substr(13);
+                path = kProductKey + entry.substr(13);
             } else {
                 std::string rootName;
                 ASSERT_TRUE(staging::SplitRegistryPath(entry, rootName, path)) << entry;
@@ -309,14 +308,14 @@ TEST_F(StagingTest, OptionsOverrideLeaveOutAndLockItems)
     options.readOnly = {"Engine\\qelsig.dat"};
     StageSample(options);
     DWORD type = 0;
-    EXPECT_EQ(3u, ReadDword(HKEY_LOCAL_MACHINE, kProduct, "Language", type));
-    EXPECT_EQ("7", ReadStringValue(HKEY_LOCAL_MACHINE, kProduct, "InstalledProducts"));
-    EXPECT_EQ("8", ReadStringValue(HKEY_LOCAL_MACHINE, kProduct, "InstalledModules"));
+    EXPECT_EQ(3u, ReadDword(HKEY_LOCAL_MACHINE, kProductKey, "Language", type));
+    EXPECT_EQ("7", ReadStringValue(HKEY_LOCAL_MACHINE, kProductKey, "InstalledProducts"));
+    EXPECT_EQ("8", ReadStringValue(HKEY_LOCAL_MACHINE, kProductKey, "InstalledModules"));
     EXPECT_FALSE(FileExists(Staged("kolbex.dll")));
     EXPECT_FALSE(FileExists("C:\\autoexec.qel"));
     EXPECT_TRUE(FileExists(Staged("uninstall.exe")));
-    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kProduct, "Path"));
-    EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, kProduct, "Version"));
+    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kProductKey, "Path"));
+    EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, kProductKey, "Version"));
     std::string locked = Staged("Engine\\qelsig.dat");
     EXPECT_TRUE(GetFileAttributesA(locked.c_str()) & FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ("read-only", installation.ReasonFor("file", locked));
@@ -364,32 +363,32 @@ TEST_F(StagingTest, CleanupPutsBackWhatWasThereAndRemovesTheRest)
     bool hadPlus = KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Plus!");
     bool hadVendor = KeyExists(HKEY_LOCAL_MACHINE, "Software\\Morwa Software");
     std::string appData = ReadStringValue(HKEY_CURRENT_USER,
-                                          "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "AppData");
+                                          kShellFolders, "AppData");
     {
         Installation scoped;
         ASSERT_TRUE(scoped.Stage(SampleDescription(), SampleOptions())) << scoped.error();
         EXPECT_NE(original, ReadTextFile("C:\\autoexec.bat"));
         EXPECT_NE("the user's own value", ReadStringValue(HKEY_LOCAL_MACHINE, kRun, "QELMonitor"));
         // What a run leaves behind goes too: a retry value, a new file, a read-only file.
-        SetStringValue(HKEY_LOCAL_MACHINE, staging::kRunOnceKey, staging::kRetryValue, "x");
+        SetStringValue(HKEY_LOCAL_MACHINE, kRunOnceKey, kRetryValue, "x");
         WriteTextFile(Staged("qelsubs.log"), "calls");
         SetAttributes(Staged("Monitor\\qelmon.exe"), FILE_ATTRIBUTE_READONLY);
     }
     EXPECT_EQ(original, ReadTextFile("C:\\autoexec.bat"));
     EXPECT_EQ("the user's own value", ReadStringValue(HKEY_LOCAL_MACHINE, kRun, "QELMonitor"));
     EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kRun, "QELUpdate"));
-    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, staging::kRunOnceKey, staging::kRetryValue));
+    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kRunOnceKey, kRetryValue));
     EXPECT_FALSE(DirectoryExists(kSampleInstallDir));
     const std::string gone[] = {SystemDir() + "\\qelvxd.vxd", WindowsDir() + "\\tuneup.exe", "C:\\autoexec.qel",
                                 WindowsDir() + "\\Start Menu\\Programs\\Accessories\\System Tools\\Maintenance Wizard.lnk"};
     for (const std::string& path : gone) EXPECT_FALSE(FileExists(path)) << path;
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ".qel"));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\qelscan.exe"));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProduct));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
     EXPECT_EQ(hadPlus, KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Plus!"));
     EXPECT_EQ(hadVendor, KeyExists(HKEY_LOCAL_MACHINE, "Software\\Morwa Software"));
     EXPECT_EQ(appData, ReadStringValue(HKEY_CURRENT_USER,
-                                       "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "AppData"));
+                                       kShellFolders, "AppData"));
     DeleteFileA("C:\\autoexec.bat");
     DeleteValue(HKEY_LOCAL_MACHINE, kRun, "QELMonitor");
 }
@@ -407,8 +406,8 @@ TEST_F(StagingTest, DifferenceAndReasonsFollowWhatHappened)
     DeleteValue(HKEY_LOCAL_MACHINE, kRun, "QELMonitor");
     DeleteKeyTree(HKEY_CLASSES_ROOT, ".qel");
     WriteTextFile(Staged("qelsubs.log"), "calls");
-    SetStringValue(HKEY_LOCAL_MACHINE, kProduct, "InstalledModules", "0");
-    SetStringValue(HKEY_LOCAL_MACHINE, staging::kRunOnceKey, staging::kRetryValue, "uninstall.exe x 0 0 2");
+    SetStringValue(HKEY_LOCAL_MACHINE, kProductKey, "InstalledModules", "0");
+    SetStringValue(HKEY_LOCAL_MACHINE, kRunOnceKey, kRetryValue, "uninstall.exe x 0 0 2");
     WriteTextFile("C:\\autoexec.bat", "@ECHO OFF\r\n");
     std::string locked = Staged("Monitor\\qelmon.exe");
     SetAttributes(locked, FILE_ATTRIBUTE_READONLY);

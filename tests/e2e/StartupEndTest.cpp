@@ -1,5 +1,6 @@
 // uninstall.exe as a process, in the cases where it must end at start-up: an empty command
 // line, and kolbex.dll absent. Exit code 0, nothing touched.
+#include "tests/support/Keys.h"
 #include "tests/support/SavedKey.h"
 #include "tests/support/TestSupport.h"
 #include <gtest/gtest.h>
@@ -8,8 +9,6 @@ using namespace testing_support;
 
 namespace {
 
-const char kProductKey[] = "Software\\Morwa Software\\Morwa Antivirus 6.0";
-const char kRunOnceKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
 TEST(StartupEnd, EndsAtOnceWithoutCommandLineOrVersionManager)
 {

@@ -1,5 +1,6 @@
 // uninstall.exe as a process on the staged sample in the cases where it must end at start-up:
 // no command line, no usable version manager, no "Path", tokens too long to be used whole.
+#include "tests/support/Keys.h"
 #include "tests/support/EndToEnd.h"
 #include <gtest/gtest.h>
 #include <functional>
@@ -9,7 +10,6 @@ using namespace testing_support;
 namespace {
 
 const std::vector<std::string> kNone;
-const char kProductKey[] = "Software\\Morwa Software\\Morwa Antivirus 6.0";
 
 void UseVersionManager(const std::string& built)
 {

@@ -18,9 +18,6 @@ using testing_support::ReadTextFile;
 using testing_support::RemoveTree;
 using testing_support::WriteTextFile;
 
-const char kProductKey[] = "Software\\Morwa Software\\Morwa Antivirus 6.0";
-const char kRunOnceKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
-const char kRetryValue[] = "QELUninstTry";
 
 namespace {
 

@@ -2,6 +2,7 @@
 // Shared by the end-to-end tests and the demo runner, so it depends on nothing but Win32 and the
 // standard library. The description format is documented at the top of samples/installation.ini.
 #pragma once
+#include "tests/support/Keys.h"
 #include <functional>
 #include <map>
 #include <optional>
@@ -89,9 +90,9 @@ struct Options {
 };
 
 // The product key, and the values that the uninstaller and the version manager use.
-extern const char kProductKey[];  // below HKLM
-extern const char kRunOnceKey[];  // below HKLM
-extern const char kRetryValue[];
+using testing_support::kProductKey;
+using testing_support::kRunOnceKey;
+using testing_support::kRetryValue;
 
 // One staged installation. Everything Stage creates or changes is recorded and undone by Cleanup
 // (and by the destructor): created files, directories and keys are removed, changed files and

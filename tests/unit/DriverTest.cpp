@@ -4,6 +4,7 @@
 #include "app/RunContext.h"
 #include "engine/Driver.h"
 #include "base/Text.h"
+#include "tests/support/Keys.h"
 #include "tests/support/TestSupport.h"
 #include "tests/unit/ProgressWindow.h"
 #include <gtest/gtest.h>
@@ -14,8 +15,6 @@ using namespace testing_support;
 
 namespace {
 
-const char kUninstallKey[] = "Software\\Morwa Software\\Uninstall";
-const char kRunOnceKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
 std::string productsIn, modulesIn;
 std::vector<std::string> writes;  // "products/modules" as handed to the version manager

@@ -3,6 +3,7 @@
 #include "app/Edition.h"
 #include "app/Entry.h"
 #include "app/RunContext.h"
+#include "tests/support/Keys.h"
 #include "tests/support/SavedKey.h"
 #include "tests/support/TestSupport.h"
 #include <gtest/gtest.h>
@@ -13,7 +14,6 @@ using namespace testing_support;
 
 namespace {
 
-const char kProductKey[] = "Software\\Morwa Software\\Morwa Antivirus 6.0";
 
 class StartUpTest : public ::testing::Test {
 protected:

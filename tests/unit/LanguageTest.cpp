@@ -4,6 +4,7 @@
 #include "app/Language.h"
 #include "app/RunContext.h"
 #include "app/StringBlock.h"
+#include "tests/support/Keys.h"
 #include "tests/support/SavedKey.h"
 #include "tests/support/TestSupport.h"
 #include <gtest/gtest.h>
@@ -14,7 +15,6 @@ using namespace testing_support;
 
 namespace {
 
-const char kProductKey[] = "Software\\Morwa Software\\Morwa Antivirus 6.0";
 const WORD kEnglish = 0x0409, kFrench = 0x040C, kItalian = 0x0410, kSpanish = 0x0C0A;
 const char kAgentKey[] = "SOFTWARE\\Microsoft\\Plus!\\System Agent\\SAGE\\QELJobs for Win32";
 

@@ -1,6 +1,7 @@
 // Removal of one module, on real files, a real manifest and the real registry of the prefix.
 #include "engine/Driver.h"
 #include "engine/ModuleRemover.h"
+#include "tests/support/Keys.h"
 #include "tests/support/SavedKey.h"
 #include "tests/support/TestSupport.h"
 #include "tests/unit/ProgressWindow.h"
@@ -152,7 +153,6 @@ TEST_F(ModuleRemoverTest, SharedModulesReportProgressByFile)
 // Files of the system directory that other programs count on, by their SharedDLLs values.
 class SharedFileTest : public ModuleRemoverTest {
 protected:
-    const char* kSharedDlls = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
     SavedKey saved{HKEY_LOCAL_MACHINE, kSharedDlls};
     std::string system = SystemDirectory();
     std::vector<std::string> files;

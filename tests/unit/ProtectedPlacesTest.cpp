@@ -2,6 +2,7 @@
 // that the end-to-end runs cannot reach (administrative shares, which Wine does not serve)
 // and the places a run keeps from its start.
 #include "safety/ProtectedPlaces.h"
+#include "tests/support/Keys.h"
 #include "tests/support/SavedKey.h"
 #include "tests/support/TestSupport.h"
 #include <gtest/gtest.h>
@@ -10,7 +11,6 @@ using namespace testing_support;
 
 namespace {
 
-const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 std::string Rule(const std::string& directory)
 {

@@ -2,6 +2,7 @@
 #include "app/RunContext.h"
 #include "app/SelfRemoval.h"
 #include "app/SelfRemovalText.h"
+#include "tests/support/Keys.h"
 #include "tests/support/SavedKey.h"
 #include "tests/support/TestSupport.h"
 #include <gtest/gtest.h>
@@ -11,7 +12,6 @@ using namespace testing_support;
 
 namespace {
 
-const char kRunOnceKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
 const char kExampleBatch[] =
     ":Repeat\r\n"
