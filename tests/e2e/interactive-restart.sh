@@ -55,7 +55,8 @@ check "Restart was pressed" said 'pressed Restart'
 check "uninstall.exe ended" [ "$ended" = yes ]
 check "the restart ran the witness entry within 30 s" wait_for + "$witness"
 check "the restart deleted the witness entry" no_value "$witness_name"
-check "the program, its directory and autodel.bat gone within 30 s" wait_for - "$install" "$batch"
+check "the removal batch ended" batch_ends
+check "the program, its directory and autodel.bat gone" wait_for - "$install" "$batch"
 check "no retry scheduled" no_value QELUninstTry
 
 if [ $failures -ne 0 ]; then

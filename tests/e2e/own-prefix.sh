@@ -43,6 +43,17 @@ wait_for() {
   done
   return 1
 }
+# Waits for the self-removal batch (the command interpreter running autodel.bat, which Wine shows
+# with its Windows command line) to end, so that what it removes is looked at once it is done;
+# false when it still runs after 120 s.
+batch_ends() {
+  local _
+  for _ in $(seq 1 1200); do
+    pgrep -f -i 'autodel\.bat' >/dev/null || return 0
+    sleep 0.1
+  done
+  return 1
+}
 # Waits at most 30 s for a host process to end; true when it has.
 process_ends() {
   local _
