@@ -12,6 +12,7 @@
 //
 // Either way C++ exceptions never cross the assembly frame: the thunk below catches them.
 #include "base/FaultGuard.h"
+#include "base/Binder.h"
 
 namespace {
 
@@ -41,10 +42,7 @@ void RunThunk(void* argument)
 void RestoreStackGuardPage()
 {
     typedef int(__cdecl * ResetProc)(void);
-    HMODULE runtime = GetModuleHandleA("msvcrt.dll");
-    ResetProc reset =
-        runtime ? reinterpret_cast<ResetProc>(GetProcAddress(runtime, "_resetstkoflw")) : NULL;
-    if (reset) reset();
+    if (ResetProc reset = BindAs<ResetProc>(BoundFunction::kResetStackOverflow)) reset();
 }
 
 }  // namespace

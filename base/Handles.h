@@ -1,5 +1,6 @@
 // Owners of Win32 handles: one small class per kind, each closing in its destructor.
 #pragma once
+#include "base/Binder.h"
 #include <windows.h>
 
 // A file, process or thread handle; INVALID_HANDLE_VALUE and NULL both mean none.
@@ -90,7 +91,7 @@ public:
     // The export's address as the caller's procedure type, or NULL when it is missing.
     template <typename Proc> Proc Find(const char* exportName) const
     {
-        return module_ ? reinterpret_cast<Proc>(GetProcAddress(module_, exportName)) : NULL;
+        return module_ ? reinterpret_cast<Proc>(BindExport(module_, exportName)) : NULL;
     }
 private:
     HMODULE module_;

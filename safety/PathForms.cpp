@@ -1,5 +1,6 @@
 // The system's spellings of one path.
 #include "safety/PathForms.h"
+#include "base/Binder.h"
 #include "base/PathLimits.h"
 #include "safety/PlaceRules.h"
 #include <windows.h>
@@ -11,16 +12,10 @@ typedef DWORD(WINAPI* PathConverter)(LPCSTR path, LPSTR buffer, DWORD size);
 // Longer than any path the program forms, so that a long form is not mistaken for a failure.
 const DWORD kFormBufferSize = 1024;
 
+// Windows 95 lacks it: there paths have no long forms to compare.
 PathConverter LongPathConverter()
 {
-    static bool bound = false;
-    static PathConverter converter = NULL;
-    if (!bound) {
-        HMODULE kernel = GetModuleHandleA("kernel32.dll");
-        if (kernel) converter = reinterpret_cast<PathConverter>(GetProcAddress(kernel, "GetLongPathNameA"));
-        bound = true;
-    }
-    return converter;
+    return BindAs<PathConverter>(BoundFunction::kGetLongPathNameA);
 }
 
 // Converts the longest existing head of the path and appends the rest unchanged.
