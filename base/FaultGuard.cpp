@@ -12,6 +12,7 @@
 //
 // Either way C++ exceptions never cross the assembly frame: the thunk below catches them.
 #include "base/FaultGuard.h"
+#include "base/Handles.h"
 
 namespace {
 
@@ -278,7 +279,9 @@ static DWORD FaultGuardCall(void (*body)(void*), void* argument)
 GuardResult CallGuarded(void (*body)(void*), void* argument)
 {
     Thunk thunk = {body, argument, false};
+    unsigned long firstFind = NextFindNumber();
     DWORD fault = FaultGuardCall(&RunThunk, &thunk);
+    if (fault != 0) CloseFindsFrom(firstFind);
     if (fault == EXCEPTION_STACK_OVERFLOW) RestoreStackGuardPage();
     GuardResult result = {fault == 0 && !thunk.threw, fault};
     return result;

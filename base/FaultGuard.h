@@ -15,7 +15,9 @@ struct GuardResult {
 // overflow, the delay-load helper's "module or procedure not found", another compiler's C++
 // exception out of a product library), ends the body there. The handler lives in this call's
 // stack frame, as Windows 95/98 have no vectored handlers. Destructors of the frames between
-// the fault and this call do not run on i686: what they owned stays allocated.
+// the fault and this call do not run on i686: what they owned stays allocated, and the handles
+// they held stay open, except find handles (see FindHandle), which this call closes after a
+// fault.
 GuardResult CallGuarded(void (*body)(void*), void* argument);
 
 // Whether the guard ends its body for an exception with this code and these flags: codes of
@@ -36,4 +38,11 @@ template <typename Body> bool Guarded(Body&& body)
 {
     typename std::decay<Body>::type callable(static_cast<Body&&>(body));
     return CallGuarded(&fault_guard_detail::Run<decltype(callable)>, &callable).completed;
+}
+
+// The same; the code of the fault that ended it, or 0 when it ran to its end or threw C++.
+template <typename Body> DWORD GuardedFault(Body&& body)
+{
+    typename std::decay<Body>::type callable(static_cast<Body&&>(body));
+    return CallGuarded(&fault_guard_detail::Run<decltype(callable)>, &callable).fault;
 }

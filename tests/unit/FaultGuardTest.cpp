@@ -1,6 +1,7 @@
 // The catch-all guard in this process: real processor faults, C++ exceptions, nesting, the
-// registers and the exception chain the guard must leave as it found them.
+// registers, the exception chain and the find handles the guard must leave as it found them.
 #include "base/FaultGuard.h"
+#include "base/Handles.h"
 #include "tests/support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -141,6 +142,48 @@ TEST(FaultGuard, FaultInsideALibraryEndsTheCall)
     EXPECT_EQ(static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION), result.fault);
     EXPECT_EQ("JOB_FindNextJob faults\r\n", testing_support::ReadTextFile(dir / "qeltask.log"));
     EXPECT_TRUE(FreeLibrary(module));
+}
+
+// Open until closed: FindNextFileA on a closed handle reports an invalid handle.
+bool FindIsOpen(HANDLE handle)
+{
+    WIN32_FIND_DATAA entry;
+    SetLastError(0xdeadbeef);
+    return FindNextFileA(handle, &entry) || GetLastError() != ERROR_INVALID_HANDLE;
+}
+
+// A tree walk holds a find handle per level: a fault closes those opened inside the guard's
+// body, an inner guard's at its own fault, and leaves those of the callers open, even after the
+// body has closed an older one of theirs out of order.
+TEST(FaultGuard, AFaultClosesTheFindHandlesOpenedInsideItsBody)
+{
+    testing_support::ScratchDir dir("finds");
+    testing_support::MakeDirectories(dir / "a\\b");
+    const std::string listings[3] = {dir / "*", dir / "a\\*", dir / "a\\b\\*"};
+    WIN32_FIND_DATAA entry;
+    FindHandle older(FindFirstFileA(listings[0].c_str(), &entry));
+    FindHandle callers(FindFirstFileA(listings[0].c_str(), &entry));
+    HANDLE levels[3] = {};
+    bool outerLevelOpenAfterInnerFault = false;
+    DWORD outer = GuardedFault([&] {
+        older.Close();
+        WIN32_FIND_DATAA found;
+        FindHandle level0(FindFirstFileA(listings[0].c_str(), &found));
+        levels[0] = level0.get();
+        DWORD inner = GuardedFault([&] {
+            FindHandle level1(FindFirstFileA(listings[1].c_str(), &found));
+            levels[1] = level1.get();
+            FindHandle level2(FindFirstFileA(listings[2].c_str(), &found));
+            levels[2] = level2.get();
+            WriteThroughNull(nullptr);
+        });
+        outerLevelOpenAfterInnerFault = inner != 0 && FindIsOpen(levels[0]);
+        DivideByZero(nullptr);
+    });
+    EXPECT_EQ(static_cast<DWORD>(EXCEPTION_INT_DIVIDE_BY_ZERO), outer);
+    EXPECT_TRUE(outerLevelOpenAfterInnerFault);
+    for (int level = 0; level < 3; ++level) EXPECT_FALSE(FindIsOpen(levels[level])) << level;
+    EXPECT_TRUE(FindIsOpen(callers.get()));
 }
 
 TEST(FaultGuard, NestedGuardsEndOnlyTheirOwnBody)
