@@ -3,6 +3,7 @@
 #include "log/RemovalLog.h"
 #include "log/LogText.h"
 #include "app/RunContext.h"
+#include "base/FaultGuard.h"
 #include "base/Handles.h"
 #include "base/Text.h"
 #include <cstdarg>
@@ -76,11 +77,7 @@ void Request(const std::string& requestedPath)
 void Open(const char* installDir)
 {
     if (!on || file.valid()) return;
-    try {
-        OpenFile(installDir);
-    } catch (...) {
-        Drop();
-    }
+    if (!Guarded([installDir] { OpenFile(installDir); })) Drop();
 }
 
 void Close()
@@ -112,11 +109,8 @@ void WriteLineV(const char* keyword, const char* format, va_list arguments)
     if (file.valid()) {
         if (!Append(buffer, length)) Drop();
     } else if (kept.size() + length <= kMaxKeptBytes) {
-        try {
-            kept.append(buffer, length);
-        } catch (...) {
-            Drop();  // the log never ends an operation, out of memory included
-        }
+        // The log never ends an operation, out of memory included.
+        if (!Guarded([&buffer, length] { kept.append(buffer, length); })) Drop();
     }
 }
 

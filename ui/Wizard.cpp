@@ -3,6 +3,7 @@
 #include "app/Edition.h"
 #include "app/Language.h"
 #include "app/RunContext.h"
+#include "base/FaultGuard.h"
 #include "engine/Driver.h"
 #include "res/resource.h"
 #include "ui/Centering.h"
@@ -96,12 +97,8 @@ BOOL OnProgressInit(HWND page)
 BOOL OnStartUninstall(HWND page)
 {
     HWND sheet = GetParent(page);
-    int result = 0;
-    try {
-        result = activeUninstall(page);
-    } catch (...) {
-        result = 0;  // a fault ends the driver as a failed walk; the finish page still follows
-    }
+    int result = 0;  // what a fault leaves: a failed walk, and the finish page still follows
+    Guarded([&result, page] { result = activeUninstall(page); });
     if (result == 2) {
         PostMessageA(sheet, WM_CLOSE, 0, 0);
     } else {
@@ -199,10 +196,7 @@ void RunWizard(HWND parent, UninstallProc uninstall)
         // The sheet would read through a missing template. Run the removal the user has
         // confirmed without the window, as a silent run does, so that what follows the
         // wizard finds the driver's results.
-        try {
-            activeUninstall(NULL);
-        } catch (...) {
-        }
+        Guarded([] { activeUninstall(NULL); });
         return;
     }
 

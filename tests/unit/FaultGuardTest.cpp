@@ -1,9 +1,11 @@
-// The catch-all guard in this process: real processor faults, C++ exceptions, nesting, the
-// registers, the exception chain and the find handles the guard must leave as it found them.
+// The catch-all guard in this process: real processor faults, our own faults (memory
+// exhausted), nesting, the registers, the exception chain and the find handles the guard must
+// leave as it found them.
 #include "base/FaultGuard.h"
 #include "base/Handles.h"
 #include "tests/support/TestSupport.h"
 #include <gtest/gtest.h>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -44,14 +46,20 @@ void DelayLoadFailure(void*)
     RaiseException(0xC06D007E, 0, 0, NULL);
 }
 
-void ThrowCpp(void*)
+void FaultWithoutArgument()
 {
-    throw std::runtime_error("thrown");
+    *nowhere = 2;
 }
 
-void ThrowInt()
+// More than any process can be given, through the program's own operator new.
+volatile size_t tooMuch = SIZE_MAX / 2 + 1;
+void* volatile allocated = nullptr;
+
+void AllocateTooMuch(void*)
 {
-    throw 1;
+    allocated = ::operator new(tooMuch);
+    reachedAfterFault = true;
+    ::operator delete(allocated);
 }
 
 // A frame larger than a page is probed (___chkstk_ms) before the stack pointer moves, so the
@@ -85,6 +93,8 @@ TEST(FaultGuard, CatchesErrorSeverityOutsideUnwinding)
         {0x20474343, 0, false},                         // GCC's C++ throw on x86_64
         {0x21474343, 0, false},                         // and its unwind
         {0x80000001, 0, false},                         // guard page
+        {kFaultOutOfMemory, EXCEPTION_NONCONTINUABLE, true},
+        {kFaultLibraryLimit, EXCEPTION_NONCONTINUABLE, true},
     };
     for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
         EXPECT_EQ(rows[i].caught, GuardCatches(rows[i].code, rows[i].flags)) << "row " << i;
@@ -98,6 +108,7 @@ TEST(FaultGuard, EachFaultEndsItsBodyWithItsCode)
         {"ud2", IllegalInstruction, EXCEPTION_ILLEGAL_INSTRUCTION},
         {"foreign C++ exception", ForeignException, 0xE06D7363},
         {"delay-load failure", DelayLoadFailure, 0xC06D007E},
+        {"memory exhausted", AllocateTooMuch, kFaultOutOfMemory},
     };
     for (const auto& row : rows) {
         reachedAfterFault = false;
@@ -108,15 +119,12 @@ TEST(FaultGuard, EachFaultEndsItsBodyWithItsCode)
     }
 }
 
-TEST(FaultGuard, CppExceptionsEndTheBodyWithoutAFaultCode)
+TEST(FaultGuard, ABodyThatEndsByItselfCompletes)
 {
-    GuardResult result = CallGuarded(ThrowCpp, nullptr);
-    EXPECT_FALSE(result.completed);
-    EXPECT_EQ(0u, result.fault);
     int ran = 0;
-    EXPECT_TRUE(Guarded([&ran] { ran = 1; }));
+    EXPECT_EQ(0u, GuardedFault([&ran] { ran = 1; }));
     EXPECT_EQ(1, ran);
-    EXPECT_FALSE(Guarded(ThrowInt));  // a function as well as a lambda
+    EXPECT_FALSE(Guarded(FaultWithoutArgument));  // a function as well as a lambda
 }
 
 // A fault inside another module: the task library stand-in that faults in JOB_FindNextJob, in a
@@ -202,6 +210,7 @@ TEST(FaultGuard, NestedGuardsEndOnlyTheirOwnBody)
     EXPECT_EQ(static_cast<DWORD>(EXCEPTION_INT_DIVIDE_BY_ZERO), outer.fault);
 }
 
+// The tests' own code keeps its C++ exceptions: they still work beside the guard's faults.
 TEST(FaultGuard, FaultsAndCppExceptionsAfterEachOther)
 {
     std::string caught;
