@@ -2,6 +2,7 @@
 #include "engine/ModuleRemover.h"
 #include "log/RemovalLog.h"
 #include "base/FaultGuard.h"
+#include "base/TestHooks.h"
 #include "engine/FileTree.h"
 #include "engine/Manifest.h"
 #include "engine/ManifestRules.h"
@@ -212,7 +213,10 @@ int RemoveModule(const char* section, const char* installDir, const char* manife
     // A fault, exhausted memory included, leaves 0: the module counts as not removed and keeps
     // its registry entries.
     int result = 0;
-    DWORD fault = GuardedFault([&] { result = Remove(section, installDir, manifestPath, window); });
+    DWORD fault = GuardedFault([&] {
+        test_hooks::ModuleRemovalBegins(section);
+        result = Remove(section, installDir, manifestPath, window);
+    });
     if (fault != 0)
         LOG_LINE("MODULE", "%s ended by fault 0x%lx: it counts as not removed", section,
                  static_cast<unsigned long>(fault));

@@ -2,13 +2,14 @@
 // msvcrt.dll's malloc, and no memory raises kFaultOutOfMemory, which the nearest fault guard
 // catches as it catches a processor fault (the program has no C++ exceptions).
 #include "base/FaultGuard.h"
+#include "base/TestHooks.h"
 #include <cstdlib>
 #include <new>
 
 void* operator new(std::size_t size)
 {
     if (size == 0) size = 1;
-    void* block = std::malloc(size);
+    void* block = test_hooks::AllocationFails() ? NULL : std::malloc(size);
     if (block == NULL) RaiseFault(kFaultOutOfMemory);
     return block;
 }
@@ -16,7 +17,7 @@ void* operator new(std::size_t size)
 // The library's own would catch a C++ exception to answer NULL.
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept
 {
-    return std::malloc(size == 0 ? 1 : size);
+    return test_hooks::AllocationFails() ? NULL : std::malloc(size == 0 ? 1 : size);
 }
 
 void operator delete(void* block) noexcept
