@@ -55,10 +55,13 @@ def sections(path):
     return ", ".join(found)
 
 
-def compared(ratio, other_ratio):
-    """The target cell of a ratio measured for both builds."""
-    change = ratio / other_ratio - 1
-    return "this build's ratio at most %d%% above %s's: %+.1f%%, %s" % (
+def compared(this_label, other_label):
+    """The target cell of a measure taken of both builds. Both ran in every round, against the
+    same floor or trivial program, so this build's ratio over the other's is its time over the
+    other's in the same round: the median of these per-round quotients, which a machine whose
+    load changes from round to round disturbs far less than the quotient of two medians."""
+    change = statistics.median(a / b for a, b in zip(samples[this_label], samples[other_label])) - 1
+    return "this build's ratio at most %d%% above %s's: %+.1f%% (median of the rounds), %s" % (
         SAME_RATIO * 100, other, change * 100, verdict(change <= SAME_RATIO))
 
 
@@ -72,7 +75,7 @@ if u is not None and f:
 o = m.get("deletion_other_s")
 if other and o is not None and u and f:
     rows.append(("Same deletion: uninstall.exe of " + other, "%.2f s" % o, "floor ratio %.2f" % (o / f),
-                 compared(u / f, o / f)))
+                 compared("deletion_uninstall_s", "deletion_other_s")))
 lg = m.get("deletion_logged_s")
 if lg is not None and u and f:
     rows.append(("Same removal with `/LOG` (%d bytes of log)" % m.get("deletion_log_bytes", 0), "%.2f s" % lg,
@@ -92,7 +95,7 @@ for label, text in (("empty", "empty command line"), ("nokolbex", "kolbex.dll ab
     w = m.get("startup_other_%s_ms" % label)
     if other and w is not None and v is not None and t:
         rows.append(("Same start-up: uninstall.exe of " + other, "%.0f ms" % w, "trivial program ratio %.2f" % (w / t),
-                     compared(v / t, w / t)))
+                     compared("startup_%s_ms" % label, "startup_other_%s_ms" % label)))
 
 
 def size_row(name, path, target):
