@@ -1,40 +1,24 @@
 // The catch-all guard: a frame-based exception handler around one call.
 //
-// i686 (what ships): GCC's C++ exceptions unwind with DWARF tables there, never through the
-// system's exception chain, and Windows 95/98 have no vectored handlers. So the guard links a
-// registration record of its own at FS:[0], the chain every Win32 system walks. On a fault its
-// handler lets the system unwind the records above it (RtlUnwind, which also runs the cleanup
-// of product libraries built with other compilers), then resumes in the guard's frame.
+// i686 (what ships): Windows 95/98 have no vectored handlers, so the guard links a registration
+// record of its own at FS:[0], the chain every Win32 system walks. On a fault its handler lets
+// the system unwind the records above it (RtlUnwind, which also runs the cleanup of product
+// libraries built with other compilers), then resumes in the guard's frame.
 //
 // x86_64 (a test build only): no FS:[0] chain; the guard names its handler in its own unwind
-// data, and the handler unwinds to a recovery point in the guard with RtlUnwind. GCC's C++
-// exceptions travel the same chain there, and the guard lets them pass (see GuardCatches).
+// data, and the handler unwinds to a recovery point in the guard with RtlUnwind.
 //
-// Either way C++ exceptions never cross the assembly frame: the thunk below catches them.
+// The program has no C++ exceptions: memory exhausted and the C++ library's "cannot go on" are
+// raised as exceptions of our own (RaiseFault) and travel the same road as a processor fault.
 #include "base/FaultGuard.h"
 #include "base/Binder.h"
+#include "base/Handles.h"
 
 namespace {
 
 const DWORD kSeverityMask = 0xC0000000;
 const DWORD kSeverityError = 0xC0000000;
 const DWORD kUnwindFlags = 0x2 | 0x4;  // EXCEPTION_UNWINDING, EXCEPTION_EXIT_UNWIND
-
-struct Thunk {
-    void (*body)(void*);
-    void* argument;
-    bool threw;
-};
-
-void RunThunk(void* argument)
-{
-    Thunk* thunk = static_cast<Thunk*>(argument);
-    try {
-        thunk->body(thunk->argument);
-    } catch (...) {
-        thunk->threw = true;
-    }
-}
 
 // An overflow used up the stack's guard page, and a second one would end the process. The C
 // runtime of later systems can put the page back; the msvcrt.dll of Windows 95/98 lacks the
@@ -46,6 +30,12 @@ void RestoreStackGuardPage()
 }
 
 }  // namespace
+
+void RaiseFault(DWORD code)
+{
+    // No handler continues a noncontinuable exception; the loop only tells the compiler so.
+    for (;;) RaiseException(code, EXCEPTION_NONCONTINUABLE, 0, NULL);
+}
 
 bool GuardCatches(DWORD code, DWORD flags)
 {
@@ -275,9 +265,10 @@ static DWORD FaultGuardCall(void (*body)(void*), void* argument)
 
 GuardResult CallGuarded(void (*body)(void*), void* argument)
 {
-    Thunk thunk = {body, argument, false};
-    DWORD fault = FaultGuardCall(&RunThunk, &thunk);
+    unsigned long firstFind = NextFindNumber();
+    DWORD fault = FaultGuardCall(body, argument);
+    if (fault != 0) CloseFindsFrom(firstFind);
     if (fault == EXCEPTION_STACK_OVERFLOW) RestoreStackGuardPage();
-    GuardResult result = {fault == 0 && !thunk.threw, fault};
+    GuardResult result = {fault == 0, fault};
     return result;
 }

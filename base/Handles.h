@@ -23,9 +23,25 @@ private:
     HANDLE handle_;
 };
 
+// The find handles open now. A fault skips the destructors between it and its guard, and a
+// tree walk holds one find handle per level. On the NT family a directory that an open find
+// handle lists is removed only when the handle closes, and its parent cannot be removed before
+// (Wine removes it at once): so the guard closes, after a fault, those opened inside its body.
+// Each handle is noted with a number that grows with every handle opened; a guard takes the
+// number the next one will get, and closes those numbered from it on. A walk deeper than the
+// record's 160 levels (a path holds at most 130) goes unnoted below that depth.
+unsigned long NextFindNumber();
+void NoteOpenFind(HANDLE handle);
+void ForgetOpenFind(HANDLE handle);
+// Closes every noted handle numbered `first` or later, the newest first.
+void CloseFindsFrom(unsigned long first);
+
 class FindHandle {
 public:
-    explicit FindHandle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
+    explicit FindHandle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle)
+    {
+        if (valid()) NoteOpenFind(handle_);
+    }
     ~FindHandle() { Close(); }
     FindHandle(const FindHandle&) = delete;
     FindHandle& operator=(const FindHandle&) = delete;
@@ -33,7 +49,10 @@ public:
     bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
     void Close()
     {
-        if (valid()) FindClose(handle_);
+        if (valid()) {
+            ForgetOpenFind(handle_);
+            FindClose(handle_);
+        }
         handle_ = INVALID_HANDLE_VALUE;
     }
 private:

@@ -355,8 +355,9 @@ int Run(HWND window)
 int RunUninstall(HWND window)
 {
     int result = kUninstallIncomplete;  // what a fault leaves
-    bool completed = Guarded([&result, window] {
-        ProtectedPlacesScope places;  // taken before anything is deleted
+    ProtectedPlacesScope places;  // outside the guard: its destructor must run after a fault
+    bool completed = Guarded([&result, &places, window] {
+        places.Take();  // before anything is deleted
         result = Run(window);
     });
     if (!completed) LOG_LINE("RUN", "the removal was ended by a fault");

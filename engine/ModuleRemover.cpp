@@ -3,6 +3,7 @@
 #include "base/SystemDirectories.h"
 #include "log/RemovalLog.h"
 #include "base/FaultGuard.h"
+#include "base/TestHooks.h"
 #include "engine/FileTree.h"
 #include "engine/Manifest.h"
 #include "engine/ManifestRules.h"
@@ -175,10 +176,15 @@ int RemoveModule(const char* section, const char* installDir, const char* manife
                  HWND window)
 {
     if (section == NULL || installDir == NULL || manifestPath == NULL) return 0;
-    // A fault or exception, exhausted memory included, leaves 0: the module counts as not
-    // removed and keeps its registry entries.
+    // A fault, exhausted memory included, leaves 0: the module counts as not removed and keeps
+    // its registry entries.
     int result = 0;
-    if (!Guarded([&] { result = Remove(section, installDir, manifestPath, window); }))
-        LOG_LINE("MODULE", "%s ended by a fault: it counts as not removed", section);
+    DWORD fault = GuardedFault([&] {
+        test_hooks::ModuleRemovalBegins(section);
+        result = Remove(section, installDir, manifestPath, window);
+    });
+    if (fault != 0)
+        LOG_LINE("MODULE", "%s ended by fault 0x%lx: it counts as not removed", section,
+                 static_cast<unsigned long>(fault));
     return result;
 }

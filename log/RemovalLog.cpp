@@ -2,6 +2,7 @@
 // its file line by line, so that whatever ends the process leaves the lines before it.
 #include "log/RemovalLog.h"
 #include "log/LogText.h"
+#include "base/FaultGuard.h"
 #include "base/PathLimits.h"
 #include "base/Handles.h"
 #include "base/SystemDirectories.h"
@@ -76,11 +77,7 @@ void Request(const std::string& requestedPath)
 void Open(PlaceCheck mayLieAt)
 {
     if (!on || file.valid()) return;
-    try {
-        OpenFile(mayLieAt);
-    } catch (...) {
-        Drop();
-    }
+    if (!Guarded([mayLieAt] { OpenFile(mayLieAt); })) Drop();
 }
 
 void Close()
@@ -112,11 +109,8 @@ void WriteLineV(const char* keyword, const char* format, va_list arguments)
     if (file.valid()) {
         if (!Append(buffer, length)) Drop();
     } else if (kept.size() + length <= kMaxKeptBytes) {
-        try {
-            kept.append(buffer, length);
-        } catch (...) {
-            Drop();  // the log never ends an operation, out of memory included
-        }
+        // The log never ends an operation, out of memory included.
+        if (!Guarded([&buffer, length] { kept.append(buffer, length); })) Drop();
     }
 }
 

@@ -1,18 +1,19 @@
 // Replacements, for uninstall.exe only, of C runtime and C++ runtime pieces that would bloat
 // the program or need a later processor than the Pentium.
 //
-// The library's default handler for an uncaught exception prints the demangled type name and
-// so links a whole demangler. Its helpers that throw the standard logic errors build their
-// messages in a second, reference-counted string implementation. Every operation of this
-// program catches its own faults with a catch-all guard and never looks at a message, so a
-// plain abort and a bad_alloc serve and save about a third of the executable.
+// The library's helpers that throw the standard exceptions build their messages in a second,
+// reference-counted string implementation and need the exception runtime, and the program is
+// built without C++ exceptions: here they raise our own fault instead, which the nearest guard
+// catches (operator new is in runtime/Allocation.cpp).
 //
-// The prebuilt start-up code (crt2.o) and operator new hold conditional moves (CMOV), which a
-// Pentium lacks, on paths every run takes. Both are replaced here by code compiled for i586;
-// cmake/uninstall.specs keeps crt2.o out of the link.
+// The prebuilt start-up code (crt2.o) holds conditional moves (CMOV), which a Pentium lacks, on
+// paths every run takes, and so does libmingw32's pseudo-relocation pass. The start-up is
+// replaced here by code compiled for i586, and cmake/uninstall.specs keeps crt2.o out of the
+// link; the pass is not needed, since the program is linked without auto-imported data
+// (--disable-auto-import: a data import that would need one fails the link).
+#include "base/FaultGuard.h"
 #include <windows.h>
 #include <cstdlib>
-#include <new>
 
 // ---- Start-up ------------------------------------------------------------------------------
 
@@ -24,10 +25,7 @@ int* __cdecl __p__fmode(void);
 int* __cdecl __p__commode(void);
 void __cdecl __set_app_type(int);
 void __cdecl _fpreset(void);
-// libmingw32: applies pseudo-relocations (none in a static program; kept for safety), and
-// runs the static constructors (the unwinder's frame registration among them), registering
-// the destructors with atexit.
-void __cdecl _pei386_runtime_relocator(void);
+// libmingw32: runs the static constructors, registering the destructors with atexit.
 void __cdecl __main(void);
 }
 
@@ -67,7 +65,6 @@ extern "C" int WinMainCRTStartup(void)
     __set_app_type(kGuiApp);
     *__p__fmode() = _fmode;
     *__p__commode() = _commode;
-    _pei386_runtime_relocator();
     _fpreset();
     __main();
     STARTUPINFOA startup;
@@ -84,94 +81,67 @@ void* __pfnDliNotifyHook2 = NULL;
 void* __pfnDliFailureHook2 = NULL;
 }
 
-// ---- Allocation ----------------------------------------------------------------------------
-
-void* operator new(std::size_t size)
-{
-    if (size == 0) size = 1;
-    void* block = std::malloc(size);
-    if (block == NULL) throw std::bad_alloc();
-    return block;
-}
-
-void operator delete(void* block) noexcept
-{
-    std::free(block);
-}
-
-void operator delete(void* block, std::size_t) noexcept
-{
-    std::free(block);
-}
-
-// ---- Exceptions ----------------------------------------------------------------------------
-
-namespace __gnu_cxx {
-void __verbose_terminate_handler()
-{
-    std::abort();
-}
-}  // namespace __gnu_cxx
+// ---- The C++ library's "cannot go on" -------------------------------------------------------
 
 namespace std {
-void __throw_logic_error(const char*)
-{
-    throw std::bad_alloc();
-}
-void __throw_domain_error(const char*)
-{
-    throw std::bad_alloc();
-}
-void __throw_invalid_argument(const char*)
-{
-    throw std::bad_alloc();
-}
-void __throw_length_error(const char*)
-{
-    throw std::bad_alloc();
-}
-void __throw_out_of_range(const char*)
-{
-    throw std::bad_alloc();
-}
-void __throw_runtime_error(const char*)
-{
-    throw std::bad_alloc();
-}
-void __throw_range_error(const char*)
-{
-    throw std::bad_alloc();
-}
-void __throw_overflow_error(const char*)
-{
-    throw std::bad_alloc();
-}
-void __throw_underflow_error(const char*)
-{
-    throw std::bad_alloc();
-}
-void __throw_out_of_range_fmt(const char*, ...)
-{
-    throw std::bad_alloc();
-}
 void __throw_bad_alloc()
 {
-    throw std::bad_alloc();
+    RaiseFault(kFaultOutOfMemory);
 }
 void __throw_bad_array_new_length()
 {
-    throw std::bad_alloc();
+    RaiseFault(kFaultOutOfMemory);
+}
+void __throw_length_error(const char*)
+{
+    RaiseFault(kFaultLibraryLimit);
+}
+void __throw_logic_error(const char*)
+{
+    RaiseFault(kFaultLibraryLimit);
+}
+void __throw_out_of_range(const char*)
+{
+    RaiseFault(kFaultLibraryLimit);
+}
+void __throw_out_of_range_fmt(const char*, ...)
+{
+    RaiseFault(kFaultLibraryLimit);
+}
+void __throw_invalid_argument(const char*)
+{
+    RaiseFault(kFaultLibraryLimit);
+}
+void __throw_domain_error(const char*)
+{
+    RaiseFault(kFaultLibraryLimit);
+}
+void __throw_runtime_error(const char*)
+{
+    RaiseFault(kFaultLibraryLimit);
+}
+void __throw_range_error(const char*)
+{
+    RaiseFault(kFaultLibraryLimit);
+}
+void __throw_overflow_error(const char*)
+{
+    RaiseFault(kFaultLibraryLimit);
+}
+void __throw_underflow_error(const char*)
+{
+    RaiseFault(kFaultLibraryLimit);
 }
 void __throw_bad_cast()
 {
-    throw std::bad_alloc();
+    RaiseFault(kFaultLibraryLimit);
 }
 void __throw_bad_typeid()
 {
-    throw std::bad_alloc();
+    RaiseFault(kFaultLibraryLimit);
 }
 void __throw_bad_exception()
 {
-    throw std::bad_alloc();
+    RaiseFault(kFaultLibraryLimit);
 }
 }  // namespace std

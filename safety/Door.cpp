@@ -11,9 +11,16 @@
 namespace door {
 namespace detail {
 
+namespace {
+
+// At namespace scope: a function's own static would bring the C++ library's thread-safe
+// initialisation, and with it the exception runtime.
+RunState state;
+
+}  // namespace
+
 RunState& State()
 {
-    static RunState state;
     return state;
 }
 
@@ -101,6 +108,7 @@ void Begin(const std::string& installDir, bool preview)
     state.preview = preview;
     state.installDir = installDir;
     places.reset(new ProtectedPlacesScope());
+    places->Take();
 }
 
 void End()

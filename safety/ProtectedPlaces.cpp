@@ -30,7 +30,7 @@ void AddForms(std::vector<std::string>& forms, const std::string& full, bool wit
     if (!form.empty()) forms.push_back(form);
 }
 
-// The places of the outermost ProtectedPlacesScope alive, or none.
+// The places of the outermost ProtectedPlacesScope that took them, or none.
 const std::vector<ProtectedPlace>* scopedPlaces = NULL;
 
 class PlaceList {
@@ -195,14 +195,14 @@ RefusalRule CheckPatternDirectory(const char* directory)
     return CheckDirectoryForDeletion(directory);
 }
 
-ProtectedPlacesScope::ProtectedPlacesScope() : outer_(scopedPlaces)
+void ProtectedPlacesScope::Take()
 {
-    if (outer_ != NULL) return;
+    if (scopedPlaces != NULL) return;
     GatherProtectedPlaces(&places_);
     scopedPlaces = &places_;
 }
 
 ProtectedPlacesScope::~ProtectedPlacesScope()
 {
-    if (outer_ == NULL) scopedPlaces = NULL;
+    if (scopedPlaces == &places_) scopedPlaces = NULL;
 }

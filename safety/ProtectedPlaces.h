@@ -14,19 +14,22 @@
 // Registry keys are opened for reading only, which any user may do.
 void GatherProtectedPlaces(std::vector<ProtectedPlace>* places);
 
-// While one lives, CheckDirectoryForDeletion compares with the places gathered when it was
-// made, instead of gathering them at every call (which costs tens of milliseconds under
-// Wine): an uninstall run makes one before it deletes anything, so that its own deletions of
-// registry values cannot take a place off the list. Scopes nest; the outermost one counts.
+// While one holds the places it took, CheckDirectoryForDeletion compares with them instead of
+// gathering them at every call (which costs tens of milliseconds under Wine): an uninstall run
+// takes them before it deletes anything, so that its own deletions of registry values cannot
+// take a place off the list. Scopes nest; the outermost one that took the places counts.
+// A run makes its scope outside its fault guard and takes the places inside it: a fault skips
+// the destructors below the guard, and must not leave the record naming a frame that is gone.
 class ProtectedPlacesScope {
 public:
-    ProtectedPlacesScope();
+    ProtectedPlacesScope() = default;
     ~ProtectedPlacesScope();
     ProtectedPlacesScope(const ProtectedPlacesScope&) = delete;
     ProtectedPlacesScope& operator=(const ProtectedPlacesScope&) = delete;
+    // Gathers the places now, unless an outer scope holds them already.
+    void Take();
 
 private:
-    const std::vector<ProtectedPlace>* outer_;
     std::vector<ProtectedPlace> places_;
 };
 

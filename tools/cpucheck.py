@@ -1,15 +1,19 @@
 #!/usr/bin/env python3
-"""Counts, in each shipped binary, the instructions that a Pentium (P5) lacks, and tells
-where they come from: our own objects or the prebuilt runtime (by the link map when there
-is one, else by the nearest exported or known symbol).
+"""Counts, in each binary, the instructions that a Pentium (P5) lacks, and tells where they
+come from: our own objects or the prebuilt runtime (by the link map when there is one).
+
+Counted: CMOV, FCMOV, FCOMI/FUCOMI, the P6 system instructions (RDPMC, SYSENTER, FXSAVE, UD2,
+...), the multi-byte NOP (0F 1F), and every MMX, SSE or later instruction (any use of an MM or
+XMM register, and SFENCE, PREFETCH, MOVNTI, LDMXCSR, EMMS, POPCNT and the like). Every code
+section of the file is disassembled, whatever object it came from.
+
+With --strict, fails when any binary holds one: the program must run on a Pentium on every
+path, the runtime's code included.
 
 With --trap, runs a command (a test run) while every such instruction of the binary begins
 with a breakpoint (INT3, which every x86 has): a run that reaches one of them stops there,
 so a test run that passes shows that none of them lies on the paths it took. The binary is
 put back afterwards.
-
-With --strict, fails when an instruction comes from our own code, or from a binary without a
-map (a stand-in, which is all our own code).
 
 Usage: cpucheck.py [--strict] BINARY[=MAP] ...
        cpucheck.py --trap BINARY[=MAP] -- COMMAND [ARGS...]"""
@@ -20,9 +24,16 @@ import re
 import subprocess
 import sys
 
-# Instructions introduced after the P5 (Pentium Pro and later), and MMX/SSE register use.
-P6_MNEMONICS = re.compile(r"^(cmov\w+|fcmov\w+|fcomip?|fucomip?|rdpmc|sysenter|sysexit|fxsave|fxrstor|ud2)$")
-LONG_NOP = re.compile(r"^nop[lw]$")
+# Instructions introduced after the P5 (Pentium Pro and later), without register operands of
+# their own kind; and the MMX, SSE and later registers, whose use marks the rest.
+LATER_MNEMONICS = re.compile(r"^(cmov\w+|fcmov\w+|fcomip?|fucomip?|rdpmc|sysenter|sysexit|syscall|sysret\w*"
+                          r"|fxsave\w*|fxrstor\w*|ud2|nop[lw]|[slm]fence|prefetch\w*|clflush\w*|movnti"
+                          r"|[ls]dmxcsr|v?emms|femms|popcnt|lzcnt|tzcnt|movbe|crc32\w*|xgetbv|rdtscp)$")
+LATER_REGISTERS = re.compile(r"%([xyz]mm\d+|mm\d|k[0-7])\b")
+
+
+def is_later(mnemonic, operands):
+    return bool(LATER_MNEMONICS.match(mnemonic) or LATER_REGISTERS.search(operands))
 
 
 def disassemble(path):
@@ -35,18 +46,22 @@ def disassemble(path):
 
 
 def load_map(path):
-    """Address ranges of the .text input sections and the object each came from."""
+    """Address ranges of the input sections and the object each came from; the data tables
+    that the linker puts into .text (constructor lists, exception tables) are named so."""
     ranges = []
     pending = None
     for line in open(path, errors="replace"):
-        m = re.match(r"^ (\.text\S*)\s*$", line)
+        m = re.match(r"^ (\.\S+)\s*$", line)
         if m:
             pending = m.group(1)
             continue
-        m = re.match(r"^ (\.text\S*)?\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(\S.*)$", line)
-        if m and (m.group(1) or pending):
+        m = re.match(r"^ (\.\S+)?\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(\S.*)$", line)
+        section = m and (m.group(1) or pending)
+        if section:
             start, size, origin = int(m.group(2), 16), int(m.group(3), 16), m.group(4).strip()
-            if size:
+            if not section.startswith(".text"):
+                origin += " (%s, data)" % section
+            if size and start:
                 ranges.append((start, start + size, origin))
         pending = None
     ranges.sort()
@@ -61,7 +76,7 @@ def origin_of(ranges, starts, address):
 
 
 def classify(origin):
-    if "uninst_core" in origin or "/app/" in origin or "CMakeFiles/uninstall.dir" in origin or "/product/" in origin:
+    if "uninst_core" in origin or "CMakeFiles/uninstall" in origin or "/product/" in origin:
         return "our code"
     return "runtime"
 
@@ -78,36 +93,33 @@ def sections(path):
     return found
 
 
-def p6_instructions(binary):
-    return [(address, mnemonic) for address, mnemonic, _ in disassemble(binary)
-            if P6_MNEMONICS.match(mnemonic)]
+def later_instructions(binary):
+    """(address, mnemonic) of every instruction of the binary that a Pentium (P5) lacks."""
+    return [(address, mnemonic) for address, mnemonic, operands in disassemble(binary)
+            if is_later(mnemonic, operands)]
 
 
 def report(binary, mapfile):
+    """Prints the count and the objects the instructions come from; returns the count."""
     ranges = load_map(mapfile) if mapfile else []
     starts = [r[0] for r in ranges]
     counts = collections.Counter()
     origins = collections.Counter()
-    nops = 0
-    for address, mnemonic, _ in disassemble(binary):
-        if LONG_NOP.match(mnemonic):
-            nops += 1
-        if not P6_MNEMONICS.match(mnemonic):
-            continue
+    for address, mnemonic in later_instructions(binary):
         counts[mnemonic] += 1
         origin = origin_of(ranges, starts, address) if ranges else "no map"
         origins[(classify(origin) if ranges else "no map", origin)] += 1
     n = sum(counts.values())
-    print("%s: %d P6-only instructions (%s); %d multi-byte NOPs (P6-only, padding)" % (
-        binary, n, ", ".join("%s %d" % kv for kv in sorted(counts.items())) or "none", nops))
+    print("%s: %d instructions a Pentium lacks (%s)" % (
+        binary, n, ", ".join("%s %d" % kv for kv in sorted(counts.items())) or "none"))
     for (kind, origin), c in sorted(origins.items(), key=lambda kv: -kv[1]):
         print("    %5d  %-8s  %s" % (c, kind, origin))
-    return sum(c for (kind, _), c in origins.items() if kind != "runtime")
+    return n
 
 
 def trap(binary, command):
-    """Runs `command` with INT3 at the start of every P6-only instruction of `binary`."""
-    found = p6_instructions(binary)
+    """Runs `command` with INT3 at the start of every instruction of `binary` a Pentium lacks."""
+    found = later_instructions(binary)
     table = sections(binary)
     original = open(binary, "rb").read()
     patched = bytearray(original)
@@ -118,7 +130,7 @@ def trap(binary, command):
                 break
         else:
             sys.exit("%s: no section holds 0x%x" % (binary, address))
-    print("%s: %d P6-only instructions trapped; running %s" % (binary, len(found), " ".join(command)),
+    print("%s: %d instructions a Pentium lacks trapped; running %s" % (binary, len(found), " ".join(command)),
           flush=True)
     try:
         open(binary, "wb").write(patched)
@@ -143,11 +155,11 @@ def main():
         if len(pairs) != 1 or not command:
             parser.error("--trap takes one binary and a command after --")
         return trap(pairs[0][0], command)
-    ours = 0
+    found = 0
     for binary, mapfile in pairs:
-        ours += report(binary, mapfile)
-    if args.strict and ours:
-        print("FAIL: %d P6-only instructions in our own code" % ours)
+        found += report(binary, mapfile)
+    if args.strict and found:
+        print("FAIL: %d instructions a Pentium lacks" % found)
         return 1
     return 0
 

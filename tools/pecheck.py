@@ -2,7 +2,11 @@
 """Checks that every built .exe and .dll loads on Windows 95/98: machine i386, subsystem and
 OS version 4.0, and every import a function that the system DLLs of Windows 95/98 export.
 
-Usage: pecheck.py --allowed LIST [--max-size NAME=BYTES ...] PATH [PATH...]
+With --absent NAME=TEXT, a binary of that file name must not hold TEXT (as ANSI or UTF-16
+text): the shipped program carries none of the test variant's switches, which all read
+variables named UNINST_*.
+
+Usage: pecheck.py --allowed LIST [--max-size NAME=BYTES ...] [--absent NAME=TEXT ...] PATH [PATH...]
        (files, or directories searched for them)
 LIST holds lines DLL!Function; a line "DLL!Function ; 98" marks an import that Windows 98
 has and Windows 95 RTM lacks (reported, not refused)."""
@@ -127,6 +131,8 @@ def main():
     parser.add_argument("--allowed", required=True)
     parser.add_argument("--max-size", action="append", default=[], metavar="NAME=BYTES",
                         help="the largest size a binary of that file name may have")
+    parser.add_argument("--absent", action="append", default=[], metavar="NAME=TEXT",
+                        help="a text that a binary of that file name must not hold")
     parser.add_argument("dirs", nargs="+")
     args = parser.parse_args()
     allowed, only98 = load_allowed(args.allowed)
@@ -134,6 +140,10 @@ def main():
     for item in args.max_size:
         name, _, size = item.partition("=")
         limits[name.lower()] = int(size)
+    absent = {}
+    for item in args.absent:
+        name, _, text = item.partition("=")
+        absent.setdefault(name.lower(), []).append(text)
     binaries = []
     for top in args.dirs:
         if os.path.isfile(top):
@@ -171,6 +181,12 @@ def main():
         limit = limits.get(os.path.basename(path).lower())
         if limit is not None and size > limit:
             problems.append("%d bytes, more than the %d allowed" % (size, limit))
+        texts = absent.get(os.path.basename(path).lower(), [])
+        if texts:
+            data = open(path, "rb").read()
+            for text in texts:
+                if text.encode("latin-1") in data or text.encode("utf-16-le") in data:
+                    problems.append("holds the text %s" % text)
         name = os.path.relpath(path)
         if problems:
             failures += 1

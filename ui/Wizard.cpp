@@ -3,6 +3,7 @@
 #include "app/Edition.h"
 #include "app/Language.h"
 #include "app/RunContext.h"
+#include "base/FaultGuard.h"
 #include "engine/Driver.h"
 #include "res/resource.h"
 #include "ui/Centering.h"
@@ -100,12 +101,8 @@ BOOL OnProgressInit(HWND page)
 BOOL OnStartUninstall(HWND page)
 {
     HWND sheet = GetParent(page);
-    int result = 0;
-    try {
-        result = shownSheet ? shownSheet->uninstall(page) : kUninstallIncomplete;
-    } catch (...) {
-        result = 0;  // a fault ends the driver as a failed walk; the finish page still follows
-    }
+    int result = kUninstallIncomplete;  // what a fault leaves: a failed walk, and the finish page still follows
+    Guarded([&result, page] { result = shownSheet ? shownSheet->uninstall(page) : kUninstallIncomplete; });
     if (result == kUninstallMailClientBusy) {
         PostMessageA(sheet, WM_CLOSE, 0, 0);
     } else {
@@ -203,10 +200,7 @@ void RunWizard(HWND parent, UninstallProc uninstall)
         // The sheet would read through a missing template. Run the removal the user has
         // confirmed without the window, as a silent run does, so that what follows the
         // wizard finds the driver's results.
-        try {
-            sheet.uninstall(NULL);
-        } catch (...) {
-        }
+        Guarded([&sheet] { sheet.uninstall(NULL); });
         return;
     }
 

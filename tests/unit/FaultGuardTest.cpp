@@ -1,8 +1,11 @@
-// The catch-all guard in this process: real processor faults, C++ exceptions, nesting, the
-// registers and the exception chain the guard must leave as it found them.
+// The catch-all guard in this process: real processor faults, our own faults (memory
+// exhausted), nesting, the registers, the exception chain and the find handles the guard must
+// leave as it found them.
 #include "base/FaultGuard.h"
+#include "base/Handles.h"
 #include "tests/support/TestSupport.h"
 #include <gtest/gtest.h>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -43,14 +46,20 @@ void DelayLoadFailure(void*)
     RaiseException(0xC06D007E, 0, 0, NULL);
 }
 
-void ThrowCpp(void*)
+void FaultWithoutArgument()
 {
-    throw std::runtime_error("thrown");
+    *nowhere = 2;
 }
 
-void ThrowInt()
+// More than any process can be given, through the program's own operator new.
+volatile size_t tooMuch = SIZE_MAX / 2 + 1;
+void* volatile allocated = nullptr;
+
+void AllocateTooMuch(void*)
 {
-    throw 1;
+    allocated = ::operator new(tooMuch);
+    reachedAfterFault = true;
+    ::operator delete(allocated);
 }
 
 // A frame larger than a page is probed (___chkstk_ms) before the stack pointer moves, so the
@@ -84,6 +93,8 @@ TEST(FaultGuard, CatchesErrorSeverityOutsideUnwinding)
         {0x20474343, 0, false},                         // GCC's C++ throw on x86_64
         {0x21474343, 0, false},                         // and its unwind
         {0x80000001, 0, false},                         // guard page
+        {kFaultOutOfMemory, EXCEPTION_NONCONTINUABLE, true},
+        {kFaultLibraryLimit, EXCEPTION_NONCONTINUABLE, true},
     };
     for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
         EXPECT_EQ(rows[i].caught, GuardCatches(rows[i].code, rows[i].flags)) << "row " << i;
@@ -97,6 +108,7 @@ TEST(FaultGuard, EachFaultEndsItsBodyWithItsCode)
         {"ud2", IllegalInstruction, EXCEPTION_ILLEGAL_INSTRUCTION},
         {"foreign C++ exception", ForeignException, 0xE06D7363},
         {"delay-load failure", DelayLoadFailure, 0xC06D007E},
+        {"memory exhausted", AllocateTooMuch, kFaultOutOfMemory},
     };
     for (const auto& row : rows) {
         reachedAfterFault = false;
@@ -107,15 +119,12 @@ TEST(FaultGuard, EachFaultEndsItsBodyWithItsCode)
     }
 }
 
-TEST(FaultGuard, CppExceptionsEndTheBodyWithoutAFaultCode)
+TEST(FaultGuard, ABodyThatEndsByItselfCompletes)
 {
-    GuardResult result = CallGuarded(ThrowCpp, nullptr);
-    EXPECT_FALSE(result.completed);
-    EXPECT_EQ(0u, result.fault);
     int ran = 0;
-    EXPECT_TRUE(Guarded([&ran] { ran = 1; }));
+    EXPECT_EQ(0u, GuardedFault([&ran] { ran = 1; }));
     EXPECT_EQ(1, ran);
-    EXPECT_FALSE(Guarded(ThrowInt));  // a function as well as a lambda
+    EXPECT_FALSE(Guarded(FaultWithoutArgument));  // a function as well as a lambda
 }
 
 // A fault inside another module: the task library stand-in that faults in JOB_FindNextJob, in a
@@ -143,6 +152,48 @@ TEST(FaultGuard, FaultInsideALibraryEndsTheCall)
     EXPECT_TRUE(FreeLibrary(module));
 }
 
+// Open until closed: FindNextFileA on a closed handle reports an invalid handle.
+bool FindIsOpen(HANDLE handle)
+{
+    WIN32_FIND_DATAA entry;
+    SetLastError(0xdeadbeef);
+    return FindNextFileA(handle, &entry) || GetLastError() != ERROR_INVALID_HANDLE;
+}
+
+// A tree walk holds a find handle per level: a fault closes those opened inside the guard's
+// body, an inner guard's at its own fault, and leaves those of the callers open, even after the
+// body has closed an older one of theirs out of order.
+TEST(FaultGuard, AFaultClosesTheFindHandlesOpenedInsideItsBody)
+{
+    testing_support::ScratchDir dir("finds");
+    testing_support::MakeDirectories(dir / "a\\b");
+    const std::string listings[3] = {dir / "*", dir / "a\\*", dir / "a\\b\\*"};
+    WIN32_FIND_DATAA entry;
+    FindHandle older(FindFirstFileA(listings[0].c_str(), &entry));
+    FindHandle callers(FindFirstFileA(listings[0].c_str(), &entry));
+    HANDLE levels[3] = {};
+    bool outerLevelOpenAfterInnerFault = false;
+    DWORD outer = GuardedFault([&] {
+        older.Close();
+        WIN32_FIND_DATAA found;
+        FindHandle level0(FindFirstFileA(listings[0].c_str(), &found));
+        levels[0] = level0.get();
+        DWORD inner = GuardedFault([&] {
+            FindHandle level1(FindFirstFileA(listings[1].c_str(), &found));
+            levels[1] = level1.get();
+            FindHandle level2(FindFirstFileA(listings[2].c_str(), &found));
+            levels[2] = level2.get();
+            WriteThroughNull(nullptr);
+        });
+        outerLevelOpenAfterInnerFault = inner != 0 && FindIsOpen(levels[0]);
+        DivideByZero(nullptr);
+    });
+    EXPECT_EQ(static_cast<DWORD>(EXCEPTION_INT_DIVIDE_BY_ZERO), outer);
+    EXPECT_TRUE(outerLevelOpenAfterInnerFault);
+    for (int level = 0; level < 3; ++level) EXPECT_FALSE(FindIsOpen(levels[level])) << level;
+    EXPECT_TRUE(FindIsOpen(callers.get()));
+}
+
 TEST(FaultGuard, NestedGuardsEndOnlyTheirOwnBody)
 {
     struct State { GuardResult inner; bool continued; } state = {{true, 0}, false};
@@ -159,6 +210,7 @@ TEST(FaultGuard, NestedGuardsEndOnlyTheirOwnBody)
     EXPECT_EQ(static_cast<DWORD>(EXCEPTION_INT_DIVIDE_BY_ZERO), outer.fault);
 }
 
+// The tests' own code keeps its C++ exceptions: they still work beside the guard's faults.
 TEST(FaultGuard, FaultsAndCppExceptionsAfterEachOther)
 {
     std::string caught;

@@ -57,10 +57,12 @@ TEST(ProtectedPlaces, ARunKeepsThePlacesItFoundAtItsStart)
     SavedKey saved(HKEY_CURRENT_USER, kShellFolders);
     {
         ProtectedPlacesScope scope;
+        scope.Take();
         SetStringValue(HKEY_CURRENT_USER, kShellFolders, "QEL Test Folder", folder);
         // Taken before: a shell folder named meanwhile is not seen (nor one deleted meanwhile
         // forgotten), also by a nested scope.
         ProtectedPlacesScope nested;
+        nested.Take();
         EXPECT_EQ("none", Rule(folder));
     }
     EXPECT_EQ("shell-folder", Rule(folder));

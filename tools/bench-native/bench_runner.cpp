@@ -1,8 +1,11 @@
 // Runner of the benchmark: stages trees, runs programs as processes and measures them.
-//   bench_runner stage SHIP FILES                 stages two installations and the floor's tree
-//   bench_runner deletion SHIP FILES ROUND        removes the three: one installation without a
-//                                                 log, one with /LOG, the floor's tree; ROUND
-//                                                 rotates which goes first
+//   bench_runner stage SHIP FILES [OTHER]         stages two installations and the floor's tree,
+//                                                 and a third installation whose uninstall.exe
+//                                                 is OTHER (another build, to compare with)
+//   bench_runner deletion SHIP FILES ROUND [OTHER]  removes them: one installation without a
+//                                                 log, one with /LOG, the floor's tree, and
+//                                                 OTHER's without a log; ROUND rotates which
+//                                                 goes first
 //   bench_runner shell FILES                      `del /s /q` and `rd /s /q` on the same tree
 //   bench_runner startup ROUNDS LIST              start-to-exit times of the programs in LIST
 // tools/bench calls stage, then sync, then deletion, round after round, so that both removals
@@ -134,11 +137,11 @@ void SelectInstallation(const std::string& inst)
     SetValue("InstalledModules", "1");
 }
 
-void StageInstallation(const std::string& ship, const std::string& inst, int files)
+void StageInstallation(const std::string& ship, const std::string& program, const std::string& inst, int files)
 {
     Wipe(inst);
     MakeDirs(inst);
-    CopyFileA((ship + "\\uninstall.exe").c_str(), (inst + "\\uninstall.exe").c_str(), FALSE);
+    CopyFileA(program.c_str(), (inst + "\\uninstall.exe").c_str(), FALSE);
     CopyFileA((ship + "\\product\\kolbex\\kolbex.dll").c_str(), (inst + "\\kolbex.dll").c_str(), FALSE);
     PutFile(inst + "\\bench.ini",
             "[General]\r\nApps=Bench\r\n[Bench]\r\nMask=1\r\nModules=Data\r\n"
@@ -150,18 +153,21 @@ const char kInstall[] = "C:\\bench\\inst";
 const char kLogged[] = "C:\\bench\\logged";
 const char kLogFile[] = "C:\\bench\\removal-log.txt";
 const char kFloor[] = "C:\\bench\\floor";
+const char kOther[] = "C:\\bench\\other";
 
-int Stage(const std::string& ship, int files)
+int Stage(const std::string& ship, int files, const char* other)
 {
-    StageInstallation(ship, kInstall, files);
-    StageInstallation(ship, kLogged, files);
+    const std::string program = ship + "\\uninstall.exe";
+    StageInstallation(ship, program, kInstall, files);
+    StageInstallation(ship, program, kLogged, files);
+    if (other) StageInstallation(ship, other, kOther, files);
     Wipe(kFloor);
     StageData(std::string(kFloor) + "\\data", files);
     return 0;
 }
 
 // One removal by uninstall.exe, with the log switch or without.
-int Uninstall(const std::string& inst, bool logged)
+int Uninstall(const std::string& inst, bool logged, const char* name)
 {
     SelectInstallation(inst);
     DeleteFileA(kLogFile);
@@ -169,9 +175,8 @@ int Uninstall(const std::string& inst, bool logged)
     if (logged) line += std::string(" /LOG=") + kLogFile;
     Run run = RunMeasured(line);
     // One module name costs a fixed 200 ms pause.
-    const char* name = logged ? "deletion_logged_s" : "deletion_uninstall_s";
     std::printf("%s %.3f\n", name, run.seconds - 0.2);
-    if (!logged) std::printf("deletion_peak_private_bytes %lu\n", (unsigned long)run.peakPrivate);
+    if (inst == kInstall) std::printf("deletion_peak_private_bytes %lu\n", (unsigned long)run.peakPrivate);
     DWORD left = GetFileAttributesA((inst + "\\data\\tree\\d00\\file00000.dat").c_str());
     if (left != INVALID_FILE_ATTRIBUTES || run.exitCode != 0) {
         std::fprintf(stderr, "uninstall.exe left files behind or failed\n");
@@ -188,21 +193,25 @@ int Uninstall(const std::string& inst, bool logged)
     return 0;
 }
 
-// One round: the three removals of identical trees, the first changing from round to round.
-int Deletion(const std::string& ship, int files, int round)
+// One round: the removals of identical trees, the first changing from round to round.
+int Deletion(const std::string& ship, int files, int round, bool other)
 {
-    for (int turn = 0; turn < 3; ++turn) {
-        switch ((turn + round) % 3) {
+    const int turns = other ? 4 : 3;
+    for (int turn = 0; turn < turns; ++turn) {
+        switch ((turn + round) % turns) {
         case 0:
-            if (Uninstall(kInstall, false) != 0) return 1;
+            if (Uninstall(kInstall, false, "deletion_uninstall_s") != 0) return 1;
             break;
         case 1:
-            if (Uninstall(kLogged, true) != 0) return 1;
+            if (Uninstall(kLogged, true, "deletion_logged_s") != 0) return 1;
             break;
-        default: {
+        case 2: {
             Run run = RunMeasured(ship + "\\tools\\bench-native\\bench_floor.exe " + kFloor + "\\data");
             std::printf("deletion_floor_s %.3f\n", run.seconds);
+            break;
         }
+        default:
+            if (Uninstall(kOther, false, "deletion_other_s") != 0) return 1;
         }
     }
     std::printf("deletion_files %d\n", files);
@@ -239,6 +248,7 @@ int Shell(int files)
     }
     Wipe(kInstall);
     Wipe(kLogged);
+    Wipe(kOther);
     Wipe(floor);
     Wipe("C:\\bench");
     return 0;
@@ -276,11 +286,13 @@ int Startup(int rounds, const char* listPath)
 int main(int argc, char** argv)
 {
     std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "stage" && argc == 4) return Stage(argv[2], std::atoi(argv[3]));
-    if (mode == "deletion" && argc == 5) return Deletion(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
+    if (mode == "stage" && (argc == 4 || argc == 5))
+        return Stage(argv[2], std::atoi(argv[3]), argc == 5 ? argv[4] : nullptr);
+    if (mode == "deletion" && (argc == 5 || argc == 6))
+        return Deletion(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), argc == 6);
     if (mode == "shell" && argc == 3) return Shell(std::atoi(argv[2]));
     if (mode == "startup" && argc == 4) return Startup(std::atoi(argv[2]), argv[3]);
-    std::fprintf(stderr, "usage: bench_runner stage SHIP FILES | deletion SHIP FILES ROUND | "
+    std::fprintf(stderr, "usage: bench_runner stage SHIP FILES [OTHER] | deletion SHIP FILES ROUND [OTHER] | "
                          "shell FILES | startup ROUNDS LIST\n");
     return 2;
 }
