@@ -20,13 +20,31 @@ void LineWriter::Char(char c)
     buffer_[used_] = '\0';
 }
 
+namespace {
+
+// value / 10 in place, returning value % 10, in 16-bit steps: 32-bit divisions only, so that the
+// runtime's 64-bit division stays out of the program.
+unsigned DivideByTen(unsigned long long& value)
+{
+    unsigned long long quotient = 0;
+    unsigned remainder = 0;
+    for (int shift = 48; shift >= 0; shift -= 16) {
+        unsigned part = (remainder << 16) | static_cast<unsigned>((value >> shift) & 0xFFFF);
+        quotient |= static_cast<unsigned long long>(part / 10) << shift;
+        remainder = part % 10;
+    }
+    value = quotient;
+    return remainder;
+}
+
+}  // namespace
+
 void LineWriter::Number(unsigned long long value, int width)
 {
     char digits[24];
     int count = 0;
     do {
-        digits[count++] = static_cast<char>('0' + value % 10);
-        value /= 10;
+        digits[count++] = static_cast<char>('0' + DivideByTen(value));
     } while (value != 0);
     for (int i = count; i < width; ++i) Char('0');
     while (count > 0) Char(digits[--count]);
