@@ -19,6 +19,9 @@
 
 namespace {
 
+// Set by StartUp from the command line's /PREVIEW.
+bool previewRequested = false;
+
 // The "Path" value as a usable install directory, or false.
 bool ReadInstallDir(std::string* installDir)
 {
@@ -56,11 +59,11 @@ bool ConfirmRemoval()
 }
 
 // Held open for the run, a log in the install directory would be a file in use that the
-// removal must delete.
+// removal must delete; an install directory that is no private place loses nothing.
 bool LogMayLieAt(const char* fullLogPath)
 {
-    return runContext.installDir[0] == '\0' ||
-           !IsAtOrBelowInAnySpelling(fullLogPath, runContext.installDir);
+    const std::string installDir = door::PrivateInstallDirectory();
+    return installDir.empty() || !IsAtOrBelowInAnySpelling(fullLogPath, installDir);
 }
 
 void RemoveInstallDir()
@@ -70,14 +73,19 @@ void RemoveInstallDir()
     directory[std::strlen(directory) - 1] = '\0';
     // Only where a tree could be emptied: an install directory in an odd place (a drive root,
     // a shell folder) must not take an empty system folder with it.
-    door::RemoveEmptyDirectory(directory);
+    door::RemoveEmptyDirectory(door::Origin::kInstallation, directory);
 }
 
 void RunInteractive(Library* versionManager)
 {
-    if (!ConfirmRemoval()) return;
-    RunWizard(NULL);
-    LOG_LINE("WIZARD", "%s", runContext.restartRequested ? "closed: the user chose Restart" : "closed");
+    // A preview asks nobody and shows no wizard: the removal runs as the wizard would run it.
+    if (door::Previewing()) {
+        RunUninstall(NULL);
+    } else {
+        if (!ConfirmRemoval()) return;
+        RunWizard(NULL);
+        LOG_LINE("WIZARD", "%s", runContext.restartRequested ? "closed: the user chose Restart" : "closed");
+    }
     versionManager->Close();
     const bool removesItself = runContext.actionFlags == 0 && !runContext.keepFilesFlag;
     if (removesItself) RemoveSelf();
@@ -103,9 +111,10 @@ void FinalSequence(Library* versionManager)
 }
 
 // The start of the log: the system and the run's settings, as support needs them.
-void LogStart(const char* commandLine)
+void LogStart(const char* commandLine, bool preview)
 {
     if (!removal_log::on) return;
+    if (preview) LOG_LINE("START", "preview: nothing is changed; each line says what the run would do");
     OSVERSIONINFOA version;
     ZeroMemory(&version, sizeof version);
     version.dwOSVersionInfoSize = sizeof version;
@@ -134,13 +143,16 @@ void FormatConfirmation(char (&caption)[kConfirmCaptionSize], char (&text)[kConf
 bool StartUp(HINSTANCE instance, const char* commandLine, Library* versionManager)
 {
     ResetRunContext();
+    previewRequested = false;
     runContext.instance = instance;
     if (commandLine == NULL || commandLine[0] == '\0') return false;
     // Scanned before the library is loaded (it changes nothing), so that a log can say why a
     // run ended at start-up.
     CommandLineFields fields = ScanCommandLine(commandLine);
-    if (fields.logRequested) removal_log::Request(fields.logPath);
-    LogStart(commandLine);
+    // A preview is told in a log, where /LOG alone puts it unless /LOG names a place.
+    if (fields.logRequested || fields.preview) removal_log::Request(fields.logPath, fields.logRequested);
+    LogStart(commandLine, fields.preview);
+    previewRequested = fields.preview;
     if (!versionManager->Load("kolbex.dll")) return StartUpEnds("kolbex.dll does not load");
     runContext.readInstalledMasks = versionManager->Find<InstalledMasksProc>("KOLBEX_LEERREGISTRY");
     runContext.writeInstalledMasks = versionManager->Find<InstalledMasksProc>("KOLBEX_ESCRIBIRREGISTRY");
@@ -165,7 +177,7 @@ bool StartUp(HINSTANCE instance, const char* commandLine, Library* versionManage
         !CopyText(runContext.installDir, sizeof runContext.installDir, installDir.c_str()))
         return StartUpEnds("the install directory and the manifest name are too long");
     LOG_LINE("START", "install directory %s", runContext.installDir);
-    door::Begin(runContext.installDir, false);
+    door::Begin(runContext.installDir, previewRequested);
     return true;
 }
 

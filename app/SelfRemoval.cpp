@@ -107,6 +107,17 @@ void DeleteAtRestartByMoveFileEx(const std::vector<std::string>& paths)
     for (const std::string& path : paths) door::DeleteAtRestart(path);
 }
 
+// The self-removal, the retry and the deletions at the next start all work through the install
+// directory: where it is not a private place, none of them happens, and the log says so.
+bool InstallDirectoryIsPrivate(const char* keyword, const char* consequence)
+{
+    RefusalRule rule = door::InstallDirectoryRule();
+    if (rule == RefusalRule::kNone) return true;
+    LOG_LINE(keyword, "%s: the install directory is not a private place (rule %s)", consequence,
+             RefusalRuleName(rule));
+    return false;
+}
+
 }  // namespace
 
 void RemoveSelf()
@@ -114,6 +125,8 @@ void RemoveSelf()
     // Every path below is the install directory and a name; without one they would name
     // files of the current directory.
     if (!EndsWithBackslash(runContext.installDir)) return;
+    // The batch removes the install directory, which must then be the product's own.
+    if (!InstallDirectoryIsPrivate("SELFREMOVAL", "the program removes nothing of itself")) return;
     char manifestName[kPathSize] = "";
     LoadLocalizedString(runContext.instance, IDS_MANIFEST_NAME, manifestName, sizeof manifestName,
                         runContext.languageId);
@@ -165,22 +178,24 @@ bool LaunchRemovalBatch(const char* batchPath)
 
 void ScheduleRetry()
 {
+    if (!InstallDirectoryIsPrivate("RETRY", "no retry is scheduled")) return;
     char text[kRetryTextSize];
     // The retry run of a logged run appends to the same log.
     bool withLog = false;
     if (!ComposeRetryTextWithLog(runContext.installDir, runContext.retryCommandLine,
-                                 removal_log::Path(), text, sizeof text, &withLog)) {
+                                 removal_log::RetryPath(), text, sizeof text, &withLog)) {
         LOG_LINE("RETRY", "not scheduled: the retry command line does not fit a RunOnce value");
         return;
     }
     if (door::WriteTextValue("RETRY", kRootLocalMachine, kRunOnceKey, kRetryValueName, text,
                              static_cast<unsigned long>(kRetryValueSize)).done() &&
-        removal_log::on && !withLog)
+        removal_log::RetryPath()[0] != '\0' && !withLog)
         LOG_LINE("RETRY", "the log switch did not fit the value and was left out");
 }
 
 void ScheduleRemovalAtRestart()
 {
+    if (!InstallDirectoryIsPrivate("RESTART", "nothing is handed to the next start")) return;
     std::string exePath;
     if (!ExecutablePath(&exePath)) exePath.clear();
     const std::vector<std::string> paths =

@@ -93,33 +93,69 @@ bool ScanInteger(const char*& p, int32_t* field)
     return true;
 }
 
-// "/LOG" or "/LOG=path" at p, the token ending at white space or the line's end; a quoted path
-// may hold blanks. Anything else, an unclosed quote included, asks for no log.
-void ScanLogSwitch(const char* p, CommandLineFields* fields)
+// The switch word at p, in any case; p moves past it when it is there.
+bool ScanWord(const char*& p, const char* word)
 {
-    if (!IsSpace(*p)) return;  // a token of its own, not the tail of the fourth
-    SkipSpace(p);
-    for (const char* s = kLogSwitch; *s; ++s, ++p)
-        if (UpperAscii(*p) != *s) return;
-    if (*p == '\0' || IsSpace(*p)) {
-        fields->logRequested = true;
-        return;
-    }
-    if (*p++ != '=') return;
+    const char* q = p;
+    for (const char* s = word; *s; ++s, ++q)
+        if (UpperAscii(*q) != *s) return false;
+    p = q;
+    return true;
+}
+
+// "/LOG" or "/LOG=path" at p, the token ending at white space or the line's end; a quoted path
+// may hold blanks. False for anything else, an unclosed quote included, which asks for no log.
+// p moves past the token when it is one.
+bool ScanLogSwitch(const char*& p, CommandLineFields* fields)
+{
+    const char* q = p;
+    if (!ScanWord(q, kLogSwitch)) return false;
     std::string path;
-    if (*p == '"') {
-        const char* end = ++p;
-        while (*end && *end != '"') ++end;
-        if (*end != '"' || (end[1] && !IsSpace(end[1]))) return;
-        path.assign(p, end);
-    } else {
-        const char* end = p;
-        while (*end && !IsSpace(*end)) ++end;
-        path.assign(p, end);
-        if (path.find('"') != std::string::npos) return;  // no file name holds a quote
+    if (*q == '=') {
+        ++q;
+        if (*q == '"') {
+            const char* end = ++q;
+            while (*end && *end != '"') ++end;
+            if (*end != '"' || (end[1] && !IsSpace(end[1]))) return false;
+            path.assign(q, end);
+            q = end + 1;
+        } else {
+            const char* end = q;
+            while (*end && !IsSpace(*end)) ++end;
+            path.assign(q, end);
+            if (path.find('"') != std::string::npos) return false;  // no file name holds a quote
+            q = end;
+        }
+    } else if (*q != '\0' && !IsSpace(*q)) {
+        return false;
     }
     fields->logRequested = true;
     fields->logPath = path;
+    p = q;
+    return true;
+}
+
+// "/PREVIEW", a token of its own.
+bool ScanPreviewSwitch(const char*& p, CommandLineFields* fields)
+{
+    const char* q = p;
+    if (!ScanWord(q, kPreviewSwitch) || (*q != '\0' && !IsSpace(*q))) return false;
+    fields->preview = true;
+    p = q;
+    return true;
+}
+
+// The switches after the fourth token, each a token of its own, in either order; the first
+// token that is neither ends them, as anything after the fourth token was always ignored.
+void ScanSwitches(const char* p, CommandLineFields* fields)
+{
+    for (int token = 0; token < 2; ++token) {
+        if (!IsSpace(*p)) return;  // a token of its own, not the tail of the one before
+        SkipSpace(p);
+        bool taken = (!fields->logRequested && ScanLogSwitch(p, fields)) ||
+                     (!fields->preview && ScanPreviewSwitch(p, fields));
+        if (!taken) return;
+    }
 }
 
 }  // namespace
@@ -141,7 +177,7 @@ CommandLineFields ScanCommandLine(const char* line)
     fields.fieldsRead = 3;
     if (!ScanInteger(p, &fields.runMode)) return fields;
     fields.fieldsRead = 4;
-    ScanLogSwitch(p, &fields);
+    ScanSwitches(p, &fields);
     return fields;
 }
 

@@ -8,8 +8,9 @@
 // run mode, "%s %lu %lu 2" then still fits the 256-byte retry command line.
 const size_t kMaxManifestNameChars = 231;
 
-// The switch that asks for a removal log, as a fifth token.
+// The switches after the four tokens: a removal log, and a preview that changes nothing.
 const char kLogSwitch[] = "/LOG";
+const char kPreviewSwitch[] = "/PREVIEW";
 
 // The four tokens of the command line. Fields that were not read keep 0 (or empty).
 struct CommandLineFields {
@@ -18,11 +19,12 @@ struct CommandLineFields {
     uint32_t actionFlags = 0;
     int32_t runMode = 0;
     int fieldsRead = 0;  // 0 to 4
-    // A fifth token "/LOG" (any case) or "/LOG=path", the path in double quotes when it holds
-    // blanks; logPath stays empty for the default place. Anything else after the fourth token
-    // is ignored, as before.
+    // After the fourth token, in either order: "/LOG" (any case) or "/LOG=path", the path in
+    // double quotes when it holds blanks (logPath stays empty for the default place); and
+    // "/PREVIEW" (any case). Anything else after the fourth token is ignored, as before.
     bool logRequested = false;
     std::string logPath;
+    bool preview = false;
 };
 
 // Reads the line exactly as sscanf with "%s %lu %lu %i" would: white space before each token
@@ -30,7 +32,7 @@ struct CommandLineFields {
 // missing or malformed. %lu takes an optional sign as strtoul does ("-1" is 4294967295);
 // %i takes its base from the prefix ("0x" hexadecimal, a leading "0" octal). A number too
 // large for its field gives the largest value of the field, as strtoul and strtol do. When
-// all four were read, a log switch after them is taken too.
+// all four were read, the switches after them are taken too.
 CommandLineFields ScanCommandLine(const char* line);
 
 // "%s %lu %lu 2": the command line of a later retry run.

@@ -13,7 +13,6 @@ struct Entry {
 const Entry kEntries[] = {
     {"kernel32.dll", "GetLongPathNameA", false},
     {"kernel32.dll", "QueryDosDeviceA", false},
-    {"kernel32.dll", "wine_get_unix_file_name", false},
     {"version.dll", "GetFileVersionInfoSizeA", true},
     {"version.dll", "GetFileVersionInfoA", true},
     {"version.dll", "VerQueryValueA", true},
@@ -42,11 +41,6 @@ DWORD WINAPI FailPathConverter(LPCSTR, LPSTR, DWORD)
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return 0;
 }
-char* __cdecl FailUnixName(LPCWSTR)
-{
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return NULL;
-}
 DWORD WINAPI FailVersionSize(LPCSTR, LPDWORD)
 {
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
@@ -72,13 +66,42 @@ int __cdecl FailReset()
     return 0;
 }
 
+// UNINST_DOS_DEVICES, "W:=\\??\\C:\\Users\\x;...", answers QueryDosDeviceA for those drives
+// as the NT family answers for a SUBST drive; Wine answers every drive with a volume.
+const char kDosDevicesVariable[] = "UNINST_DOS_DEVICES";
+
+DWORD WINAPI MappedDosDevice(LPCSTR device, LPSTR target, DWORD size)
+{
+    char list[1024] = "";
+    DWORD length = GetEnvironmentVariableA(kDosDevicesVariable, list, sizeof list);
+    const size_t name = device ? std::strlen(device) : 0;
+    for (char* item = list; length < sizeof list && *item;) {
+        char* end = std::strchr(item, ';');
+        if (end) *end = '\0';
+        if (name > 0 && std::strncmp(item, device, name) == 0 && item[name] == '=') {
+            const char* mapped = item + name + 1;
+            DWORD needed = static_cast<DWORD>(std::strlen(mapped)) + 2;  // and the list's second NUL
+            if (needed > size) {
+                SetLastError(ERROR_INSUFFICIENT_BUFFER);
+                return 0;
+            }
+            std::memcpy(target, mapped, needed - 1);
+            target[needed - 1] = '\0';
+            return needed;
+        }
+        item = end ? end + 1 : item + std::strlen(item);
+    }
+    typedef DWORD(WINAPI * Query)(LPCSTR, LPSTR, DWORD);
+    Query real = reinterpret_cast<Query>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryDosDeviceA"));
+    return real ? real(device, target, size) : 0;
+}
+
 // The failing stub of each function, in the order of kEntries.
 void* FailingStub(BoundFunction function)
 {
     switch (function) {
     case BoundFunction::kGetLongPathNameA:
     case BoundFunction::kQueryDosDeviceA: return reinterpret_cast<void*>(&FailPathConverter);
-    case BoundFunction::kWineGetUnixFileName: return reinterpret_cast<void*>(&FailUnixName);
     case BoundFunction::kGetFileVersionInfoSizeA: return reinterpret_cast<void*>(&FailVersionSize);
     case BoundFunction::kGetFileVersionInfoA: return reinterpret_cast<void*>(&FailVersionInfo);
     case BoundFunction::kVerQueryValueA: return reinterpret_cast<void*>(&FailVersionQuery);
@@ -91,8 +114,13 @@ bool Substitute(BoundFunction function, void** address)
 {
     char list[512] = "";
     DWORD length = GetEnvironmentVariableA(kAbsentVariable, list, sizeof list);
-    if (length == 0 || length >= sizeof list) return false;
-    int named = AbsenceRequested(list, kEntries[static_cast<size_t>(function)].name);
+    int named = length == 0 || length >= sizeof list
+                    ? 0 : AbsenceRequested(list, kEntries[static_cast<size_t>(function)].name);
+    if (named == 0 && function == BoundFunction::kQueryDosDeviceA &&
+        GetEnvironmentVariableA(kDosDevicesVariable, list, sizeof list) > 0) {
+        *address = reinterpret_cast<void*>(&MappedDosDevice);
+        return true;
+    }
     if (named == 0) return false;
     *address = named == 2 ? FailingStub(function) : NULL;
     return true;
@@ -126,8 +154,8 @@ void* Bind(BoundFunction function)
 namespace {
 
 // What those systems lack, or have only as a stub that fails.
-const char kWindows95[] = "GetLongPathNameA,QueryDosDeviceA!,wine_get_unix_file_name,SfcIsFileProtected,_resetstkoflw";
-const char kWindows98[] = "QueryDosDeviceA!,wine_get_unix_file_name,SfcIsFileProtected,_resetstkoflw";
+const char kWindows95[] = "GetLongPathNameA,QueryDosDeviceA!,SfcIsFileProtected,_resetstkoflw";
+const char kWindows98[] = "QueryDosDeviceA!,SfcIsFileProtected,_resetstkoflw";
 
 }  // namespace
 

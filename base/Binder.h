@@ -7,7 +7,6 @@ enum class BoundFunction {
     kGetLongPathNameA,         // kernel32, Windows 98 on: the long form of a path
     kQueryDosDeviceA,          // kernel32, the NT family (a failing stub on Windows 95/98): what
                                // a drive letter maps
-    kWineGetUnixFileName,      // kernel32 under Wine only: the host's name of a path
     kGetFileVersionInfoSizeA,  // version.dll: a file's version information
     kGetFileVersionInfoA,
     kVerQueryValueA,

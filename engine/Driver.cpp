@@ -9,6 +9,7 @@
 #include "engine/FileTree.h"
 #include "base/Handles.h"
 #include "base/RegistryText.h"
+#include "base/SystemDirectories.h"
 #include "app/ProductKeys.h"
 #include "engine/Manifest.h"
 #include "engine/ManifestRules.h"
@@ -41,7 +42,18 @@ struct DriverRun {
     char productsText[kMaskTextSize] = "";
     char modulesText[kMaskTextSize] = "";
     bool failed = false;  // a module was refused: retry after a restart
+    FileListings listings;  // which modules list which files
 };
+
+// What the module remover is told of the run beside the module of `mask`.
+ModuleListing ListingFor(const DriverRun& run, uint32_t mask)
+{
+    ModuleListing listing;
+    listing.listings = &run.listings;
+    listing.mask = mask;
+    listing.installedModules = run.installedModules;
+    return listing;
+}
 
 void PostPosition(const DriverRun& run, int position)
 {
@@ -185,9 +197,11 @@ void RemoveModules(DriverRun& run, const std::string& moduleList)
                      runContext.actionFlags);
         } else {
             LOG_LINE("MODULE", "%s taken: mask %u", names[k].c_str(), mask);
+            const ModuleListing listing = ListingFor(run, mask);
             if (RemoveModule(names[k].c_str(), runContext.installDir, runContext.manifestPath,
-                             NULL)) {
+                             NULL, &listing)) {
                 LOG_LINE("MODULE", "%s removed", names[k].c_str());
+                run.listings.MarkRemoved(names[k]);
                 run.installedModules &= ~static_cast<int32_t>(mask);
                 WriteMasks(run);
             } else {
@@ -236,7 +250,7 @@ void RemoveEditionDirectory()
     if (!AppendText(directory, sizeof directory, "\\")) return;
     // A refused directory is not removed either, even when it is empty.
     door::Tree accepted;
-    if (EmptyTree(directory, &accepted) == -1) return;
+    if (EmptyTree(directory, door::Origin::kElsewhere, &accepted) == -1) return;
     door::RemoveEmptyDirectory(accepted, directory);
 }
 
@@ -251,9 +265,11 @@ void RemoveEditionRest(DriverRun& run)
     RemoveEditionDirectory();
     PumpMessages();
     LOG_LINE("MODULE", "Shared taken");
+    const ModuleListing listing = ListingFor(run, 0);
     if (RemoveModule("Shared", runContext.installDir, runContext.manifestPath,
-                     run.controls ? run.window : NULL)) {
+                     run.controls ? run.window : NULL, &listing)) {
         LOG_LINE("MODULE", "Shared removed");
+        run.listings.MarkRemoved("Shared");
         WriteMasks(run);
     } else {
         LOG_LINE("MODULE", "Shared not removed: a retry after the next start is due");
@@ -333,6 +349,7 @@ int Run(HWND window)
         return kUninstallIncomplete;
     }
     LOG_LINE("APPS", "%s from %s", apps.c_str(), runContext.manifestPath);
+    run.listings.Read(runContext.manifestPath, apps, runContext.installDir, SystemDirectory());
     for (const std::string& name : SplitList(apps))
         if (!RemoveApplication(run, name)) return kUninstallIncomplete;
     HWND bar = run.controls ? GetDlgItem(window, IDC_PROGRESS_BAR) : NULL;

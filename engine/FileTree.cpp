@@ -47,26 +47,26 @@ int DeleteTree(const door::Tree& tree, const std::string& directory)
 
 }  // namespace
 
-int EmptyTree(const char* directory, door::Tree* tree)
+int EmptyTree(const char* directory, door::Origin origin, door::Tree* tree)
 {
-    if (directory == NULL || !door::AcceptTree(door::TreeUse::kEmpty, directory, tree).done()) return -1;
+    if (directory == NULL || !door::AcceptTree(door::TreeUse::kEmpty, origin, directory, tree).done()) return -1;
     LOG_LINE("TREE", "emptying %s", directory);
     int result = DeleteTree(*tree, directory);
     if (result == -1) LOG_LINE("TREE", "not found: %s", directory);
     return result;
 }
 
-int DeleteDirectoryContents(const char* directory)
+int DeleteDirectoryContents(const char* directory, door::Origin origin)
 {
     door::Tree tree;
-    return EmptyTree(directory, &tree);
+    return EmptyTree(directory, origin, &tree);
 }
 
-int DeleteMatchingFiles(const char* pattern, const char* directory)
+int DeleteMatchingFiles(const char* pattern, const char* directory, door::Origin origin)
 {
     door::Tree tree;
     if (pattern == NULL || directory == NULL ||
-        !door::AcceptTree(door::TreeUse::kPattern, directory, &tree).done())
+        !door::AcceptTree(door::TreeUse::kPattern, origin, directory, &tree).done())
         return -1;
     LOG_LINE("PATTERN", "files matching %s in %s", pattern, directory);
     std::string listing;

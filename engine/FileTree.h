@@ -4,18 +4,20 @@
 
 // Deletes every file below `directory`, at every depth; no directory is removed, and no link to
 // a directory is entered. Returns -1 when the door refuses the directory (three characters or
-// fewer, a path longer than 259 characters, a device form, a root, a protected place or one
-// that holds it, a path through a link) or it cannot be listed; 0 when every deletion directly
+// fewer, a path longer than 259 characters, a device form, a root, a protected place, one that
+// holds one or lies in one, a path through a link; for a directory of the installation, one
+// outside a private install directory) or it cannot be listed; 0 when every deletion directly
 // in it succeeded; otherwise the error code of the last deletion directly in it that failed.
-int DeleteDirectoryContents(const char* directory);
+int DeleteDirectoryContents(const char* directory, door::Origin origin = door::Origin::kElsewhere);
 
 // The same, handing the accepted tree to the caller, who removes the directory afterwards with
 // door::RemoveEmptyDirectory(*tree, ...) without checking it again. *tree is set unless -1 comes
 // back for a refusal.
-int EmptyTree(const char* directory, door::Tree* tree);
+int EmptyTree(const char* directory, door::Origin origin, door::Tree* tree);
 
 // Deletes the files directly in `directory` whose upper-cased full path contains the
 // upper-cased `pattern`. Sub-directories are left alone. Results as above, except that a
 // directory of three characters or fewer is not refused for its length alone (a root still is,
 // and so is a path longer than 259 characters).
-int DeleteMatchingFiles(const char* pattern, const char* directory);
+int DeleteMatchingFiles(const char* pattern, const char* directory,
+                        door::Origin origin = door::Origin::kElsewhere);

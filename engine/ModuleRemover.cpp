@@ -26,6 +26,7 @@ struct ModuleRun {
     const char* manifestPath;
     std::string relativePath;
     std::string systemDir;
+    const ModuleListing* listing = nullptr;
     HWND progressBar = NULL;  // only for a shared module given a window
     uint32_t totalFiles = 10;
     int result = 1;
@@ -75,13 +76,27 @@ void LogUnusedEntry(const std::string& key, const std::string& value)
              key.c_str(), value.c_str());
 }
 
+// One reference per product: a file that a module still installed lists too stays, and its
+// count with it, until the last module that lists it goes.
+bool StillListed(const ModuleRun& run, const std::string& path)
+{
+    if (!run.listing || !run.listing->listings) return false;
+    std::string holder = run.listing->listings->OtherHolder(run.section, run.listing->mask, path,
+                                                            run.listing->installedModules);
+    if (holder.empty()) return false;
+    LOG_OUTCOME(kRefused, "FILE", "kept by rule %s: %s (the module %s, still installed, lists it too)",
+                RefusalRuleName(RefusalRule::kStillListed), path.c_str(), holder.c_str());
+    return true;
+}
+
 void RemoveFiles(ModuleRun& run)
 {
     for (uint32_t i = 1;;) {
         std::string value = Read(run, NumberedKey("File", i), "", kManifestValueLimit);
         std::string path;
-        if (ComposeFileEntryPath(run.installDir, run.relativePath, value, run.systemDir, &path))
-            RemoveFile(run, path);
+        if (ComposeFileEntryPath(run.installDir, run.relativePath, value, run.systemDir, &path)) {
+            if (!StillListed(run, path)) RemoveFile(run, path);
+        }
         else if (removal_log::on && !value.empty())
             LogUnusedEntry(NumberedKey("File", i), value);
         ++i;
@@ -101,7 +116,7 @@ void RemoveTrees(ModuleRun& run)
             continue;
         }
         door::Tree accepted;
-        int emptied = EmptyTree(tree.c_str(), &accepted);
+        int emptied = EmptyTree(tree.c_str(), door::Origin::kInstallation, &accepted);
         // -1: refused, or not there to list; a refused directory is not removed either, even
         // when it is empty.
         if (emptied == -1) continue;
@@ -122,7 +137,7 @@ void RemovePatterns(ModuleRun& run)
             if (removal_log::on) LogUnusedEntry(NumberedKey("DelExt", i), value);
             continue;
         }
-        if (IsInUse(static_cast<DWORD>(DeleteMatchingFiles(value.c_str(), directory.c_str()))))
+        if (IsInUse(static_cast<DWORD>(DeleteMatchingFiles(value.c_str(), directory.c_str(), door::Origin::kInstallation))))
             run.result = 0;
     }
 }
@@ -133,18 +148,20 @@ void RemovePatterns(ModuleRun& run)
 void RemoveModuleDirectory(const ModuleRun& run, bool shared)
 {
     if (shared) {
-        door::RemoveEmptyDirectory(run.installDir);
+        door::RemoveEmptyDirectory(door::Origin::kInstallation, run.installDir);
         return;
     }
     std::string directory;
     if (!run.relativePath.empty() &&
         ComposeModuleDirectory(run.installDir, run.relativePath, &directory))
-        door::RemoveEmptyDirectory(directory);
+        door::RemoveEmptyDirectory(door::Origin::kInstallation, directory);
 }
 
-int Remove(const char* section, const char* installDir, const char* manifestPath, HWND window)
+int Remove(const char* section, const char* installDir, const char* manifestPath, HWND window,
+           const ModuleListing* listing)
 {
     ModuleRun run;
+    run.listing = listing;
     run.section = section;
     run.installDir = installDir;
     run.manifestPath = manifestPath;
@@ -173,7 +190,7 @@ int Remove(const char* section, const char* installDir, const char* manifestPath
 }  // namespace
 
 int RemoveModule(const char* section, const char* installDir, const char* manifestPath,
-                 HWND window)
+                 HWND window, const ModuleListing* listing)
 {
     if (section == NULL || installDir == NULL || manifestPath == NULL) return 0;
     // A fault, exhausted memory included, leaves 0: the module counts as not removed and keeps
@@ -181,7 +198,7 @@ int RemoveModule(const char* section, const char* installDir, const char* manife
     int result = 0;
     DWORD fault = GuardedFault([&] {
         test_hooks::ModuleRemovalBegins(section);
-        result = Remove(section, installDir, manifestPath, window);
+        result = Remove(section, installDir, manifestPath, window, listing);
     });
     if (fault != 0)
         LOG_LINE("MODULE", "%s ended by fault 0x%lx: it counts as not removed", section,

@@ -22,6 +22,7 @@ char path[kPathSize];       // full path once Open has decided
 char requested[kPathSize];  // as the switch gave it; empty for the default place
 std::string kept;
 unsigned long counts[3];
+bool carriedToRetry = true;
 
 void Drop()
 {
@@ -66,9 +67,10 @@ void OpenFile(PlaceCheck mayLieAt)
 
 }  // namespace
 
-void Request(const std::string& requestedPath)
+void Request(const std::string& requestedPath, bool forRetry)
 {
     Drop();
+    carriedToRetry = forRetry;
     counts[kRemoved] = counts[kRefused] = counts[kLeft] = 0;
     // A path too long for any buffer of the program names no log.
     on = CopyText(requested, sizeof requested, requestedPath.c_str());
@@ -90,6 +92,11 @@ void Close()
 const char* Path()
 {
     return path;
+}
+
+const char* RetryPath()
+{
+    return carriedToRetry ? path : "";
 }
 
 namespace {

@@ -13,8 +13,9 @@ extern bool on;
 enum Tally { kRemoved, kRefused, kLeft };
 
 // Asks for a log at `requestedPath` (empty: the default name in the temporary directory). Lines
-// are kept until Open decides where they go.
-void Request(const std::string& requestedPath);
+// are kept until Open decides where they go. `forRetry`: the retry run writes to it too (a log
+// the command line asked for; not the one a preview keeps of its own accord).
+void Request(const std::string& requestedPath, bool forRetry = true);
 
 // Whether the log may lie at its full path; the caller knows the places it must stay out of.
 typedef bool (*PlaceCheck)(const char* fullLogPath);
@@ -26,8 +27,11 @@ void Open(PlaceCheck mayLieAt);
 // Writes the last line, with the counts, and closes the file.
 void Close();
 
-// The full path of the log, for the retry run's switch; empty when no log is written.
+// The full path of the log; empty when no log is written.
 const char* Path();
+
+// The same for the retry run's switch: empty too when the log is not the retry run's.
+const char* RetryPath();
 
 // One line: the time, `keyword` and the details from `format` (see FormatLogDetails: %s, %c,
 // %d, %i, %u, %x and %%, with l or ll for long and long long).

@@ -41,23 +41,33 @@ bool ReadBatchFile(const char* path, const char* marker, std::string* content)
     return true;
 }
 
-void RewriteWithoutMarker(const char* path, const char* marker)
+void RewriteWithoutMarker(const char* path, const char* marker, MarkerMatch match)
 {
     std::string content;
     if (!ReadBatchFile(path, marker, &content)) return;
     size_t dropped = 0;
-    std::string kept = FilterBatchLines(content, marker, &dropped);
+    std::string kept = FilterBatchLines(content, marker, &dropped, match);
     std::string what = std::to_string(dropped) + " line(s) with " + marker + " removed";
     door::WriteTextFile("STARTUP", path, kept, false, what.c_str());
+}
+
+void RemoveLines(const char* path, const char* marker, MarkerMatch match)
+{
+    if (path == NULL || marker == NULL || marker[0] == '\0') return;
+    // A fault, out of memory for the kept text among them, ends the edit; nothing more is
+    // written.
+    if (!Guarded([path, marker, match] { RewriteWithoutMarker(path, marker, match); }))
+        LOG_LINE("STARTUP", "the edit of %s was ended by a fault", path);
 }
 
 }  // namespace
 
 void RemoveBatchLines(const char* path, const char* marker)
 {
-    if (path == NULL || marker == NULL || marker[0] == '\0') return;
-    // A fault, out of memory for the kept text among them, ends the edit; nothing more is
-    // written.
-    if (!Guarded([path, marker] { RewriteWithoutMarker(path, marker); }))
-        LOG_LINE("STARTUP", "the edit of %s was ended by a fault", path);
+    RemoveLines(path, marker, MarkerMatch::kAnywhere);
+}
+
+void RemoveBatchLinesNaming(const char* path, const char* marker)
+{
+    RemoveLines(path, marker, MarkerMatch::kWholeName);
 }

@@ -5,3 +5,7 @@
 // upper case) and rewrites the file with CR LF line ends, cut to its new length. A missing,
 // empty, read-only or locked file is left alone; no file is ever created.
 void RemoveBatchLines(const char* path, const char* marker);
+
+// The same for the lines that name a directory: `marker` (its upper-cased path) counts only as
+// a whole path name (MarkerMatch::kWholeName), so that C:\AV takes no line of C:\AVTOOLS.
+void RemoveBatchLinesNaming(const char* path, const char* marker);

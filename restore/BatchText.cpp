@@ -2,8 +2,35 @@
 #include "restore/BatchText.h"
 #include "base/Text.h"
 
+namespace {
+
+bool IsNameCharacter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
+bool EndsAName(char c)
+{
+    return c == '\\' || c == ';' || c == ' ' || c == '\t' || c == '"' || c == '=';
+}
+
+}  // namespace
+
+bool LineHoldsMarker(const std::string& upperLine, const std::string& marker, MarkerMatch match)
+{
+    if (marker.empty()) return false;
+    for (size_t at = upperLine.find(marker); at != std::string::npos; at = upperLine.find(marker, at + 1)) {
+        if (match == MarkerMatch::kAnywhere) return true;
+        size_t end = at + marker.size();
+        bool startsName = at == 0 || !IsNameCharacter(upperLine[at - 1]);
+        bool endsName = end == upperLine.size() || EndsAName(upperLine[end]);
+        if (startsName && endsName) return true;
+    }
+    return false;
+}
+
 std::string FilterBatchLines(const std::string& content, const std::string& marker,
-                             size_t* dropped)
+                             size_t* dropped, MarkerMatch match)
 {
     if (dropped) *dropped = 0;
     std::string text = content.substr(0, content.find('\x1A'));
@@ -17,7 +44,7 @@ std::string FilterBatchLines(const std::string& content, const std::string& mark
         if (newline != std::string::npos && bodyEnd > start && text[bodyEnd - 1] == '\r')
             --bodyEnd;  // CR LF reads as one line end
         std::string body = text.substr(start, bodyEnd - start);
-        bool drop = !marker.empty() && UpperAscii(body).find(marker) != std::string::npos;
+        bool drop = LineHoldsMarker(UpperAscii(body), marker, match);
         if (!drop) {
             kept += body;
             if (newline != std::string::npos) kept += "\r\n";

@@ -80,9 +80,9 @@ void RemoveInstallDirLine(const char* installDir)
 {
     std::string probe;
     if (!InstallDirProbe(installDir, &probe)) return;
-    // An install directory that is a protected place (C:\WINDOWS) would take the system's own
-    // lines, the PATH line among them.
-    RefusalRule rule = CheckTreeDeletion(probe.c_str());
+    // An install directory that is not the product's own (C:\WINDOWS, a drive root) would take
+    // the system's own lines, the PATH line among them.
+    RefusalRule rule = door::InstallDirectoryRule();
     if (rule != RefusalRule::kNone) {
         LOG_OUTCOME(kRefused, "RESTORE", "the start-up line of %s is not looked for: refused by rule %s",
                     probe.c_str(), RefusalRuleName(rule));
@@ -95,7 +95,7 @@ void RemoveInstallDirLine(const char* installDir)
         LOG_LINE("RESTORE", "the start-up line of %s is not looked for: it has no short form now", probe.c_str());
         return;
     }
-    RemoveBatchLines(kStartupFile, marker.c_str());
+    RemoveBatchLinesNaming(kStartupFile, marker.c_str());
 }
 
 void RemoveStartupLine()
@@ -114,9 +114,14 @@ void RestoreMaintenanceShortcut()
         LOG_LINE("RESTORE", "maintenance shortcut: no usable path in QEL60Win98AM");
         return;
     }
-    DeleteIfNamed(shortcut, door::FileOwner::kProgram);
+    // Only the product's shortcut, one that points at its wizard, is written again: another
+    // vendor's shortcut of that name stays as it is.
+    const std::string windowsDir = WindowsDirectory();
+    const std::vector<std::string> own = {Beside(DirectoryBase(windowsDir), "tuneupQEL.exe"),
+                                          Beside(DirectoryBase(windowsDir), "tuneup.exe"), door::PrivateInstallDirectory()};
+    if (!door::DeleteShortcut(shortcut, own).done()) return;
     std::string target;
-    if (MaintenanceShortcutTarget(WindowsDirectory(), &target)) CreateShortcut(shortcut.c_str(), target.c_str());
+    if (MaintenanceShortcutTarget(windowsDir, &target)) CreateShortcut(shortcut.c_str(), target.c_str());
 }
 
 // Puts the saved Windows wizard back in place of the product's copy. The saved copy goes
@@ -215,7 +220,8 @@ void RemoveQuickLaunchShortcut()
     std::string shortcut;
     if (ReadRegistryText(key.get(), "AppData", kAppDataBufferSize, &appData) &&
         QuickLaunchShortcutPath(appData, &shortcut))
-        Guarded([&shortcut] { DeleteIfNamed(shortcut, door::FileOwner::kProgram); });
+        // Only a shortcut into the install directory is the product's.
+        Guarded([&shortcut] { door::DeleteShortcut(shortcut, {door::PrivateInstallDirectory()}); });
     else
         LOG_LINE("RESTORE", "Quick Launch shortcut: no usable AppData folder");
 }

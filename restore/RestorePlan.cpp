@@ -48,7 +48,7 @@ bool InstallDirProbe(const std::string& installDir, std::string* probe)
 
 bool InstallDirMarker(const std::string& shortPath, std::string* marker)
 {
-    if (IsDriveOrShareRoot(shortPath)) return false;
+    if (shortPath.size() <= 3 || IsDriveOrShareRoot(shortPath)) return false;
     *marker = UpperAscii(shortPath);
     return true;
 }

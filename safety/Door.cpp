@@ -1,6 +1,8 @@
 // The door's run: the places kept for it, the preview's bookkeeping, the outcomes and verbs.
 #include "safety/Door.h"
+#include "base/SystemDirectories.h"
 #include "base/Text.h"
+#include "log/RemovalLog.h"
 #include "safety/DoorState.h"
 #include "safety/PathForms.h"
 #include "safety/ProtectedPlaces.h"
@@ -109,6 +111,17 @@ void Begin(const std::string& installDir, bool preview)
     state.installDir = installDir;
     places.reset(new ProtectedPlacesScope());
     places->Take();
+    if (!installDir.empty()) {
+        state.installRule = CheckInstallDirectory(installDir, &state.installForms);
+        if (state.installRule == RefusalRule::kNone)
+            LOG_LINE("START", "the install directory is a private place: the product's files in it may go");
+        else
+            LOG_OUTCOME(kRefused, "START",
+                        "the install directory %s is not a private place, by rule %s: nothing is removed through it",
+                        installDir.c_str(), RefusalRuleName(state.installRule));
+    }
+    const std::string system = FullPathOf(SystemDirectory());
+    if (!system.empty()) state.systemForms = FormsOf(system);
 }
 
 void End()
@@ -117,7 +130,21 @@ void End()
     detail::RunState& state = detail::State();
     state.preview = false;
     state.installDir.clear();
+    state.installRule = RefusalRule::kInstallDirectory;
+    state.installForms.clear();
+    state.systemForms.clear();
     state.gone.clear();
+}
+
+RefusalRule InstallDirectoryRule()
+{
+    return detail::State().installRule;
+}
+
+std::string PrivateInstallDirectory()
+{
+    const detail::RunState& state = detail::State();
+    return state.installRule == RefusalRule::kNone ? state.installDir : std::string();
 }
 
 bool Previewing()

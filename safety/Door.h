@@ -7,6 +7,7 @@
 #include "safety/RegistryRoot.h"
 #include "safety/SharedFiles.h"
 #include <string>
+#include <vector>
 
 namespace door {
 
@@ -38,11 +39,20 @@ void End();
 
 bool Previewing();
 
+// kNone when the install directory given to Begin is a private place, the product's own;
+// otherwise the rule that makes it none, and nothing is removed through it.
+RefusalRule InstallDirectoryRule();
+
+// The install directory given to Begin when it is a private place, "" otherwise.
+std::string PrivateInstallDirectory();
+
 // ---- Files, trees, directories ------------------------------------------------------------
 
 // Whose file a deletion takes, which decides the rules it must pass.
 enum class FileOwner {
-    kProduct,  // one of the product's files, named by the manifest or by the program itself
+    kProduct,  // one of the product's files, named by the manifest or by the program itself: it
+               // goes from the private install directory, or from the system directory unless
+               // another company's or Windows' own
     kProgram,  // a file at a place the program fixes itself (the start-up companion, the
                // Maintenance Wizard's copies, the self-removal batch)
 };
@@ -53,11 +63,22 @@ enum class FileOwner {
 // ReleaseSharedCount once the module is removed.
 Outcome DeleteProductFile(const std::string& path, FileOwner owner, SharedFileCount* count = nullptr);
 
+// Deletes a shortcut only when it points at one of `targets` (files, or directories it may lie
+// in), in any spelling; any other shortcut, or a file that is no shortcut, is another's.
+Outcome DeleteShortcut(const std::string& path, const std::vector<std::string>& targets);
+
 // Lowers or removes a SharedDLLs count that DeleteProductFile returned.
 Outcome ReleaseSharedCount(const SharedFileCount& count);
 
 // What a tree is accepted for; also the keyword of its log lines.
 enum class TreeUse { kEmpty, kPattern };
+
+// Where a directory comes from, which decides the rules it must pass.
+enum class Origin {
+    kInstallation,  // composed on the install directory: only inside it, and only when it is private
+    kElsewhere,     // named elsewhere (an edition's directory): inside the private install
+                    // directory, or a private place of its own
+};
 
 // A directory the rules let the program empty and remove: made only by AcceptTree, so that the
 // files a walk deletes below it can be taken without checking each of them again.
@@ -66,14 +87,14 @@ public:
     const std::string& base() const { return base_; }  // the directory with a trailing backslash
 
 private:
-    friend Outcome AcceptTree(TreeUse use, const std::string& directory, Tree* tree);
+    friend Outcome AcceptTree(TreeUse use, Origin origin, const std::string& directory, Tree* tree);
     std::string base_;
 };
 
 // Checks a directory once, before it is emptied (every rule, the short-path rule included) or
 // before files are deleted in it by pattern (no length rule: a pattern's directory may be
 // short, while a root is still refused).
-Outcome AcceptTree(TreeUse use, const std::string& directory, Tree* tree);
+Outcome AcceptTree(TreeUse use, Origin origin, const std::string& directory, Tree* tree);
 
 // Deletes a file met by a walk below an accepted tree (a path outside it is refused). Only
 // failures are costly: the rules are not looked at again.
@@ -84,7 +105,7 @@ Outcome DeleteInTree(const Tree& tree, const std::string& path);
 bool AlreadyGone(const std::string& path);
 
 // Removes an empty directory, checking the rules first.
-Outcome RemoveEmptyDirectory(const std::string& directory);
+Outcome RemoveEmptyDirectory(Origin origin, const std::string& directory);
 
 // Removes an empty directory at or below an accepted tree, without checking it again.
 Outcome RemoveEmptyDirectory(const Tree& tree, const std::string& directory);
@@ -124,7 +145,8 @@ Outcome RestartWindows();
 // Deletes a key with its whole sub-tree. `shown` is the entry as the log names it.
 Outcome DeleteKey(RegistryRoot root, const std::string& keyPath, const std::string& shown);
 
-// Deletes one value.
+// Deletes one value, unless it stands directly in one of the system's own keys (a registration
+// list such as Run excepted).
 Outcome DeleteValue(RegistryRoot root, const std::string& keyPath, const std::string& name,
                     const std::string& shown);
 

@@ -3,10 +3,13 @@
 #include "base/Handles.h"
 #include "base/PathLimits.h"
 #include "base/SystemDirectories.h"
+#include "base/Text.h"
 #include "log/RemovalLog.h"
 #include "safety/DoorState.h"
 #include "safety/PlaceRules.h"
+#include "safety/PathForms.h"
 #include "safety/ProtectedPlaces.h"
+#include "safety/SharedFileRules.h"
 #include <cstring>
 #include <algorithm>
 
@@ -35,10 +38,10 @@ Outcome Delete(const std::string& path)
     return FromError(GetLastError());
 }
 
-// A file other programs count on stays; one counted once goes, and so does its count.
+// A file other programs count on stays; one counted once goes, and so does its count. Counts
+// are read for any full path: installers count files outside the system directory too.
 bool KeptForItsCount(const std::string& path, SharedFileCount* count)
 {
-    if (!IsAtOrBelow(path, SystemDirectory())) return false;
     *count = LookUpSharedFile(path);
     const SharedFileDecision& decision = count->decision;
     if (decision.action == SharedFileAction::kKeep) {
@@ -55,6 +58,85 @@ bool KeptForItsCount(const std::string& path, SharedFileCount* count)
         return true;
     }
     return false;
+}
+
+const std::vector<std::string>& SystemForms()
+{
+    std::vector<std::string>& forms = State().systemForms;
+    if (forms.empty()) {
+        const std::string system = FullPathOf(SystemDirectory());
+        if (!system.empty()) forms = FormsOf(system);
+    }
+    return forms;
+}
+
+// Whether one of the product's files may go from where it lies: from the private install
+// directory, or from the system directory when neither Windows nor another company owns it.
+RefusalRule CheckProductFile(const std::string& path, std::string* company)
+{
+    const std::string full = FullPathOf(path);
+    if (full.empty() || IsDevicePath(full)) return RefusalRule::kUnresolvedPath;
+    const std::vector<std::string> forms = FormsOf(full);
+    const RunState& state = State();
+    RefusalRule rule = RefusalRule::kNone;
+    if (IsAtOrBelowAnyForm(forms, SystemForms()))
+        rule = CheckSystemFile(full, company);
+    else if (state.installRule != RefusalRule::kNone)
+        rule = RefusalRule::kInstallDirectory;
+    else if (!IsAtOrBelowAnyForm(forms, state.installForms))
+        rule = RefusalRule::kOutsideInstallation;
+    if (rule == RefusalRule::kNone && PassesThroughLink(full.substr(0, full.rfind('\\'))))
+        rule = RefusalRule::kLink;
+    return rule;
+}
+
+// A file at a place the program fixes itself: a full path, reached through no link.
+RefusalRule CheckProgramFile(const std::string& path)
+{
+    const std::string full = FullPathOf(path);
+    if (full.empty() || IsDevicePath(full) || CheckFullPath(full) != RefusalRule::kNone)
+        return RefusalRule::kUnresolvedPath;
+    return PassesThroughLink(full.substr(0, full.rfind('\\'))) ? RefusalRule::kLink : RefusalRule::kNone;
+}
+
+void LogFileRefusal(RefusalRule rule, const std::string& path, const std::string& company)
+{
+    if (company.empty())
+        LOG_OUTCOME(kRefused, "FILE", "kept by rule %s: %s", RefusalRuleName(rule), path.c_str());
+    else
+        LOG_OUTCOME(kRefused, "FILE", "kept by rule %s: %s (its version information names %s)",
+                    RefusalRuleName(rule), path.c_str(), company.c_str());
+}
+
+// True when both paths name the same drive letter.
+bool OnDriveOf(const std::string& path, const std::string& other)
+{
+    return path.size() >= 2 && other.size() >= 2 && path[1] == ':' && other[1] == ':' &&
+           UpperAscii(path[0]) == UpperAscii(other[0]);
+}
+
+// The rule for a directory: inside the private install directory anything but a link may go;
+// what is composed on the install directory goes nowhere else; what is named elsewhere must be
+// a private place of its own.
+RefusalRule CheckDirectory(TreeUse use, Origin origin, const std::string& directory)
+{
+    if (use == TreeUse::kEmpty && directory.size() <= 3) return RefusalRule::kShortPath;
+    if (directory.size() > kMaxPathChars) return RefusalRule::kUnresolvedPath;
+    std::string full;
+    std::vector<std::string> forms;
+    RefusalRule rule = DirectoryForms(directory.c_str(), &full, &forms);
+    if (rule != RefusalRule::kNone) return rule;
+    const RunState& state = State();
+    if (state.installRule == RefusalRule::kNone && IsAtOrBelowAnyForm(forms, state.installForms))
+        return PassesThroughLink(full) ? RefusalRule::kLink : RefusalRule::kNone;
+    if (origin == Origin::kInstallation)
+        return state.installRule != RefusalRule::kNone ? RefusalRule::kInstallDirectory
+                                                       : RefusalRule::kOutsideInstallation;
+    // Where the system cannot tell what a drive stands for, only the drives of Windows and of the
+    // install directory are taken as what they are: another may be a folder of either.
+    if (!SystemTellsDrive(full) && !OnDriveOf(full, WindowsDirectory()) && !OnDriveOf(full, state.installDir))
+        return RefusalRule::kUnresolvedDrive;
+    return CheckDirectoryForDeletion(directory.c_str());
 }
 
 const char* TreeKeyword(TreeUse use)
@@ -113,20 +195,23 @@ Outcome Remove(const std::string& directory)
 
 }  // namespace
 
-Outcome DeleteProductFile(const std::string& path, FileOwner, SharedFileCount* count)
+Outcome DeleteProductFile(const std::string& path, FileOwner owner, SharedFileCount* count)
 {
-    if (count && KeptForItsCount(path, count)) {
-        return Refused(count->decision.rule);
+    std::string company;
+    RefusalRule rule = owner == FileOwner::kProduct ? CheckProductFile(path, &company) : CheckProgramFile(path);
+    if (rule != RefusalRule::kNone) {
+        LogFileRefusal(rule, path, company);
+        return Refused(rule);
     }
+    if (count && KeptForItsCount(path, count)) return Refused(count->decision.rule);
     Outcome outcome = Delete(path);
     LogFileDeletion(outcome, path);
     return outcome;
 }
 
-Outcome AcceptTree(TreeUse use, const std::string& directory, Tree* tree)
+Outcome AcceptTree(TreeUse use, Origin origin, const std::string& directory, Tree* tree)
 {
-    RefusalRule rule = use == TreeUse::kEmpty ? CheckTreeDeletion(directory.c_str())
-                                              : CheckPatternDirectory(directory.c_str());
+    RefusalRule rule = CheckDirectory(use, origin, directory);
     if (rule != RefusalRule::kNone) {
         LOG_OUTCOME(kRefused, TreeKeyword(use), "refused by rule %s: %s", RefusalRuleName(rule),
                     directory.c_str());
@@ -144,9 +229,9 @@ Outcome DeleteInTree(const Tree& tree, const std::string& path)
     return outcome;
 }
 
-Outcome RemoveEmptyDirectory(const std::string& directory)
+Outcome RemoveEmptyDirectory(Origin origin, const std::string& directory)
 {
-    RefusalRule rule = CheckTreeDeletion(directory.c_str());
+    RefusalRule rule = CheckDirectory(TreeUse::kEmpty, origin, directory);
     Outcome outcome = rule != RefusalRule::kNone ? Refused(rule) : Remove(directory);
     LogDirectoryRemoval(outcome, directory);
     return outcome;

@@ -113,6 +113,11 @@ Outcome DeleteKey(RegistryRoot root, const std::string& keyPath, const std::stri
 Outcome DeleteValue(RegistryRoot root, const std::string& keyPath, const std::string& name,
                     const std::string& shown)
 {
+    RefusalRule rule = CheckValueDeletion(root, keyPath);
+    if (rule != RefusalRule::kNone) {
+        LOG_OUTCOME(kRefused, "VALUE", "refused by rule %s: %s", RefusalRuleName(rule), shown.c_str());
+        return Refused(rule);
+    }
     RegKey key;
     Outcome outcome = OpenForChange(root, keyPath, &key);
     if (!outcome.done()) {

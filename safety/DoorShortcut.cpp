@@ -3,7 +3,9 @@
 #include "base/Handles.h"
 #include "base/Text.h"
 #include "log/RemovalLog.h"
+#include "base/PathLimits.h"
 #include "safety/DoorState.h"
+#include "safety/PathForms.h"
 #include <objbase.h>
 #include <shlobj.h>
 
@@ -42,7 +44,48 @@ void WriteShellLink(const char* shortcutPath, const char* targetPath)
     file->Save(widePath, TRUE);
 }
 
+// The target a shell link points at, read through COM; false when the file is no shell link.
+bool ReadShortcutTarget(const std::string& shortcutPath, std::string* target)
+{
+    WCHAR widePath[kWidePathUnits];
+    if (MultiByteToWideChar(CP_ACP, 0, shortcutPath.c_str(), -1, widePath, kWidePathUnits) == 0) return false;
+    bool read = false;
+    CoInitialize(NULL);
+    {
+        ComPtr<IShellLinkA> link;
+        ComPtr<IPersistFile> file;
+        char text[kPathSize] = "";
+        if (SUCCEEDED(CoCreateInstance(kShellLinkClass, NULL, CLSCTX_INPROC_SERVER, kShellLinkA, link.out())) &&
+            SUCCEEDED(link->QueryInterface(kPersistFile, file.out())) &&
+            SUCCEEDED(file->Load(widePath, STGM_READ)) &&
+            SUCCEEDED(link->GetPath(text, sizeof text, NULL, 0)) && text[0] != '\0') {
+            *target = text;
+            read = true;
+        }
+    }
+    CoUninitialize();
+    return read;
+}
+
 }  // namespace
+
+Outcome DeleteShortcut(const std::string& path, const std::vector<std::string>& targets)
+{
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return DeleteProductFile(path, FileOwner::kProgram);
+    std::string target;
+    bool ours = false;
+    if (ReadShortcutTarget(path, &target)) {
+        for (const std::string& own : targets)
+            if (!own.empty() && IsAtOrBelowInAnySpelling(target, own)) ours = true;
+    }
+    if (!ours) {
+        LOG_OUTCOME(kRefused, "FILE", "kept by rule %s: %s (it points at %s)",
+                    RefusalRuleName(RefusalRule::kForeignShortcut), path.c_str(),
+                    target.empty() ? "nothing the program can read" : target.c_str());
+        return Refused(RefusalRule::kForeignShortcut);
+    }
+    return DeleteProductFile(path, FileOwner::kProgram);
+}
 
 Outcome SaveShortcut(const std::string& path, const std::string& target)
 {

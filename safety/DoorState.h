@@ -11,6 +11,11 @@ namespace detail {
 struct RunState {
     bool preview = false;
     std::string installDir;
+    // What Begin found: whether the install directory is a private place, and the spellings of
+    // it and of the system directory, which the rules compare paths with.
+    RefusalRule installRule = RefusalRule::kInstallDirectory;
+    std::vector<std::string> installForms;
+    std::vector<std::string> systemForms;
     // In a preview, what earlier operations would have deleted, sorted: files and directories
     // by their upper-cased full path, keys as "K:" and values as "V:" with their canonical names.
     std::vector<std::string> gone;

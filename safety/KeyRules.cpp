@@ -64,6 +64,29 @@ const SystemKey kUserKeys[] = {
     {"CONTROL PANEL", true},
 };
 
+// The system's configuration: no key anywhere inside these is a product's to delete (a
+// service's own key below SERVICES is, the device classes below it are not). Below HKLM.
+const char* const kMachineConfiguration[] = {
+    "SYSTEM\\CURRENTCONTROLSET\\CONTROL", "SYSTEM\\CURRENTCONTROLSET\\ENUM",
+    "SYSTEM\\CURRENTCONTROLSET\\HARDWARE PROFILES", "SYSTEM\\CURRENTCONTROLSET\\SERVICES\\CLASS",
+    "ENUM", "CONFIG", "HARDWARE", "SAM", "SECURITY",
+};
+
+// Below a user's key: the desktop's and the environment's settings.
+const char* const kUserConfiguration[] = {"CONTROL PANEL", "ENVIRONMENT"};
+
+// The lists in which products register values of their own, next to the system's.
+const char* const kRegistrationLists[] = {
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUNONCE",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUNSERVICES",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUNSERVICESONCE",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\SHAREDDLLS",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\EXPLORER\\SHELLEXECUTEHOOKS",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\SHELL EXTENSIONS\\APPROVED",
+    "SOFTWARE\\MICROSOFT\\EXCHANGE\\CLIENT\\EXTENSIONS",
+};
+
 // Below SOFTWARE\CLASSES, of the machine or of a user: the classes Windows itself needs.
 const SystemKey kClassKeys[] = {
     {"CLSID", false}, {"INTERFACE", false}, {"TYPELIB", false}, {"APPID", false},
@@ -235,6 +258,33 @@ bool IsSystemKey(const CanonicalKey& key)
     return false;
 }
 
+// True when the key lies at or below one of the listed keys.
+bool InsideAny(const CanonicalKey& key, const char* const* list, size_t count)
+{
+    size_t at = NamesFrom(key.path, key.base);
+    for (size_t k = 0; k < count; ++k) {
+        int below = Compare(key.path, at, list[k]);
+        if (below >= 0) return true;
+    }
+    return false;
+}
+
+bool IsConfiguration(const CanonicalKey& key)
+{
+    if (std::strcmp(key.root, "HKCC") == 0) return true;
+    return key.base > 0 ? InsideAny(key, kUserConfiguration, sizeof kUserConfiguration / sizeof kUserConfiguration[0])
+                        : InsideAny(key, kMachineConfiguration,
+                                    sizeof kMachineConfiguration / sizeof kMachineConfiguration[0]);
+}
+
+bool IsRegistrationList(const CanonicalKey& key)
+{
+    size_t at = NamesFrom(key.path, key.base);
+    for (const char* list : kRegistrationLists)
+        if (Compare(key.path, at, list) == 0) return true;
+    return false;
+}
+
 }  // namespace
 
 std::string CanonicalKeyName(RegistryRoot root, const std::string& keyPath)
@@ -252,6 +302,7 @@ RefusalRule CheckKeyDeletion(RegistryRoot root, const std::string& keyPath)
     // An empty name ("A\\B", a backslash at either end) names no key of its own either.
     if (key.path.front() == '\\' || key.path.back() == '\\' || key.path.find("\\\\") != std::string::npos)
         return RefusalRule::kRootKey;
+    if (IsConfiguration(key)) return RefusalRule::kSystemConfiguration;
     // Below HKU the first name is a user's key, whose children are a root's children to that
     // user (HKCU\Software).
     const size_t names = KeyNameCount(key.path);
@@ -260,4 +311,19 @@ RefusalRule CheckKeyDeletion(RegistryRoot root, const std::string& keyPath)
     size_t at = NamesFrom(key.path, key.base);
     if (names == key.base + 2 && Compare(key.path, at, "SOFTWARE") == 1) return RefusalRule::kVendorKey;
     return RefusalRule::kNone;
+}
+
+RefusalRule CheckValueDeletion(RegistryRoot root, const std::string& keyPath)
+{
+    CanonicalKey key = Canonical(root, keyPath);
+    if (*key.root == '\0') return RefusalRule::kDynamicKey;
+    if (!keyPath.empty() && IsConfiguration(key)) return RefusalRule::kSystemConfiguration;
+    switch (CheckKeyDeletion(root, keyPath)) {
+    case RefusalRule::kRootKey:
+    case RefusalRule::kRootChildKey:
+    case RefusalRule::kSystemKey:
+        return IsRegistrationList(key) ? RefusalRule::kNone : RefusalRule::kSystemValue;
+    case RefusalRule::kSystemConfiguration: return RefusalRule::kSystemConfiguration;
+    default: return RefusalRule::kNone;  // the product's keys, and a vendor's own
+    }
 }

@@ -21,6 +21,18 @@ std::string CanonicalKeyName(RegistryRoot root, const std::string& keyPath);
 //   Uninstall key, ...), or a direct child of one whose children are all the system's
 //   (Software\Microsoft\Windows\CurrentVersion\Run, ...);
 // - kVendorKey: a key directly below Software, which a vendor shares among its products.
+// - kSystemConfiguration: any key at or below the system's configuration (the Control, Enum
+//   and Hardware Profiles keys of HKLM\System\CurrentControlSet, the device classes below
+//   its Services, HKLM\Enum, Config, Hardware, SAM and Security, all of HKEY_CURRENT_CONFIG, a
+//   user's Control Panel and Environment).
 // A name with a byte above 127 matches a listed name of the same length when every other
 // byte matches: the registry folds the case of letters outside ASCII too.
 RefusalRule CheckKeyDeletion(RegistryRoot root, const std::string& keyPath);
+
+// kNone when a value entry may delete a value of the key at `keyPath`: any value of the
+// product's keys and of a vendor's key, and the product's values in the lists where products
+// register values of their own (Run, RunOnce, RunServices, RunServicesOnce, SharedDLLs, the
+// Exchange client's Extensions, ...). kSystemValue for a value directly in one of the system's
+// own keys, kSystemConfiguration for one anywhere in its configuration, kDynamicKey for the
+// roots that hold no stored values.
+RefusalRule CheckValueDeletion(RegistryRoot root, const std::string& keyPath);

@@ -70,14 +70,49 @@ std::string LongFormOf(const std::string& fullPath)
     return Converted(fullPath, LongPathConverter());
 }
 
+std::string DriveMappedForm(const std::string& fullPath)
+{
+    typedef DWORD(WINAPI * QueryProc)(LPCSTR device, LPSTR target, DWORD size);
+    QueryProc query = BindAs<QueryProc>(BoundFunction::kQueryDosDeviceA);
+    std::string path = fullPath, mapped;
+    for (int depth = 0; query && depth < 4 && path.size() >= 2 && path[1] == ':'; ++depth) {
+        const char drive[3] = {path[0], ':', '\0'};
+        char target[kFormBufferSize] = "";
+        DWORD length = query(drive, target, sizeof target);
+        if (length == 0 || length >= sizeof target) break;
+        std::string next = ApplyDriveMapping(path, target);
+        if (next.empty()) break;
+        path = mapped = next;
+    }
+    return mapped;
+}
+
+bool SystemTellsDrive(const std::string& fullPath)
+{
+    if (fullPath.size() < 2 || fullPath[1] != ':') return true;
+    typedef DWORD(WINAPI * QueryProc)(LPCSTR device, LPSTR target, DWORD size);
+    QueryProc query = BindAs<QueryProc>(BoundFunction::kQueryDosDeviceA);
+    const char drive[3] = {fullPath[0], ':', '\0'};
+    char target[kFormBufferSize] = "";
+    return query && query(drive, target, sizeof target) > 0;
+}
+
+std::vector<std::string> FormsOf(const std::string& fullPath)
+{
+    std::vector<std::string> forms;
+    const std::string mapped = DriveMappedForm(fullPath);
+    for (const std::string& path : {fullPath, mapped}) {
+        if (path.empty()) continue;
+        forms.push_back(path);
+        for (const std::string& form : {ShortFormOf(path), LongFormOf(path)})
+            if (!form.empty()) forms.push_back(form);
+    }
+    return forms;
+}
+
 bool IsAtOrBelowInAnySpelling(const std::string& path, const std::string& directory)
 {
     const std::string fullPath = FullPathOf(path), fullDirectory = FullPathOf(directory);
     if (fullPath.empty() || fullDirectory.empty()) return false;
-    const std::string paths[] = {fullPath, ShortFormOf(fullPath), LongFormOf(fullPath)};
-    const std::string directories[] = {fullDirectory, ShortFormOf(fullDirectory), LongFormOf(fullDirectory)};
-    for (const std::string& form : paths)
-        for (const std::string& above : directories)
-            if (!form.empty() && !above.empty() && IsAtOrBelow(form, above)) return true;
-    return false;
+    return IsAtOrBelowAnyForm(FormsOf(fullPath), FormsOf(fullDirectory));
 }

@@ -1,6 +1,7 @@
 // The system's spellings of one path: its full, short (8.3) and long forms.
 #pragma once
 #include <string>
+#include <vector>
 
 // GetFullPathNameA within 259 characters, or "" when it fails or the result is longer.
 std::string FullPathOf(const std::string& path);
@@ -11,6 +12,21 @@ std::string FullPathOf(const std::string& path);
 // at the first call, and there the long form is always "".
 std::string ShortFormOf(const std::string& fullPath);
 std::string LongFormOf(const std::string& fullPath);
+
+// The path as the folder its drive letter stands for, where the system tells (a SUBST drive on
+// the NT family, through QueryDosDeviceA, bound at run time), followed as far as four drives
+// deep; "" for a drive of its own, or where the system cannot tell (Windows 95/98, whose
+// QueryDosDeviceA is a stub): such a path is compared as it stands.
+std::string DriveMappedForm(const std::string& fullPath);
+
+// True when the system can tell what the path's drive stands for: a network path, or a drive
+// that QueryDosDeviceA answers for (a SUBST drive or a drive of its own). False where that
+// function is missing or fails (Windows 95/98).
+bool SystemTellsDrive(const std::string& fullPath);
+
+// Every spelling of a full path that the checks compare: the path, its short and long forms,
+// and the same for the folder its drive stands for.
+std::vector<std::string> FormsOf(const std::string& fullPath);
 
 // True when `path` is `directory` or lies below it in any of their spellings (full, short,
 // long), case ignored; false when either is not a path the system resolves.

@@ -1,5 +1,6 @@
 // Decisions about the places a deletion must never reach.
 #include "safety/PlaceRules.h"
+#include "base/PathLimits.h"
 #include "base/Text.h"
 
 namespace {
@@ -61,7 +62,7 @@ bool IsRoot(const std::string& text)
     return text.compare(0, 2, "\\\\") == 0 ? names <= 2 : names <= 1;
 }
 
-enum Relation { kUnrelated, kIsPlace, kHoldsPlace, kChildOfPlace };
+enum Relation { kUnrelated, kIsPlace, kHoldsPlace, kInsidePlace };
 
 // How the directory, in any of its spellings, stands to the place in any of its own.
 Relation RelationTo(const std::vector<std::string>& candidate, const ProtectedPlace& place)
@@ -74,11 +75,42 @@ Relation RelationTo(const std::vector<std::string>& candidate, const ProtectedPl
             int below = NamesBelow(form, guard);
             if (below == 0) return kIsPlace;
             if (below > 0) relation = kHoldsPlace;
-            else if (place.childrenToo && relation == kUnrelated && NamesBelow(guard, form) == 1)
-                relation = kChildOfPlace;
+            else if (relation == kUnrelated && NamesBelow(guard, form) > 0) relation = kInsidePlace;
         }
     }
     return relation;
+}
+
+// The comparable spellings, or false for a root among them.
+bool Candidate(const std::vector<std::string>& forms, std::vector<std::string>* candidate)
+{
+    for (const std::string& form : forms) {
+        candidate->push_back(Comparable(form));
+        if (IsRoot(candidate->back())) return false;
+    }
+    return true;
+}
+
+// Which places refuse what lies inside them: every tree, or for an install directory only
+// the Windows tree.
+RefusalRule CheckPlaces(const std::vector<std::string>& forms, const std::vector<ProtectedPlace>& places,
+                        bool installDirectory)
+{
+    if (forms.empty()) return RefusalRule::kUnresolvedPath;
+    std::vector<std::string> candidate;
+    if (!Candidate(forms, &candidate)) return RefusalRule::kDriveRoot;
+    // A place that the directory is names the rule better than one it holds or lies in.
+    RefusalRule other = RefusalRule::kNone;
+    for (const ProtectedPlace& place : places) {
+        Relation relation = RelationTo(candidate, place);
+        if (relation == kIsPlace) return place.rule;
+        if (other != RefusalRule::kNone) continue;
+        if (relation == kHoldsPlace) other = place.rule;
+        if (relation != kInsidePlace || place.kind == PlaceKind::kPlace) continue;
+        if (place.kind == PlaceKind::kWindowsTree) other = RefusalRule::kWindowsDirectory;
+        else if (!installDirectory) other = place.rule;
+    }
+    return other;
 }
 
 // A valid 8.3 name: one to eight characters, then optionally a dot and one to three more,
@@ -133,6 +165,20 @@ bool IsShortFormAlready(const std::string& fullPath)
     return true;
 }
 
+std::string ApplyDriveMapping(const std::string& fullPath, const std::string& dosDevice)
+{
+    if (fullPath.size() < 2 || !IsDriveLetter(fullPath[0]) || fullPath[1] != ':') return std::string();
+    if (dosDevice.compare(0, 4, "\\??\\") != 0) return std::string();
+    std::string folder = dosDevice.substr(4);
+    if (folder.compare(0, 4, "UNC\\") == 0) folder = "\\\\" + folder.substr(4);
+    if (CheckFullPath(folder) != RefusalRule::kNone) return std::string();
+    while (folder.size() > 3 && IsSlash(folder.back())) folder.pop_back();
+    std::string rest = fullPath.substr(2);
+    if (!rest.empty() && !IsSlash(rest[0])) return std::string();  // "W:x" is relative to W:'s current directory
+    std::string mapped = folder + rest;
+    return mapped.size() > kMaxPathChars ? std::string() : mapped;
+}
+
 bool IsDevicePath(const std::string& path)
 {
     if (path.size() < 4 || !IsSlash(path[3])) return false;
@@ -173,22 +219,21 @@ std::string LocalFormOfAdminShare(const std::string& path, const std::string& wi
 RefusalRule CheckDirectoryPlace(const std::vector<std::string>& forms,
                                 const std::vector<ProtectedPlace>& places)
 {
-    if (forms.empty()) return RefusalRule::kUnresolvedPath;
-    std::vector<std::string> candidate;
-    for (const std::string& form : forms) {
-        candidate.push_back(Comparable(form));
-        if (IsRoot(candidate.back())) return RefusalRule::kDriveRoot;
-    }
-    // A place that the directory is names the rule better than one that lies below it.
-    RefusalRule other = RefusalRule::kNone;
-    for (const ProtectedPlace& place : places) {
-        Relation relation = RelationTo(candidate, place);
-        if (relation == kIsPlace) return place.rule;
-        if (other != RefusalRule::kNone) continue;
-        if (relation == kHoldsPlace) other = place.rule;
-        if (relation == kChildOfPlace) other = RefusalRule::kSystemSubdirectory;
-    }
-    return other;
+    return CheckPlaces(forms, places, false);
+}
+
+RefusalRule CheckInstallDirectoryPlace(const std::vector<std::string>& forms,
+                                       const std::vector<ProtectedPlace>& places)
+{
+    return CheckPlaces(forms, places, true);
+}
+
+bool IsAtOrBelowAnyForm(const std::vector<std::string>& path, const std::vector<std::string>& directory)
+{
+    for (const std::string& above : directory)
+        for (const std::string& form : path)
+            if (!form.empty() && !above.empty() && IsAtOrBelow(form, above)) return true;
+    return false;
 }
 
 bool IsAtOrBelow(const std::string& path, const std::string& directory)

@@ -28,28 +28,49 @@ size_t PathRootLength(const std::string& path);
 // name), whatever the slashes, case and trailing dots: nothing that names a directory of its own.
 bool IsDriveOrShareRoot(const std::string& path);
 
+// The path with its drive letter replaced by the folder the drive stands for, from what
+// QueryDosDeviceA answers for the drive: "\\??\\C:\\Users\\me" for a drive made with SUBST, or
+// "\\??\\UNC\\server\\share\\x" for one that maps a network folder. "" when the path has no
+// drive letter or the answer names a device (a drive of its own), or the result is too long.
+std::string ApplyDriveMapping(const std::string& fullPath, const std::string& dosDevice);
+
 // True when every name of the full path below its root is a valid 8.3 name (such as
 // "WINDOWS" or "README.TXT"): the path is then its own short form, and the system need
 // not be asked for one.
 bool IsShortFormAlready(const std::string& fullPath);
 
+// How much of a protected place is protected: the place itself and every directory that holds
+// it always; what lies inside it too for a tree.
+enum class PlaceKind {
+    kPlace,        // Program Files, Common Files: products install in them
+    kUsersTree,    // shell folders, profiles, temporary directories: a private folder of its own
+                   // inside one may be a product's install directory
+    kWindowsTree,  // the Windows and system directories: nothing inside them is a product's
+};
+
 // A place that no deletion may empty or remove, in every spelling the system gave for it
-// (full, short and long forms), and the rule that protects it.
+// (full, short and mapped forms), and the rule that protects it.
 struct ProtectedPlace {
     std::vector<std::string> forms;
     RefusalRule rule = RefusalRule::kProtectedDirectory;
-    bool childrenToo = false;  // its direct sub-directories are protected as well
+    PlaceKind kind = PlaceKind::kPlace;
 };
 
-// The rule that refuses a directory given in `forms` (its full path and its other spellings):
-// kDriveRoot for a drive or share root; else the rule of a place that it is, in any form
-// (the first such place); else the rule of the first place that it holds, or
-// kSystemSubdirectory when that first place is its parent and protects its children.
-// kNone when none applies. Case, forward
-// slashes, doubled backslashes and the trailing dots and blanks of names are ignored, as
-// the system ignores them.
+// The rule that refuses a directory given in `forms` (its full path and its other spellings),
+// kNone when none applies: kDriveRoot for a drive or share root; else the rule of a place that
+// it is, in any form (the first such place); else the rule of the first place that it holds or
+// that it lies in (kWindowsDirectory inside the Windows tree). Case, forward slashes, doubled
+// backslashes and the trailing dots and blanks of names are ignored, as the system ignores them.
 RefusalRule CheckDirectoryPlace(const std::vector<std::string>& forms,
                                 const std::vector<ProtectedPlace>& places);
+
+// The same for an install directory, which may be a folder of its own inside a users' tree
+// (C:\My Documents\Morwa\), never one inside the Windows tree.
+RefusalRule CheckInstallDirectoryPlace(const std::vector<std::string>& forms,
+                                       const std::vector<ProtectedPlace>& places);
+
+// True when some form of `path` is some form of `directory` or lies below it.
+bool IsAtOrBelowAnyForm(const std::vector<std::string>& path, const std::vector<std::string>& directory);
 
 // True when `path` is `directory` or lies below it (case ignored, same rules as above).
 bool IsAtOrBelow(const std::string& path, const std::string& directory);

@@ -19,17 +19,6 @@ const char kNtProfileListKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersio
 const DWORD kReadAccess = KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS;
 const DWORD kTextBufferSize = 1024;
 
-// The path and those of its short and long forms that the system could give.
-void AddForms(std::vector<std::string>& forms, const std::string& full, bool withLongForm)
-{
-    forms.push_back(full);
-    std::string form = ShortFormOf(full);
-    if (!form.empty()) forms.push_back(form);
-    if (!withLongForm) return;
-    form = LongFormOf(full);
-    if (!form.empty()) forms.push_back(form);
-}
-
 // The places of the outermost ProtectedPlacesScope that took them, or none.
 const std::vector<ProtectedPlace>* scopedPlaces = NULL;
 
@@ -37,7 +26,7 @@ class PlaceList {
 public:
     explicit PlaceList(std::vector<ProtectedPlace>& places) : places_(places) {}
     // Adds a place named by a full path; anything else names no place.
-    void Add(const std::string& path, RefusalRule rule, bool childrenToo = false)
+    void Add(const std::string& path, RefusalRule rule, PlaceKind kind)
     {
         if (CheckFullPath(path) != RefusalRule::kNone) return;
         std::string full = FullPathOf(path);
@@ -45,10 +34,8 @@ public:
         places_.emplace_back();
         ProtectedPlace& place = places_.back();
         place.rule = rule;
-        place.childrenToo = childrenToo;
-        // Short forms on both sides tell any two spellings of an existing path apart; the
-        // long form is the directory's own business (CheckDirectoryForDeletion).
-        AddForms(place.forms, full, false);
+        place.kind = kind;
+        place.forms = FormsOf(full);
     }
 
 private:
@@ -77,7 +64,7 @@ std::string ValueText(HKEY key, const char* name)
 
 // Every text value of the key, whatever its name: the shell folders have more names than
 // any list would hold, and newer systems add their own.
-void AddAllValues(PlaceList& list, HKEY root, const char* path, RefusalRule rule)
+void AddAllValues(PlaceList& list, HKEY root, const char* path, RefusalRule rule, PlaceKind kind)
 {
     RegKey key;
     if (key.Open(root, path, kReadAccess) != ERROR_SUCCESS) return;
@@ -90,14 +77,36 @@ void AddAllValues(PlaceList& list, HKEY root, const char* path, RefusalRule rule
         LONG result = RegEnumValueA(key.get(), i, name, &nameSize, NULL, &type,
                                     reinterpret_cast<BYTE*>(data), &size);
         if (result == ERROR_NO_MORE_ITEMS) break;
-        if (result == ERROR_SUCCESS) list.Add(TextOf(data, size, type), rule);
+        if (result == ERROR_SUCCESS) list.Add(TextOf(data, size, type), rule, kind);
     }
 }
 
-void AddValue(PlaceList& list, HKEY root, const char* path, const char* name, RefusalRule rule)
+void AddValue(PlaceList& list, HKEY root, const char* path, const char* name, RefusalRule rule,
+              PlaceKind kind)
 {
     RegKey key;
-    if (key.Open(root, path, kReadAccess) == ERROR_SUCCESS) list.Add(ValueText(key.get(), name), rule);
+    if (key.Open(root, path, kReadAccess) == ERROR_SUCCESS) list.Add(ValueText(key.get(), name), rule, kind);
+}
+
+// The shell folders of one user's or the machine's key.
+void AddShellFolders(PlaceList& list, HKEY root, const std::string& below)
+{
+    for (const char* key : {kShellFoldersKey, kUserShellFoldersKey})
+        AddAllValues(list, root, (below + key).c_str(), RefusalRule::kShellFolder, PlaceKind::kUsersTree);
+}
+
+// Every user whose hive is loaded (the current one, the default user, and on the NT family
+// whoever else is logged on): their shell folders are theirs to keep.
+void AddEveryUsersShellFolders(PlaceList& list)
+{
+    RegKey users;
+    if (users.Open(HKEY_USERS, "", kReadAccess) != ERROR_SUCCESS) return;
+    for (DWORD i = 0; i < 1000; ++i) {
+        char name[256];
+        DWORD nameSize = sizeof name;
+        if (RegEnumKeyExA(users.get(), i, name, &nameSize, NULL, NULL, NULL, NULL) != ERROR_SUCCESS) break;
+        AddShellFolders(list, HKEY_USERS, std::string(name) + "\\");
+    }
 }
 
 // The profile of every user the system lists (both families keep a ProfileList).
@@ -105,13 +114,13 @@ void AddProfiles(PlaceList& list, const char* path)
 {
     RegKey key;
     if (key.Open(HKEY_LOCAL_MACHINE, path, kReadAccess) != ERROR_SUCCESS) return;
-    list.Add(ValueText(key.get(), "ProfilesDirectory"), RefusalRule::kProfileDirectory);
+    list.Add(ValueText(key.get(), "ProfilesDirectory"), RefusalRule::kProfileDirectory, PlaceKind::kUsersTree);
     for (DWORD i = 0; i < 1000; ++i) {
         char name[256];
         DWORD nameSize = sizeof name;
         if (RegEnumKeyExA(key.get(), i, name, &nameSize, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
             break;
-        AddValue(list, key.get(), name, "ProfileImagePath", RefusalRule::kProfileDirectory);
+        AddValue(list, key.get(), name, "ProfileImagePath", RefusalRule::kProfileDirectory, PlaceKind::kUsersTree);
     }
 }
 
@@ -119,11 +128,18 @@ void AddVariable(PlaceList& list, const char* name, RefusalRule rule)
 {
     char buffer[kTextBufferSize] = "";
     DWORD length = GetEnvironmentVariableA(name, buffer, sizeof buffer);
-    if (length > 0 && length < sizeof buffer) list.Add(buffer, rule);
+    if (length > 0 && length < sizeof buffer) list.Add(buffer, rule, PlaceKind::kUsersTree);
 }
 
-// True when some directory of the path, below its root, is a link (a junction or a symbolic
-// link, which Wine also reports for a Unix symbolic link): its contents belong elsewhere.
+const std::vector<ProtectedPlace>& Places(std::vector<ProtectedPlace>* gathered)
+{
+    if (scopedPlaces) return *scopedPlaces;
+    GatherProtectedPlaces(gathered);
+    return *gathered;
+}
+
+}  // namespace
+
 bool PassesThroughLink(const std::string& fullPath)
 {
     size_t start = fullPath.compare(0, 2, "\\\\") == 0 ? fullPath.find('\\', fullPath.find('\\', 2) + 1)
@@ -139,46 +155,64 @@ bool PassesThroughLink(const std::string& fullPath)
     return false;
 }
 
-}  // namespace
-
 void GatherProtectedPlaces(std::vector<ProtectedPlace>* places)
 {
     places->clear();
     PlaceList list(*places);
-    // Windows' own directories, and the folders directly in them (Fonts, Inf, Command, ...).
-    list.Add(WindowsDirectory(), RefusalRule::kProtectedDirectory, true);
-    list.Add(SystemDirectory(), RefusalRule::kProtectedDirectory, true);
+    // Windows' own directories and everything in them (on Windows 98 the users' profiles too).
+    list.Add(WindowsDirectory(), RefusalRule::kProtectedDirectory, PlaceKind::kWindowsTree);
+    list.Add(SystemDirectory(), RefusalRule::kProtectedDirectory, PlaceKind::kWindowsTree);
     for (const char* name : {"ProgramFilesDir", "CommonFilesDir", "ProgramFilesDir (x86)",
                              "CommonFilesDir (x86)", "ProgramW6432Dir", "CommonW6432Dir"})
-        AddValue(list, HKEY_LOCAL_MACHINE, kCurrentVersionKey, name, RefusalRule::kProtectedDirectory);
-    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-        AddAllValues(list, root, kShellFoldersKey, RefusalRule::kShellFolder);
-        AddAllValues(list, root, kUserShellFoldersKey, RefusalRule::kShellFolder);
-    }
+        AddValue(list, HKEY_LOCAL_MACHINE, kCurrentVersionKey, name, RefusalRule::kProtectedDirectory,
+                 PlaceKind::kPlace);
+    AddShellFolders(list, HKEY_CURRENT_USER, "");
+    AddShellFolders(list, HKEY_LOCAL_MACHINE, "");
+    AddEveryUsersShellFolders(list);
     AddProfiles(list, kNtProfileListKey);
     AddProfiles(list, kProfileListKey);
     for (const char* name : {"USERPROFILE", "ALLUSERSPROFILE", "PUBLIC"})
         AddVariable(list, name, RefusalRule::kProfileDirectory);
-    list.Add(TemporaryDirectory(), RefusalRule::kTempDirectory);
+    list.Add(TemporaryDirectory(), RefusalRule::kTempDirectory, PlaceKind::kUsersTree);
     for (const char* name : {"TEMP", "TMP"}) AddVariable(list, name, RefusalRule::kTempDirectory);
 }
 
-RefusalRule CheckDirectoryForDeletion(const char* directory)
+RefusalRule DirectoryForms(const char* directory, std::string* full, std::vector<std::string>* forms)
 {
     if (directory == NULL) return RefusalRule::kUnresolvedPath;
     RefusalRule text = CheckFullPath(directory);
     if (text != RefusalRule::kNone) return text;
-    std::string full = FullPathOf(directory);
-    if (full.empty()) return RefusalRule::kUnresolvedPath;
-    if (IsDevicePath(full)) return RefusalRule::kDevicePath;
+    *full = FullPathOf(directory);
+    if (full->empty()) return RefusalRule::kUnresolvedPath;
+    if (IsDevicePath(*full)) return RefusalRule::kDevicePath;
+    *forms = FormsOf(*full);
+    const std::string local = LocalFormOfAdminShare(*full, WindowsDirectory());
+    if (local != *full)
+        for (const std::string& form : FormsOf(local)) forms->push_back(form);
+    return RefusalRule::kNone;
+}
+
+RefusalRule CheckDirectoryForDeletion(const char* directory)
+{
+    std::string full;
     std::vector<std::string> forms;
-    AddForms(forms, full, true);
-    const std::string local = LocalFormOfAdminShare(full, WindowsDirectory());
-    if (local != full) AddForms(forms, local, true);
+    RefusalRule text = DirectoryForms(directory, &full, &forms);
+    if (text != RefusalRule::kNone) return text;
     std::vector<ProtectedPlace> gathered;
-    if (scopedPlaces == NULL) GatherProtectedPlaces(&gathered);
-    RefusalRule place = CheckDirectoryPlace(forms, scopedPlaces ? *scopedPlaces : gathered);
+    RefusalRule place = CheckDirectoryPlace(forms, Places(&gathered));
     if (place != RefusalRule::kNone) return place;
+    return PassesThroughLink(full) ? RefusalRule::kLink : RefusalRule::kNone;
+}
+
+RefusalRule CheckInstallDirectory(const std::string& installDir, std::vector<std::string>* forms)
+{
+    forms->clear();
+    std::string full;
+    RefusalRule rule = DirectoryForms(installDir.c_str(), &full, forms);
+    if (rule != RefusalRule::kNone) return rule;
+    std::vector<ProtectedPlace> gathered;
+    rule = CheckInstallDirectoryPlace(*forms, Places(&gathered));
+    if (rule != RefusalRule::kNone) return rule;
     return PassesThroughLink(full) ? RefusalRule::kLink : RefusalRule::kNone;
 }
 

@@ -6,11 +6,10 @@
 #include <string>
 #include <vector>
 
-// The Windows and system directories (with their direct sub-directories), Program Files and
-// Common Files, every shell folder of the user and of the machine, the profiles directory
-// and the users' profiles, and the temporary directory, each in its full and short forms (a
-// place needs no long form: a directory is compared in its long form too, and the short
-// forms of both sides tell any two spellings of an existing path apart).
+// The Windows and system directories with everything in them; Program Files and Common Files;
+// every shell folder of the current user, of every user whose hive is loaded and of the
+// machine, the profiles directory and every profile the system lists, and the temporary
+// directories, each with everything in it; every one in all its spellings (FormsOf).
 // Registry keys are opened for reading only, which any user may do.
 void GatherProtectedPlaces(std::vector<ProtectedPlace>* places);
 
@@ -41,8 +40,24 @@ RefusalRule CheckTreeDeletion(const char* directory);
 // characters or fewer (a root is still refused by CheckDirectoryForDeletion).
 RefusalRule CheckPatternDirectory(const char* directory);
 
-// kNone when `directory` may be emptied or removed; otherwise the rule that refuses it: a
-// text that is not a full path or is a device form, a path the system cannot resolve, a
-// drive or share root, a protected place or one that holds it (in any spelling: short,
-// long, or an administrative share), or a path that passes through a link.
+// The spellings a directory is compared in (full, short, long, the folder its drive stands
+// for, the local form of an administrative share) into *forms, and its full path; or the rule
+// that refuses its text: not a full path (kRelativePath), a device form (kDevicePath), or a
+// path the system cannot resolve (kUnresolvedPath).
+RefusalRule DirectoryForms(const char* directory, std::string* full, std::vector<std::string>* forms);
+
+// kNone when `directory` may be emptied or removed as a place of its own, outside the product's
+// install directory; otherwise the rule that refuses it: a rule of its text, a drive or share
+// root, a protected place, one that holds one, or one that lies in the Windows directory, a
+// shell folder, a profile or a temporary directory (in any spelling), or a path through a link.
 RefusalRule CheckDirectoryForDeletion(const char* directory);
+
+// kNone when `installDir` is a private place, a directory the product may keep its files in:
+// not a root, not a protected place or one that holds one, nowhere in the Windows directory,
+// not reached through a link (a folder of its own inside a shell folder is private). Otherwise
+// the rule that makes it none. *forms receives its spellings (empty when its text is refused).
+RefusalRule CheckInstallDirectory(const std::string& installDir, std::vector<std::string>* forms);
+
+// True when some directory of the full path, below its root, is a link (a junction or a
+// symbolic link, which Wine also reports for a Unix symbolic link): its contents belong elsewhere.
+bool PassesThroughLink(const std::string& fullPath);

@@ -11,18 +11,28 @@ const char* RefusalRuleName(RefusalRule rule)
     case RefusalRule::kUnresolvedPath: return "unresolved-path";
     case RefusalRule::kDriveRoot: return "drive-root";
     case RefusalRule::kProtectedDirectory: return "protected-directory";
-    case RefusalRule::kSystemSubdirectory: return "system-subdirectory";
+    case RefusalRule::kWindowsDirectory: return "windows-directory";
     case RefusalRule::kShellFolder: return "shell-folder";
     case RefusalRule::kProfileDirectory: return "profile-directory";
     case RefusalRule::kTempDirectory: return "temp-directory";
     case RefusalRule::kLink: return "link";
+    case RefusalRule::kUnresolvedDrive: return "unresolved-drive";
+    case RefusalRule::kInstallDirectory: return "install-directory";
+    case RefusalRule::kOutsideInstallation: return "outside-installation";
     case RefusalRule::kRootKey: return "root-key";
     case RefusalRule::kRootChildKey: return "root-child-key";
     case RefusalRule::kSystemKey: return "system-key";
     case RefusalRule::kVendorKey: return "vendor-key";
     case RefusalRule::kDynamicKey: return "dynamic-key";
+    case RefusalRule::kSystemConfiguration: return "system-configuration";
+    case RefusalRule::kSystemValue: return "system-value";
     case RefusalRule::kSharedFile: return "shared-file";
     case RefusalRule::kUnreadableShareCount: return "unreadable-share-count";
+    case RefusalRule::kStillListed: return "still-listed";
+    case RefusalRule::kOtherCompany: return "other-company";
+    case RefusalRule::kUnreadableOwner: return "unreadable-owner";
+    case RefusalRule::kWindowsFile: return "windows-file";
+    case RefusalRule::kForeignShortcut: return "foreign-shortcut";
     }
     return "unknown";
 }

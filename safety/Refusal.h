@@ -11,20 +11,32 @@ enum class RefusalRule {
     kUnresolvedPath,      // the system cannot make a full path of it within 259 characters
     kDriveRoot,           // the root of a drive or of a network share
     kProtectedDirectory,  // the Windows, system, Program Files or Common Files directory, or holds one
-    kSystemSubdirectory,  // a direct sub-directory of the Windows or the system directory
-    kShellFolder,         // one of the user's or the machine's shell folders, or holds one
-    kProfileDirectory,    // the profiles directory or a user's profile, or holds one
-    kTempDirectory,       // the temporary directory, or holds it
+    kWindowsDirectory,    // anywhere inside the Windows or the system directory
+    kShellFolder,         // a shell folder of a user or of the machine, holds one, or lies in one
+    kProfileDirectory,    // the profiles directory or a user's profile, holds one, or lies in one
+    kTempDirectory,       // a temporary directory, holds one, or lies in one
     kLink,                // the path passes through a link: where it leads is unknown
+    kUnresolvedDrive,     // on a drive that may stand for a folder of another, which the system
+                          // cannot tell (no QueryDosDeviceA that answers, as on Windows 95/98)
+    kInstallDirectory,    // it lies in an install directory that is not a private place
+    kOutsideInstallation, // a file of the product's that lies neither in its private install
+                          // directory nor in the system directory
     // Registry keys named by a key entry.
     kRootKey,             // a root key itself
     kRootChildKey,        // a direct child of a root (or of a user's key): HKLM\Software, HKCU\Software
     kSystemKey,           // one of the system's own keys, or an ancestor of one
     kVendorKey,           // a vendor's key directly below Software, shared by all its products
     kDynamicKey,          // a key of HKEY_PERFORMANCE_DATA or HKEY_DYN_DATA, which hold no stored keys
-    // Files named by a file entry.
+    kSystemConfiguration, // a key anywhere in the system's configuration (Control, Enum, Config, ...)
+    kSystemValue,         // a value directly in one of the system's own keys (not a registration list)
+    // Files named by a file entry, and shortcuts.
     kSharedFile,          // other programs still count on the file (SharedDLLs count above 1)
-    kUnreadableShareCount // the file's SharedDLLs count cannot be read as a number
+    kUnreadableShareCount,// the file's SharedDLLs count cannot be read as a number
+    kStillListed,         // a module still installed lists the file too
+    kOtherCompany,        // a system-directory file whose version information names another company
+    kUnreadableOwner,     // a system-directory file whose version information the system cannot read
+    kWindowsFile,         // a file that Windows itself protects
+    kForeignShortcut      // a shortcut that does not point at the product's own file
 };
 
 // The rule's stable short name, such as "device-path"; "none" for kNone.

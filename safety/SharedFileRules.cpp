@@ -24,6 +24,16 @@ SharedFileDecision DecideSharedFile(bool found, unsigned long type, const unsign
     return decision;
 }
 
+RefusalRule CheckFileCompany(const std::string& company)
+{
+    size_t start = company.find_first_not_of(" \t");
+    if (start == std::string::npos) return RefusalRule::kNone;
+    size_t end = company.find_last_not_of(" \t") + 1;
+    const std::string name = UpperAscii(company.substr(start, end - start));
+    if (name == "MORWA" || name.compare(0, 14, "MORWA SOFTWARE") == 0) return RefusalRule::kNone;
+    return RefusalRule::kOtherCompany;
+}
+
 namespace {
 
 void AddName(std::vector<std::string>& names, const std::string& name)

@@ -29,6 +29,11 @@ struct SharedFileDecision {
 SharedFileDecision DecideSharedFile(bool found, unsigned long type, const unsigned char* data,
                                     size_t size);
 
+// Whether the company that a system file's version information names is the product's vendor,
+// Morwa Software: kNone for the vendor and for no company at all (a file without version
+// information goes as before), kOtherCompany for any other.
+RefusalRule CheckFileCompany(const std::string& company);
+
 // The names under which the file's count may stand, in the order they are tried: the path
 // as composed, its long form and its short form, each once whatever its case (value names
 // are compared without case, so case needs no spelling of its own). Empty forms are skipped.

@@ -1,13 +1,78 @@
 // The counts under which Windows records the files that several programs share.
 #include "safety/SharedFiles.h"
+#include "base/Binder.h"
 #include "base/Handles.h"
+#include "base/PathLimits.h"
+#include <cstring>
+#include <vector>
 #include "safety/PathForms.h"
 
 namespace {
 
 const char kSharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
+typedef DWORD(WINAPI* VersionSizeProc)(LPCSTR file, LPDWORD handle);
+typedef BOOL(WINAPI* VersionInfoProc)(LPCSTR file, DWORD handle, DWORD size, LPVOID data);
+typedef BOOL(WINAPI* VersionQueryProc)(LPCVOID data, LPCSTR name, LPVOID* value, PUINT length);
+typedef BOOL(WINAPI* ProtectedProc)(HANDLE server, LPCWSTR file);
+
+void AppendHex(std::string& text, unsigned value)
+{
+    for (int shift = 12; shift >= 0; shift -= 4) text += "0123456789ABCDEF"[(value >> shift) & 15];
+}
+
+// The CompanyName of the file's version information, in its first language or in US English,
+// into *company ("" when the file has none). False when the system cannot tell: version.dll or
+// one of its functions missing, failing as a stub, or information too large to be a file's.
+bool CompanyOf(const std::string& fullPath, std::string* company)
+{
+    company->clear();
+    VersionSizeProc size = BindAs<VersionSizeProc>(BoundFunction::kGetFileVersionInfoSizeA);
+    VersionInfoProc info = BindAs<VersionInfoProc>(BoundFunction::kGetFileVersionInfoA);
+    VersionQueryProc query = BindAs<VersionQueryProc>(BoundFunction::kVerQueryValueA);
+    if (!size || !info || !query) return false;
+    DWORD ignored = 0;
+    SetLastError(ERROR_SUCCESS);
+    DWORD bytes = size(fullPath.c_str(), &ignored);
+    if (bytes == 0) return GetLastError() != ERROR_CALL_NOT_IMPLEMENTED;
+    if (bytes > 1024 * 1024) return false;
+    std::vector<char> data(bytes);
+    if (!info(fullPath.c_str(), 0, bytes, data.data())) return false;
+    std::vector<unsigned> languages;
+    void* value = NULL;
+    UINT length = 0;
+    if (query(data.data(), "\\VarFileInfo\\Translation", &value, &length) && value && length >= 4)
+        languages.push_back(static_cast<unsigned>(static_cast<WORD*>(value)[0]) << 16 | static_cast<WORD*>(value)[1]);
+    languages.push_back(0x040904E4);
+    languages.push_back(0x040904B0);
+    for (unsigned language : languages) {
+        std::string name = "\\StringFileInfo\\";
+        AppendHex(name, language >> 16);
+        AppendHex(name, language & 0xFFFF);
+        name += "\\CompanyName";
+        if (query(data.data(), name.c_str(), &value, &length) && value && length > 0) {
+            const char* text = static_cast<const char*>(value);
+            size_t end = 0;
+            while (end < length && text[end] != '\0') ++end;
+            company->assign(text, end);
+            return true;
+        }
+    }
+    return true;
+}
+
 }  // namespace
+
+RefusalRule CheckSystemFile(const std::string& fullPath, std::string* company)
+{
+    if (ProtectedProc isProtected = BindAs<ProtectedProc>(BoundFunction::kSfcIsFileProtected)) {
+        WCHAR wide[kPathSize];
+        if (MultiByteToWideChar(CP_ACP, 0, fullPath.c_str(), -1, wide, kPathSize) > 0 && isProtected(NULL, wide))
+            return RefusalRule::kWindowsFile;
+    }
+    if (!CompanyOf(fullPath, company)) return RefusalRule::kUnreadableOwner;
+    return CheckFileCompany(*company);
+}
 
 SharedFileCount LookUpSharedFile(const std::string& path)
 {

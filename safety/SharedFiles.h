@@ -10,6 +10,13 @@ struct SharedFileCount {
     SharedFileDecision decision;
 };
 
+// Whether a file of the system directory may go as the product's: kWindowsFile when Windows
+// protects it (SfcIsFileProtected, where sfc.dll has it), kOtherCompany when its version
+// information names a company other than the product's vendor (*company receives the name),
+// kUnreadableOwner when the system cannot read version information at all (version.dll missing,
+// or a stub that fails): the owner is then not known, and the file stays.
+RefusalRule CheckSystemFile(const std::string& fullPath, std::string* company);
+
 // Looks the file up under HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs in each
 // of its spellings (SharedFileNames); the first one found decides. Not found: kDelete.
 SharedFileCount LookUpSharedFile(const std::string& path);

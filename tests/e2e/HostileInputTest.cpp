@@ -6,6 +6,7 @@
 // validly names of the product still goes.
 #include "tests/support/Keys.h"
 #include "tests/support/EndToEnd.h"
+#include "tests/support/LogStory.h"
 #include "tests/support/SavedKey.h"
 #include <gtest/gtest.h>
 #include <memory>
@@ -82,6 +83,11 @@ const Place kProtectedKeys[] = {
     {HKEY_LOCAL_MACHINE, "System\\CurrentControlSet", true},
     {HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services", true},
     {HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\VxD", true},
+    // The system's configuration, deep down.
+    {HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager\\Environment", true},
+    {HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\Class", true},
+    {HKEY_LOCAL_MACHINE, "Enum", true},
+    {HKEY_LOCAL_MACHINE, "Config", true},
     {HKEY_CURRENT_USER, "Software", true},
     {HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", true},
     {HKEY_CURRENT_USER, "Software\\Classes", true},
@@ -215,11 +221,26 @@ struct Row {
     // has walked the manifest to its end (the proof that the hostile entries were reached), and
     // stays when the run refused the whole installation.
     std::string sharedFile = "{install}qelshared.dat";
-    bool refusedWhole = false;
+    bool sharedFileStays = false;  // the run refused the whole installation, or went nowhere through it
+    std::string installDir = kSampleInstallDir;    // where the installation is staged
+    std::string sharedEntries;                     // more entries of the "Shared" module
+    std::vector<std::string> rules;                // refusals the removal log must name
+    std::vector<std::pair<std::string, std::string>> texts;  // files and their whole text after the run
+    bool maintenanceStep = false;       // the rules are logged by the Maintenance Wizard's step,
+                                        // which Windows 95 does not take
+    std::string dosDevices;             // what QueryDosDeviceA answers (the test variant)
+    std::vector<std::string> rules95;   // the rules on Windows 95, where they differ
+    std::string absent;                 // functions the test variant reports absent ("X") or failing ("X!")
 };
 
-class HostileInput : public ::testing::Test {
+// Every table runs twice: with the program as it ships, on Windows 98; and with the test variant
+// on Windows 95, whose kernel lacks GetLongPathNameA and only stubs QueryDosDeviceA, so that the
+// rules must hold through short names alone.
+enum class Platform { kWindows98, kWindows95 };
+
+class HostileInput : public ::testing::TestWithParam<Platform> {
 protected:
+    SavedKey wineVersion{HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\uninstall.exe"};
     ScratchDir scratch{"hostile"};
     std::unique_ptr<ProtectedSentinels> places{new ProtectedSentinels()};
     Sentinels sentinels{kSampleInstallDir};
@@ -227,6 +248,17 @@ protected:
     const std::string windows = places->windows();
     const std::string windowsName = windows.substr(3);  // "windows": the name below C:
 
+    void SetUp() override
+    {
+        if (windows95())
+            SetStringValue(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\uninstall.exe", "Version", "win95");
+    }
+    void TearDown() override
+    {
+        SetEnvironmentVariableA("UNINST_ABSENT", NULL);
+        SetEnvironmentVariableA("UNINST_DOS_DEVICES", NULL);
+    }
+    bool windows95() const { return GetParam() == Platform::kWindows95; }
     void RunRow(size_t index, const Row& row);
 };
 
@@ -234,13 +266,14 @@ std::string Manifest(const Row& row)
 {
     return "[General]\r\nApps=Hostile\r\n[Hostile]\r\nMask=" + std::to_string(row.edition) +
            "\r\nModules=HostileModule\r\n[HostileModule]\r\nMask=1\r\n" + row.module +
-           "RegKeyDelSection=HostileReg\r\n[HostileReg]\r\n" + row.keys + "[Shared]\r\nFile1=qelshared.dat\r\n";
+           "RegKeyDelSection=HostileReg\r\n[HostileReg]\r\n" + row.keys + "[Shared]\r\nFile1=qelshared.dat\r\n" +
+           row.sharedEntries;
 }
 
-std::string Description(const Row& row)
+std::string Description(const Row& row, bool variant)
 {
     const std::string edition = std::to_string(row.edition);
-    return "copy uninstall.exe = {ship}\\uninstall.exe\r\n"
+    return "copy uninstall.exe = {ship}\\" + std::string(variant ? "uninstall-hooks.exe" : "uninstall.exe") + "\r\n"
            "copy kolbex.dll = {ship}\\product\\kolbex\\kolbex.dll\r\n"
            "copy " + row.manifestAt + " = {samples}\\hostile.ini\r\n"
            "key HKLM\\Software\\Morwa Software\\Morwa Antivirus 6.0\r\n"
@@ -265,8 +298,14 @@ void HostileInput::RunRow(size_t index, const Row& row)
 {
     SCOPED_TRACE("row " + std::to_string(index) + ": " + row.what);
     WriteTextFile(scratch / "hostile.ini", Manifest(row));
-    WriteTextFile(scratch / "description.ini", Description(row));
-    staging::Options options = SampleOptions();
+    // The test variant where the system must answer otherwise than Wine does.
+    const bool variant = windows95() || !row.dosDevices.empty() || !row.absent.empty();
+    WriteTextFile(scratch / "description.ini", Description(row, variant));
+    std::string absent = windows95() ? "win95" : "";
+    if (!row.absent.empty()) absent += (absent.empty() ? "" : ",") + row.absent;
+    SetEnvironmentVariableA("UNINST_ABSENT", absent.empty() ? NULL : absent.c_str());
+    SetEnvironmentVariableA("UNINST_DOS_DEVICES", row.dosDevices.empty() ? NULL : row.dosDevices.c_str());
+    staging::Options options = SampleOptions(row.installDir);
     options.samplesDir = scratch.path();
     EndToEnd e2e(options, scratch / "description.ini");
     ASSERT_TRUE(e2e.Stage()) << e2e.error();
@@ -274,7 +313,23 @@ void HostileInput::RunRow(size_t index, const Row& row)
         if (!MakeUnixSymlink(link.first, link.second)) GTEST_SKIP() << "no Unix symbolic links here";
     for (const auto& count : row.counts) SetDwordValue(HKEY_LOCAL_MACHINE, kSharedDlls, count.first, count.second);
 
-    EndToEndRun run = e2e.Run("hostile.ini " + std::to_string(row.edition) + " 0 0", 60000);
+    // First a preview, which changes nothing and tells the story the run then tells.
+    const std::string log = scratch / "hostile-log.txt";
+    const std::string tokens = "hostile.ini " + std::to_string(row.edition) + " 0 0 /LOG=\"" + log + "\"";
+    DeleteFileA(log.c_str());
+    EndToEndRun preview = e2e.Run(tokens + " /PREVIEW", 60000);
+    EXPECT_EQ(kNone, Changes(preview.before, preview.after)) << e2e.Report(preview);
+    const std::vector<std::string> previewed = Story(LogLines(log));
+    DeleteFileA(log.c_str());
+    EndToEndRun run = e2e.Run(tokens, 60000);
+    const std::string logText = ReadTextFile(log);
+    const std::vector<std::string> story = Story(LogLines(log));
+    EXPECT_EQ(story, previewed) << Parting(story, previewed);
+    const std::vector<std::string>& rules = windows95() && !row.rules95.empty() ? row.rules95 : row.rules;
+    for (const std::string& rule : rules) {
+        if (windows95() && row.maintenanceStep) break;
+        EXPECT_NE(std::string::npos, logText.find("rule " + rule)) << "no refusal by rule " << rule << "\n" << logText;
+    }
     for (const auto& link : row.links) RemoveUnixSymlink(link.first);
 
     EXPECT_TRUE(run.facts.finished) << e2e.Report(run);
@@ -290,16 +345,17 @@ void HostileInput::RunRow(size_t index, const Row& row)
     EXPECT_EQ(kNone, StillPresent(run.after, row.gone)) << e2e.Report(run);
     std::string shared = row.sharedFile;
     if (shared.compare(0, 9, "{install}") == 0) shared = Install(shared.substr(9));
-    EXPECT_EQ(row.refusedWhole, FileExists(shared)) << (row.refusedWhole ? "the run went on" : "the walk did not end");
+    EXPECT_EQ(row.sharedFileStays, FileExists(shared)) << (row.sharedFileStays ? "the run went on" : "the walk did not end");
     for (const std::string& file : row.kept) {
         auto before = run.before.files.find(file), after = run.after.files.find(file);
         ASSERT_NE(run.before.files.end(), before) << file;
         EXPECT_TRUE(after != run.after.files.end() && after->second == before->second) << file << " changed";
     }
     for (const auto& count : row.countsAfter) EXPECT_EQ(count.second, Count(count.first)) << count.first;
+    for (const auto& text : row.texts) EXPECT_EQ(text.second, ReadTextFile(text.first)) << text.first;
 }
 
-TEST_F(HostileInput, KeyEntriesNamingTheSystemsKeys)
+TEST_P(HostileInput, KeyEntriesNamingTheSystemsKeys)
 {
     // Each row also names the product's own key and its Run value, which must still go.
     const std::string items = "file Hostile\\qelhostile.dat\r\n"
@@ -350,7 +406,7 @@ TEST_F(HostileInput, KeyEntriesNamingTheSystemsKeys)
     }
 }
 
-TEST_F(HostileInput, DirectoryEntriesNamingProtectedPlaces)
+TEST_P(HostileInput, DirectoryEntriesNamingProtectedPlaces)
 {
     const std::string programFiles = ReadStringValue(HKEY_LOCAL_MACHINE,
         "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir");
@@ -367,6 +423,9 @@ TEST_F(HostileInput, DirectoryEntriesNamingProtectedPlaces)
     rows[0].path = "C:\\";
     rows[0].manifestAt = "C:\\hostile.ini";
     rows[0].sharedFile = "C:\\qelshared.dat";
+    // A drive root is no private place: nothing goes through it, not even the product's files.
+    rows[0].sharedFileStays = true;
+    rows[0].rules = {"drive-root", "install-directory"};
     // PROGRA~1 is the short name Windows gives; Wine hashes its own (PROG~FBU).
     rows[0].module = "DelDir1=PROGRA~1\r\nDelDir2=" + shortProgramFiles.substr(3) + "\r\nDelExt1=.txt\r\n";
 
@@ -374,13 +433,15 @@ TEST_F(HostileInput, DirectoryEntriesNamingProtectedPlaces)
     rows[1].path = "\\\\?\\C:\\";
     rows[1].manifestAt = "C:\\hostile.ini";
     rows[1].sharedFile = "C:\\qelshared.dat";
-    rows[1].refusedWhole = true;  // the run ends at its start
+    rows[1].sharedFileStays = true;  // the run ends at its start
     rows[1].module = "DelDir1=" + windowsName + "\r\nDelExt1=.txt\r\n";
 
     rows[2].what = "a drive root as Path, shell folders, profiles, temporary and Windows' own folders";
     rows[2].path = "C:\\";
     rows[2].manifestAt = "C:\\hostile.ini";
     rows[2].sharedFile = "C:\\qelshared.dat";
+    rows[2].sharedFileStays = true;
+    rows[2].rules = {"drive-root", "install-directory"};
     const std::string below[] = {
         "My Documents", windowsName + "\\Desktop", windowsName + "\\Start Menu", windowsName + "\\Start Menu\\Programs",
         windowsName + "\\Fonts", windowsName + "\\inf", Query(GetSystemDirectoryA).substr(3) + "\\drivers",
@@ -394,16 +455,21 @@ TEST_F(HostileInput, DirectoryEntriesNamingProtectedPlaces)
     rows[3].path = programFiles + "\\..\\" + windowsName + "\\";
     rows[3].manifestAt = windows + "\\hostile.ini";
     rows[3].sharedFile = windows + "\\qelshared.dat";
+    rows[3].sharedFileStays = true;
+    rows[3].rules = {"protected-directory", "install-directory"};
     rows[3].module = "DelDir1=Fonts\r\nDelDir2=Start Menu\r\nDelExt1=.txt\r\nDelExt2=.ini\r\n";
 
-    // A Start Menu group below a shell folder is the product's, and goes; the folder stays.
-    rows[4].what = "a shell folder as Path, with the product's Start Menu group in it";
+    // A shell folder is no private place: not even a group in it that looks like the product's
+    // goes through it.
+    rows[4].what = "a shell folder as Path, with a Start Menu group in it";
     rows[4].path = programs + "\\";
     rows[4].manifestAt = programs + "\\hostile.ini";
     rows[4].sharedFile = programs + "\\qelshared.dat";
+    rows[4].sharedFileStays = true;
+    rows[4].rules = {"shell-folder", "install-directory"};
     rows[4].module = "DelDir1=Morwa Antivirus\r\nDelDir2=StartUp\r\nDelExt1=.txt\r\n";
     rows[4].items = "file " + group + "\\Morwa Antivirus.lnk\r\nfile " + group + "\\Readme.lnk\r\n";
-    rows[4].gone = {group};
+    rows[4].kept = {group + "\\Morwa Antivirus.lnk", group + "\\Readme.lnk"};
 
     rows[5].what = "the product's own trees still go";
     rows[5].module = "RelativePath=Scanner\r\nDelDir1=Reports\r\nDelExt1=.GID\r\n";
@@ -414,27 +480,43 @@ TEST_F(HostileInput, DirectoryEntriesNamingProtectedPlaces)
     for (size_t i = 0; i < rows.size(); ++i) RunRow(i, rows[i]);
 }
 
-TEST_F(HostileInput, EditionDirectoriesAndTheMaintenanceShortcut)
+TEST_P(HostileInput, EditionDirectoriesAndTheMaintenanceShortcut)
 {
-    struct Edition { const char* what; std::string value; bool gone; } editions[] = {
+    // Another user's shell folders, as a loaded hive names them.
+    const std::string otherDesktop = "C:\\QEL Other User\\Desktop";
+    MakeDirectories(otherDesktop + "\\" + kSentinelFolder);
+    WriteTextFile(otherDesktop + "\\" + kSentinelFolder + "\\inner.txt", kSentinelText);
+    SavedKey otherFolders(HKEY_USERS, std::string(".DEFAULT\\") + kShellFolders);
+    SetStringValue(HKEY_USERS, std::string(".DEFAULT\\") + kShellFolders, "Desktop", otherDesktop);
+    const std::string outside = "C:\\QEL Hostile Edition";
+    struct Edition { const char* what; std::string value; const char* rule; } editions[] = {
         // The test runs the program in the Windows directory, as RunOnce starts the retry run.
-        {"a relative name", "Fonts", false},
-        {"an empty value", "", false},
-        {"My Documents", "C:\\My Documents", false},
-        {"the Windows 98 Start Menu", "C:\\WINDOWS\\Start Menu", false},
-        {"the temporary directory", TempDirectory(), false},
-        {"a device form", "\\\\?\\" + windows + "\\Fonts", false},
-        {"the Windows directory by an administrative share", "\\\\localhost\\C$\\" + windowsName, false},
-        {"the product's own", "{install}Base", true},
+        {"a relative name", "Fonts", "relative-path"},
+        {"an empty value", "", "relative-path"},
+        {"My Documents", "C:\\My Documents", "shell-folder"},
+        {"the Windows 98 Start Menu", "C:\\WINDOWS\\Start Menu", "shell-folder"},
+        {"the temporary directory", TempDirectory(), "temp-directory"},
+        {"a device form", "\\\\?\\" + windows + "\\Fonts", "device-path"},
+        {"the Windows directory by an administrative share", "\\\\localhost\\C$\\" + windowsName, "protected-directory"},
+        // Deeper down in the places: a folder of the system directory, of a shell folder, of
+        // another user's Desktop.
+        {"deep in the system directory", Query(GetSystemDirectoryA) + "\\drivers\\" + kSentinelFolder, "windows-directory"},
+        {"a folder in My Documents", std::string("C:\\My Documents\\") + kSentinelFolder, "shell-folder"},
+        {"a folder on another user's Desktop", otherDesktop + "\\" + kSentinelFolder, "shell-folder"},
+        {"the product's own", "{install}Base", nullptr},
+        {"the product's own, outside the install directory", outside, nullptr},
     };
     for (size_t i = 0; i < sizeof editions / sizeof editions[0]; ++i) {
         Row row;
         row.what = std::string("edition directory: ") + editions[i].what;
-        row.items = "file Base\\licence.key\r\nsz HKLM\\Software\\Morwa Software\\Uninstall\\QEL60 = " +
-                    editions[i].value + "\r\n";
-        if (editions[i].gone) row.gone = {Install("Base")};
+        row.items = "file Base\\licence.key\r\nfile " + outside + "\\licence.key\r\n"
+                    "sz HKLM\\Software\\Morwa Software\\Uninstall\\QEL60 = " + editions[i].value + "\r\n";
+        if (editions[i].rule) row.rules = {editions[i].rule};
+        else row.gone = {editions[i].value == outside ? outside : Install("Base")};
         RunRow(i, row);
     }
+    EXPECT_EQ(kSentinelText, ReadTextFile(otherDesktop + "\\" + kSentinelFolder + "\\inner.txt"));
+    RemoveTree("C:\\QEL Other User");
     // The full Vantorix removal rewrites the maintenance shortcut on Windows 98 (the prefix's
     // mode): a relative value would name a file of the Windows directory.
     Row row;
@@ -448,9 +530,83 @@ TEST_F(HostileInput, EditionDirectoriesAndTheMaintenanceShortcut)
     row.gone = {Install("Vantorix")};
     row.kept = {shortcut + ".lnk"};  // neither deleted nor written again
     RunRow(100, row);
+
+    // Another vendor's shortcut under the name the registry gives: it is not the product's.
+    row.what = "another vendor's shortcut as the maintenance shortcut";
+    row.items = "file C:\\QEL Other Vendor\\wizard.exe\r\n"
+                "link " + shortcut + ".lnk = C:\\QEL Other Vendor\\wizard.exe\r\n"
+                "sz HKLM\\Software\\Morwa Software\\Uninstall\\QEL60Win98AM = " + shortcut + "\r\n"
+                "file Vantorix\\licence.key\r\n"
+                "sz HKLM\\Software\\Morwa Software\\Uninstall\\QEL60Vantorix = {install}Vantorix\r\n";
+    row.rules = {"foreign-shortcut"};
+    row.maintenanceStep = true;
+    RunRow(101, row);
 }
 
-TEST_F(HostileInput, LinksAreNotFollowed)
+TEST_P(HostileInput, DriveLettersThatStandForFolders)
+{
+    // W: stands for the user's profile (SUBST W: <profile>). Wine answers every drive with a
+    // volume of its own, so the test variant answers QueryDosDeviceA as the NT family would.
+    std::string profile(MAX_PATH, '\0');
+    profile.resize(GetEnvironmentVariableA("USERPROFILE", &profile[0], MAX_PATH));
+    if (!MakeDriveLetter('W', profile)) GTEST_SKIP() << "no drive letters can be made here";
+    Row row;
+    row.what = "a folder of the profile, through a drive letter that stands for it";
+    row.items = std::string("sz HKLM\\Software\\Morwa Software\\Uninstall\\QEL60 = W:\\") + kSentinelFolder + "\r\n";
+    row.dosDevices = "W:=\\??\\" + profile;
+    row.rules = {"profile-directory"};
+    row.rules95 = {"unresolved-drive"};  // where the system cannot tell, the drive is refused
+    RunRow(0, row);
+    RemoveDriveLetter('W');
+}
+
+TEST_P(HostileInput, StartupLinesByWholeNames)
+{
+    // Installed in C:\WIN: Windows' own lines name C:\WINDOWS, another program's C:\WINTOOLS.
+    const char* const theirs[] = {"@ECHO OFF", "PATH C:\\WINDOWS;C:\\WINDOWS\\COMMAND", "SET TEMP=C:\\WINDOWS\\TEMP",
+                                  "LH C:\\WINDOWS\\COMMAND\\DOSKEY.COM", "C:\\WINTOOLS\\WINCHECK.EXE /BOOT",
+                                  "SET WINTOOLS=C:\\WINTOOLS\\DATA"};
+    const char* const ours[] = {"SET PATH=%PATH%;C:\\WIN", "C:\\WIN\\QELSCAN.EXE /BOOT", "SET QEL=\"C:\\WIN\""};
+    Row row;
+    row.what = "an install directory whose name begins other names";
+    row.installDir = "C:\\WIN\\";
+    std::string kept;
+    for (const char* line : theirs) {
+        row.items += std::string("line C:\\autoexec.bat = ") + line + "\r\n";
+        kept += std::string(line) + "\r\n";
+    }
+    for (const char* line : ours) row.items += std::string("line C:\\autoexec.bat = ") + line + "\r\n";
+    row.texts = {{"C:\\autoexec.bat", kept}};
+    RunRow(0, row);
+}
+
+TEST_P(HostileInput, TheSystemsConfigurationAndItsValues)
+{
+    const std::string sentinel = std::string("\\") + kSentinelKey;
+    const std::string control = "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Session Manager\\Environment";
+    Row row;
+    row.what = "keys deep in the configuration, values of the system's keys";
+    row.module = "RelativePath=Hostile\r\nFile1=qelhostile.dat\r\n";
+    const std::vector<std::string> entries = {
+        control + sentinel + "\\", control + sentinel,
+        "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class" + sentinel + "\\",
+        "HKEY_LOCAL_MACHINE\\Enum" + sentinel + "\\", "HKEY_LOCAL_MACHINE\\Config" + sentinel + "\\",
+        "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion" + sentinel,
+        "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows" + sentinel,
+        // The product's own: its service's key, and its value in a registration list.
+        "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\VxD\\QELHOSTILE\\",
+        "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\QELHostile"};
+    for (size_t k = 0; k < entries.size(); ++k) row.keys += "Key" + std::to_string(k + 1) + "=" + entries[k] + "\r\n";
+    row.items = "file Hostile\\qelhostile.dat\r\n"
+                "sz HKLM\\System\\CurrentControlSet\\Services\\VxD\\QELHOSTILE\\StaticVxD = qelhostile.vxd\r\n"
+                "sz HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\QELHostile = x\r\n";
+    row.gone = {Install("Hostile\\qelhostile.dat"), "HKLM\\System\\CurrentControlSet\\Services\\VxD\\QELHOSTILE",
+                "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\QELHostile"};
+    row.rules = {"system-configuration", "system-value"};
+    RunRow(0, row);
+}
+
+TEST_P(HostileInput, LinksAreNotFollowed)
 {
     const std::string desktop = windows + "\\Desktop", documents = "C:\\My Documents";
     Row inside;
@@ -468,7 +624,7 @@ TEST_F(HostileInput, LinksAreNotFollowed)
     RunRow(1, top);
 }
 
-TEST_F(HostileInput, SharedSystemFilesFollowTheirCounts)
+TEST_P(HostileInput, SharedSystemFilesFollowTheirCounts)
 {
     const std::string system = Query(GetSystemDirectoryA);
     Row row;
@@ -482,6 +638,46 @@ TEST_F(HostileInput, SharedSystemFilesFollowTheirCounts)
     row.gone = {system + "\\qelhostile-last.dll", system + "\\qelhostile-free.dll"};
     row.kept = {system + "\\qelhostile-shared.dll"};
     RunRow(0, row);
+
+    // Counted twice, and listed by two of the product's modules: one reference is the
+    // product's, released once; a count outside the system directory counts too.
+    Row twice;
+    twice.what = "a file two modules list, and a counted file of the install directory";
+    twice.items = "file {system}\\qelhostile-twice.dll\r\nfile qelhostile-counted.dat\r\n";
+    twice.module = "File1=%SystemRoot%\\qelhostile-twice.dll\r\nFile2=qelhostile-counted.dat\r\n";
+    twice.sharedEntries = "File2=%SystemRoot%\\qelhostile-twice.dll\r\n";
+    twice.counts = {{system + "\\qelhostile-twice.dll", 2}, {Install("qelhostile-counted.dat"), 2}};
+    twice.countsAfter = {{system + "\\qelhostile-twice.dll", 1}, {Install("qelhostile-counted.dat"), 1}};
+    twice.kept = {system + "\\qelhostile-twice.dll", Install("qelhostile-counted.dat")};
+    twice.rules = {"still-listed", "shared-file"};
+    RunRow(1, twice);
+
+    // Files the product's manifest names in the system directory: another company's stays.
+    Row owners;
+    owners.what = "system files by the company their version information names";
+    owners.items = "copy {system}\\qelhostile-other.dll = {ship}\\product\\versioned\\othercompany.dll\r\n"
+                   "copy {system}\\qelhostile-morwa.dll = {ship}\\product\\versioned\\morwacompany.dll\r\n";
+    owners.module = "File1=%SystemRoot%\\qelhostile-other.dll\r\nFile2=%SystemRoot%\\qelhostile-morwa.dll\r\n";
+    owners.kept = {system + "\\qelhostile-other.dll"};
+    owners.gone = {system + "\\qelhostile-morwa.dll"};
+    owners.rules = {"other-company"};
+    RunRow(2, owners);
+
+    // Where the system cannot read version information, no owner is known: both stay.
+    for (const char* absent : {"GetFileVersionInfoSizeA", "GetFileVersionInfoA!"}) {
+        Row unknown = owners;
+        unknown.what = std::string("system files with ") + absent + " absent";
+        unknown.absent = absent;
+        unknown.kept = {system + "\\qelhostile-other.dll", system + "\\qelhostile-morwa.dll"};
+        unknown.gone.clear();
+        unknown.rules = {"unreadable-owner"};
+        RunRow(3, unknown);
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Platforms, HostileInput, ::testing::Values(Platform::kWindows98, Platform::kWindows95),
+                         [](const ::testing::TestParamInfo<Platform>& info) {
+                             return info.param == Platform::kWindows95 ? "Windows95" : "Windows98";
+                         });
 
 }  // namespace

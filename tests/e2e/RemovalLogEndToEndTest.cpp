@@ -2,6 +2,7 @@
 // appends to the same log, and a log that cannot be written, which changes nothing else.
 #include "tests/support/Keys.h"
 #include "tests/support/EndToEnd.h"
+#include "tests/support/LogStory.h"
 #include <gtest/gtest.h>
 #include <algorithm>
 
@@ -10,16 +11,6 @@ using namespace testing_support;
 namespace {
 
 const std::vector<std::string> kNone;
-
-std::vector<std::string> LogLines(const std::string& path)
-{
-    std::vector<std::string> lines;
-    std::string text = ReadTextFile(path);
-    size_t start = 0;
-    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        lines.push_back(text.substr(start, end - start));
-    return lines;
-}
 
 // The lines whose keyword is `keyword` and whose details contain `part`.
 size_t Count(const std::vector<std::string>& lines, const std::string& keyword, const std::string& part)
@@ -30,13 +21,6 @@ size_t Count(const std::vector<std::string>& lines, const std::string& keyword, 
         if (end == std::string::npos) return false;
         return line.compare(24, end - 24, keyword) == 0 && line.find(part, end) != std::string::npos;
     });
-}
-
-std::string Joined(const std::vector<std::string>& lines)
-{
-    std::string text;
-    for (const std::string& line : lines) text += line + "\n";
-    return text;
 }
 
 class RemovalLogRun : public ::testing::Test {

@@ -144,6 +144,7 @@ std::vector<std::string> DescribedPlaces(const staging::Installation& installati
         case staging::ItemKind::Line:
         case staging::ItemKind::Copy:
         case staging::ItemKind::OptionalCopy:
+        case staging::ItemKind::Link:
             places.push_back(installation.Path(item.target));
             break;
         case staging::ItemKind::Key:

@@ -145,6 +145,7 @@ TEST(SelfRemovalEndToEnd, OnlyARetryRunRemovesTheProgram)
         Sentinels sentinels(c.installDir);
         EndToEnd run(VantorixOnly(c.installDir));
         if (c.readOnly) run.options().readOnly.push_back(c.readOnly);
+        run.WaitForItsProcesses(!c.holdExe);
         ASSERT_TRUE(run.Stage()) << run.error();
         const std::string dir = run.installDir();
         const std::string top = dir.substr(0, dir.size() - 1);

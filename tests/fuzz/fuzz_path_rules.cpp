@@ -55,13 +55,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // A candidate directory against three places, one of them given by the input too.
     std::vector<ProtectedPlace> places(3);
     places[0].forms = {"C:\\WINDOWS"};
-    places[0].childrenToo = true;
+    places[0].kind = PlaceKind::kWindowsTree;
     places[1].forms = {"C:\\Program Files", "C:\\PROGRA~1"};
     places[2].forms = {field[2]};
     places[2].rule = RefusalRule::kShellFolder;
+    places[2].kind = PlaceKind::kUsersTree;
     const bool uncBase = base.size() >= 2 && (base[0] == '\\' || base[0] == '/') &&
                          (base[1] == '\\' || base[1] == '/');
     RefusalRule rule = CheckDirectoryPlace({base}, places);
+    RefusalRule asInstallDir = CheckInstallDirectoryPlace({base}, places);
+    // An install directory is refused at most where any directory is.
+    if (rule == RefusalRule::kNone) FUZZ_CHECK(asInstallDir == RefusalRule::kNone);
     std::vector<std::string> names = Names(base);
     if (names.size() <= (uncBase ? 2u : 1u)) FUZZ_CHECK(rule == RefusalRule::kDriveRoot);
     for (const ProtectedPlace& place : places) {
@@ -70,11 +74,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             bool sameKind = uncBase == (form.size() >= 2 && (form[0] == '\\' || form[0] == '/') &&
                                         (form[1] == '\\' || form[1] == '/'));
             if (guard.empty() || !sameKind) continue;
-            // What holds a place, or is it, is refused.
-            if (IsPrefix(names, guard)) FUZZ_CHECK(rule != RefusalRule::kNone);
-            // So is a direct child of a place that protects its children.
-            if (place.childrenToo && names.size() == guard.size() + 1 && IsPrefix(guard, names))
-                FUZZ_CHECK(rule != RefusalRule::kNone);
+            // What holds a place, or is it, is refused, as an install directory too.
+            if (IsPrefix(names, guard)) FUZZ_CHECK(rule != RefusalRule::kNone && asInstallDir != RefusalRule::kNone);
+            // So is whatever lies in a tree; in the Windows tree, an install directory too. (A
+            // place is always a full path: the system names no other.)
+            const bool inTree = CheckFullPath(form) == RefusalRule::kNone && IsPrefix(guard, names);
+            if (place.kind != PlaceKind::kPlace && inTree) FUZZ_CHECK(rule != RefusalRule::kNone);
+            if (place.kind == PlaceKind::kWindowsTree && inTree) FUZZ_CHECK(asInstallDir != RefusalRule::kNone);
         }
     }
 

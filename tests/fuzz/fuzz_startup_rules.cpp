@@ -79,6 +79,7 @@ void CheckScan(const std::string& line)
     FUZZ_CHECK(fields.runMode == (expectedRead >= 4 ? runMode : 0));
     // A log is asked for only after four tokens, and the path it names holds no quote.
     FUZZ_CHECK(!fields.logRequested || fields.fieldsRead == 4);
+    FUZZ_CHECK(!fields.preview || fields.fieldsRead == 4);
     FUZZ_CHECK(fields.logPath.find('"') == std::string::npos);
     FUZZ_CHECK(fields.logRequested || fields.logPath.empty());
 
@@ -92,7 +93,7 @@ void CheckScan(const std::string& line)
         FUZZ_CHECK(again.fieldsRead == 4 && again.manifestName == fields.manifestName);
         FUZZ_CHECK(again.productBit == fields.productBit);
         FUZZ_CHECK(again.actionFlags == fields.actionFlags && again.runMode == 2);
-        FUZZ_CHECK(!again.logRequested);
+        FUZZ_CHECK(!again.logRequested && !again.preview);  // a retry run never previews
         // The retry text with a log switch reads back as the same run with the same log.
         if (fields.logRequested && !fields.logPath.empty()) {
             CommandLineFields logged =

@@ -172,9 +172,17 @@ bool EndToEnd::Start(const std::string& tokens)
 
 namespace {
 
+ULONGLONG CreationTime(HANDLE process)
+{
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+    return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
 // Waits for the processes the uninstaller started (the self-removal batch) to end, so that the
-// snapshot after a run sees what the batch has done, not a moment of its work.
-void WaitForChildren(DWORD parentId, DWORD timeoutMs)
+// snapshot after a run sees what the batch has done, not a moment of its work. Process ids come
+// round again: a child is one that names the uninstaller as its parent and began after it.
+void WaitForChildren(DWORD parentId, ULONGLONG parentCreated, DWORD timeoutMs)
 {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return;
@@ -182,9 +190,9 @@ void WaitForChildren(DWORD parentId, DWORD timeoutMs)
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
         if (entry.th32ParentProcessID != parentId || entry.th32ProcessID == GetCurrentProcessId()) continue;
-        HANDLE child = OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID);
+        HANDLE child = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, entry.th32ProcessID);
         if (child == NULL) continue;
-        WaitForSingleObject(child, timeoutMs);
+        if (CreationTime(child) >= parentCreated) WaitForSingleObject(child, timeoutMs);
         CloseHandle(child);
     }
     CloseHandle(snapshot);
@@ -205,10 +213,12 @@ EndToEndRun EndToEnd::Finish(unsigned long timeoutMs)
             TerminateProcess(process, 1);
             WaitForSingleObject(process, 5000);
         }
+        const ULONGLONG created = CreationTime(process);
         CloseHandle(process);
         process_ = nullptr;
         pending_.facts.milliseconds = GetTickCount() - startTicks_;
-        if (pending_.facts.finished) WaitForChildren(processId_, timeoutMs);
+        if (waitForChildren_ && pending_.facts.finished && created != 0)
+            WaitForChildren(processId_, created, timeoutMs);
     } else {
         pending_.facts.milliseconds = GetTickCount() - startTicks_;
     }

@@ -45,6 +45,10 @@ public:
     bool Start(const std::string& tokens);
     unsigned long processId() const { return processId_; }
     EndToEndRun Finish(unsigned long timeoutMs = 120000);
+    // Whether Finish waits for the processes the uninstaller started (the self-removal batch) to
+    // end before it takes the snapshot after the run; on by default. A test that holds the
+    // executable open keeps the batch looping and looks at it meanwhile: it turns this off.
+    void WaitForItsProcesses(bool wait) { waitForChildren_ = wait; }
     // The report of a run, for failure messages.
     std::string Report(const EndToEndRun& run) const;
 
@@ -67,6 +71,7 @@ private:
     void* process_ = nullptr;
     unsigned long processId_ = 0;
     unsigned long startTicks_ = 0;
+    bool waitForChildren_ = true;
 };
 
 // Snapshot items are "file C:\...", "directory C:\...\", "key HKLM\..." and "value HKLM\...\name";

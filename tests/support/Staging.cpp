@@ -1,6 +1,7 @@
 // Staging of a described installation in the prefix, snapshots of it, and the report of a run.
 #include "tests/support/Staging.h"
 #include "tests/support/RegistryTree.h"
+#include "tests/support/ShellLinks.h"
 #include "tests/support/TestSupport.h"
 #include <windows.h>
 #include <algorithm>
@@ -86,6 +87,7 @@ const KindName kKinds[] = {
     {"copy?", ItemKind::OptionalCopy, true, true}, {"key", ItemKind::Key, false, false},
     {"sz", ItemKind::StringValue, false, true},  {"dword", ItemKind::DwordValue, true, true},
     {"note", ItemKind::Note, true, true},        {"watch", ItemKind::Watch, false, false},
+    {"link", ItemKind::Link, true, true},
 };
 
 bool ParseNumber(const std::string& text, unsigned long& number)
@@ -538,6 +540,14 @@ bool Installation::StageItem(const DescriptionItem& item, std::map<std::string, 
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         return CopyFileA(source.c_str(), path.c_str(), FALSE) || Fail(&item, "cannot copy " + source);
     }
+    case ItemKind::Link: {
+        std::string path = Path(item.target);
+        MakeDirectory(ParentOf(path));
+        RecordFile(path);
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path.c_str());
+        return testing_support::WriteShellLink(path, Path(item.text), "") || Fail(&item, "cannot write the shortcut " + path);
+    }
     case ItemKind::Key: {
         std::string root, below;
         if (!SplitRegistryPath(Expand(item.target), root, below)) return Fail(&item, "not a registry key");
@@ -714,7 +724,8 @@ Snapshot Installation::Take() const
         case ItemKind::File:
         case ItemKind::Line:
         case ItemKind::Copy:
-        case ItemKind::OptionalCopy: {
+        case ItemKind::OptionalCopy:
+        case ItemKind::Link: {
             std::string path = Path(item.target);
             if (IsAtOrBelow(path, installDir_) || !FileExists(path)) break;
             snapshot.files[path] = FileDetail(path);

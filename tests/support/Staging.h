@@ -13,7 +13,7 @@ namespace staging {
 
 // ---- The description ---------------------------------------------------------------------------
 
-enum class ItemKind { Directory, File, Line, Copy, OptionalCopy, Key, StringValue, DwordValue, Note, Watch };
+enum class ItemKind { Directory, File, Line, Copy, OptionalCopy, Link, Key, StringValue, DwordValue, Note, Watch };
 
 struct DescriptionItem {
     ItemKind kind;

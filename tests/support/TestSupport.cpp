@@ -313,6 +313,44 @@ void RemoveUnixSymlink(const std::string& link)
         Sleep(20);
 }
 
+namespace {
+
+std::string DosDevice(char letter)
+{
+    char prefix[MAX_PATH] = "";
+    DWORD length = GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix);
+    if (length == 0 || length >= sizeof prefix) return std::string();
+    return std::string(prefix) + "/dosdevices/" + static_cast<char>(letter | 0x20) + ":";
+}
+
+bool DriveAppears(char letter, bool appears)
+{
+    const std::string root = std::string(1, letter) + ":\\";
+    for (int wait = 0; wait < 100; ++wait) {
+        if ((GetFileAttributesA(root.c_str()) != INVALID_FILE_ATTRIBUTES) == appears) return true;
+        Sleep(20);
+    }
+    return false;
+}
+
+}  // namespace
+
+bool MakeDriveLetter(char letter, const std::string& folder)
+{
+    std::string device = DosDevice(letter), target = UnixPath(folder);
+    if (device.empty() || target.empty()) return false;
+    RunProcess("/bin/ln -sfn \"" + target + "\" \"" + device + "\"", "", 10000);
+    return DriveAppears(letter, true);
+}
+
+void RemoveDriveLetter(char letter)
+{
+    std::string device = DosDevice(letter);
+    if (device.empty()) return;
+    RunProcess("/bin/rm -f \"" + device + "\"", "", 10000);
+    DriveAppears(letter, false);
+}
+
 ProcessResult RunProcess(const std::string& commandLine, const std::string& directory,
                          DWORD timeoutMs)
 {

@@ -57,6 +57,11 @@ bool MakeUnixSymlink(const std::string& link, const std::string& target);
 // Removes such a link itself; RemoveDirectoryA would remove its target under Wine.
 void RemoveUnixSymlink(const std::string& link);
 
+// Makes drive `letter` stand for `folder`, as SUBST does: a link in the prefix's dosdevices.
+// False where the prefix is not known (WINEPREFIX) or the drive does not appear.
+bool MakeDriveLetter(char letter, const std::string& folder);
+void RemoveDriveLetter(char letter);
+
 // Registry. `path` names a key below `root`.
 void CreateKey(HKEY root, const std::string& path);
 void SetStringValue(HKEY root, const std::string& path, const std::string& name,

@@ -4,6 +4,7 @@
 #include "app/RunContext.h"
 #include "engine/Driver.h"
 #include "base/Text.h"
+#include "tests/support/DoorRun.h"
 #include "tests/support/Keys.h"
 #include "tests/support/TestSupport.h"
 #include "tests/unit/ProgressWindow.h"
@@ -38,6 +39,7 @@ protected:
     std::string install = root / "inst\\";
     std::string regBase = "Software\\UninstTests\\Drv-" + std::to_string(GetCurrentProcessId());
     bool uninstallKeyExisted = KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey);
+    DoorRun door{install};
 
     DriverTest() { Stage(); }
     // A fresh run record, installation, manifest and registry; rows of a table call it again.

@@ -92,7 +92,7 @@ TEST_F(StartUpTest, InstallDirectoryValues)
         else DeleteValue(HKEY_LOCAL_MACHINE, kProductKey, "Path");
         Library library;
         EXPECT_EQ(rows[i].ok, Run("m.ini 1 0 2", &library)) << "row " << i;
-        if (rows[i].ok) EXPECT_STREQ(rows[i].installDir, runContext.installDir) << "row " << i;
+        if (rows[i].ok) { EXPECT_STREQ(rows[i].installDir, runContext.installDir) << "row " << i; }
     }
 }
 
@@ -160,7 +160,7 @@ TEST(Confirmation, TextsForEveryLanguageAndEdition)
         std::memset(text, 'Z', sizeof text);
         FormatConfirmation(caption, text);
         EXPECT_STREQ(rows[i].caption, caption) << "row " << i;
-        if (rows[i].text) EXPECT_STREQ(rows[i].text, text) << "row " << i;
+        if (rows[i].text) { EXPECT_STREQ(rows[i].text, text) << "row " << i; }
     }
 }
 

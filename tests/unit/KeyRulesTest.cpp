@@ -7,6 +7,7 @@ namespace {
 const RefusalRule kNone = RefusalRule::kNone;
 const RefusalRule kRoot = RefusalRule::kRootKey;
 const RefusalRule kRootChild = RefusalRule::kRootChildKey;
+const RefusalRule kConfig = RefusalRule::kSystemConfiguration;
 const RefusalRule kSystem = RefusalRule::kSystemKey;
 const RefusalRule kVendor = RefusalRule::kVendorKey;
 const RefusalRule kDynamic = RefusalRule::kDynamicKey;
@@ -57,7 +58,7 @@ TEST(KeyRules, RefusalTable)
         {kRootCurrentUser, "Software", kRootChild},
         {kRootUsers, ".DEFAULT", kRootChild},
         {kRootUsers, "S-1-5-21-7_Classes", kSystem},  // that user's SOFTWARE\CLASSES
-        {kRootCurrentConfig, "Software", kRootChild},
+        {kRootCurrentConfig, "Software", kConfig},
         {kRootLocalMachine, "A\\\\B", kRoot},
         // The system's own keys and their ancestors (the end-to-end runs name many more).
         {kRootLocalMachine, "Software\\Microsoft", kSystem},
@@ -77,12 +78,23 @@ TEST(KeyRules, RefusalTable)
         {kRootCurrentUser, "Software\\Classes\\CLSID", kSystem},
         {kRootLocalMachine, "System\\CurrentControlSet\\Services", kSystem},
         {kRootLocalMachine, "System\\ControlSet001\\Services", kSystem},
-        {kRootLocalMachine, "System\\CurrentControlSet\\Control\\Session Manager", kSystem},
+        {kRootLocalMachine, "System\\CurrentControlSet\\Control\\Session Manager", kConfig},
+        // The system's configuration, at any depth; a service's own key is not in it.
+        {kRootLocalMachine, "System\\CurrentControlSet\\Control\\Session Manager\\Environment", kConfig},
+        {kRootLocalMachine, "System\\ControlSet002\\Control\\Class\\{4D36E972}\\0000", kConfig},
+        {kRootLocalMachine, "System\\CurrentControlSet\\Services\\Class\\Net\\0000", kConfig},
+        {kRootLocalMachine, "Enum\\Root\\*PNP0C01\\0000", kConfig},
+        {kRootLocalMachine, "Config\\0001\\Display", kConfig},
+        {kRootLocalMachine, "Hardware\\Description", kConfig},
+        {kRootLocalMachine, "SAM", kConfig},
+        {kRootCurrentConfig, "Display\\Fonts", kConfig},
+        {kRootLocalMachine, "System\\CurrentControlSet\\Services\\VxD\\QELVXD", kNone},
         {kRootLocalMachine, "Software\\Morwa Software", kSystem},      // holds the Uninstall key
         {kRootCurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", kSystem},
         {kRootUsers, ".DEFAULT\\Software\\Microsoft", kSystem},
-        {kRootUsers, ".DEFAULT\\Control Panel\\Desktop", kSystem},
-        {kRootCurrentConfig, "Software\\Microsoft", kSystem},
+        {kRootUsers, ".DEFAULT\\Control Panel\\Desktop", kConfig},
+        {kRootCurrentUser, "Environment", kConfig},
+        {kRootCurrentConfig, "Software\\Microsoft", kConfig},
         // A name outside ASCII may fold onto a system key's name.
         {kRootLocalMachine, "Software\\Micr\xD3soft", kSystem},
         {kRootLocalMachine, "Software\\Micr\xD3soft\\Vendor", kSystem},
@@ -98,6 +110,35 @@ TEST(KeyRules, RefusalTable)
     for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
         EXPECT_STREQ(RefusalRuleName(rows[i].rule), RefusalRuleName(CheckKeyDeletion(rows[i].root, rows[i].path)))
             << "row " << i << ": " << rows[i].path;
+}
+
+TEST(KeyRules, ValuesOfTheSystemsOwnKeysStay)
+{
+    const RefusalRule kValue = RefusalRule::kSystemValue;
+    struct Row { RegistryRoot root; const char* key; RefusalRule rule; } rows[] = {
+        // The lists where products add values of their own.
+        {kRootLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", kNone},
+        {kRootLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunServicesOnce", kNone},
+        {kRootCurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", kNone},
+        {kRootLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", kNone},
+        {kRootLocalMachine, "Software\\Microsoft\\Exchange\\Client\\Extensions", kNone},
+        // The product's keys and a vendor's own.
+        {kRootLocalMachine, "Software\\Morwa Software\\Morwa Antivirus 6.0", kNone},
+        {kRootCurrentUser, "Software\\Morwa Software", kNone},
+        {kRootClassesRoot, ".qel", kNone},
+        // The system's own keys and its configuration.
+        {kRootLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion", kValue},  // ProgramFilesDir
+        {kRootLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", kValue},
+        {kRootLocalMachine, "Software", kValue},
+        {kRootClassesRoot, ".txt", kValue},
+        {kRootLocalMachine, "Software\\Morwa Software\\Uninstall", kValue},  // the edition directories
+        {kRootLocalMachine, "System\\CurrentControlSet\\Control\\Session Manager\\Environment", kConfig},
+        {kRootCurrentUser, "Environment", kConfig},
+        {kRootDynData, "Config Manager", RefusalRule::kDynamicKey},
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
+        EXPECT_STREQ(RefusalRuleName(rows[i].rule), RefusalRuleName(CheckValueDeletion(rows[i].root, rows[i].key)))
+            << "row " << i << ": " << rows[i].key;
 }
 
 }  // namespace

@@ -66,48 +66,80 @@ std::vector<ProtectedPlace> Win98Places()
 {
     std::vector<ProtectedPlace> places(6);
     places[0].forms = {"C:\\WINDOWS"};
-    places[0].childrenToo = true;
+    places[0].kind = PlaceKind::kWindowsTree;
     places[1].forms = {"C:\\WINDOWS\\SYSTEM"};
-    places[1].childrenToo = true;
+    places[1].kind = PlaceKind::kWindowsTree;
     places[2].forms = {"C:\\Program Files", "C:\\PROGRA~1"};
     places[3].forms = {"C:\\My Documents", "C:\\MYDOCU~1"};
     places[3].rule = RefusalRule::kShellFolder;
+    places[3].kind = PlaceKind::kUsersTree;
     places[4].forms = {"C:\\WINDOWS\\Start Menu\\Programs\\StartUp", "C:\\WINDOWS\\STARTM~1\\Programs\\StartUp"};
     places[4].rule = RefusalRule::kShellFolder;
+    places[4].kind = PlaceKind::kUsersTree;
     places[5].forms = {"C:\\WINDOWS\\TEMP"};
     places[5].rule = RefusalRule::kTempDirectory;
+    places[5].kind = PlaceKind::kUsersTree;
     return places;
 }
 
 TEST(PlaceRules, DirectoriesAgainstPlacesInEverySpelling)
 {
     const std::vector<ProtectedPlace> places = Win98Places();
-    struct Row { std::vector<std::string> forms; RefusalRule rule; } rows[] = {
-        {{"C:\\"}, RefusalRule::kDriveRoot},
-        {{"\\\\server\\share\\"}, RefusalRule::kDriveRoot},
-        {{"C:\\Data", "C:\\"}, RefusalRule::kDriveRoot},               // any spelling that is a root
-        {{"C:\\windows"}, RefusalRule::kProtectedDirectory},
-        {{"C:/Windows/"}, RefusalRule::kProtectedDirectory},
-        {{"C:\\WINDOWS. .\\"}, RefusalRule::kProtectedDirectory},      // trailing dots and blanks drop
-        {{"C:\\WINDOWS\\SYSTEM\\IOSUBSYS"}, RefusalRule::kSystemSubdirectory},  // a child
-        {{"C:\\WINDOWS\\SYSTEM"}, RefusalRule::kProtectedDirectory},  // a place before a child
-        {{"C:\\WINDOWS\\SYSTEM\\IOSUBSYS\\X"}, RefusalRule::kNone},    // a grandchild
-        {{"C:\\PROGRA~1"}, RefusalRule::kProtectedDirectory},          // as the short form names it
-        {{"C:\\Program Files\\Morwa Antivirus"}, RefusalRule::kNone},
-        {{"C:\\Program Filesx"}, RefusalRule::kNone},
-        {{"C:\\My Documents"}, RefusalRule::kShellFolder},
-        {{"C:\\My Documents\\Letters"}, RefusalRule::kNone},           // a shell folder's sub-folders go
-        {{"C:\\WINDOWS\\Start Menu\\Programs"}, RefusalRule::kShellFolder},  // holds StartUp
-        {{"C:\\WINDOWS\\STARTM~1\\PROGRAMS"}, RefusalRule::kShellFolder},
-        {{"C:\\WINDOWS\\Start Menu\\Programs\\Morwa Antivirus"}, RefusalRule::kNone},
-        {{"C:\\WINDOWS\\TEMP"}, RefusalRule::kTempDirectory},          // the place it is, not its parent's
-        {{"C:\\WINDOWS\\TEMP\\~setup"}, RefusalRule::kNone},
-        {{"D:\\WINDOWS"}, RefusalRule::kNone},
-        {{}, RefusalRule::kUnresolvedPath},
+    const RefusalRule root = RefusalRule::kDriveRoot, place = RefusalRule::kProtectedDirectory,
+                      windows = RefusalRule::kWindowsDirectory, shell = RefusalRule::kShellFolder,
+                      none = RefusalRule::kNone;
+    struct Row {
+        std::vector<std::string> forms;
+        RefusalRule rule;         // as a directory to empty or remove
+        RefusalRule installRule;  // as an install directory
+    } rows[] = {
+        {{"C:\\"}, root, root},
+        {{"\\\\server\\share\\"}, root, root},
+        {{"C:\\Data", "C:\\"}, root, root},                        // any spelling that is a root
+        {{"C:\\windows"}, place, place},
+        {{"C:/Windows/"}, place, place},
+        {{"C:\\WINDOWS. .\\"}, place, place},                      // trailing dots and blanks drop
+        {{"C:\\WINDOWS\\SYSTEM"}, place, place},                   // the place it is, not its parent's tree
+        {{"C:\\WINDOWS\\SYSTEM\\IOSUBSYS"}, windows, windows},
+        {{"C:\\WINDOWS\\SYSTEM\\DRIVERS\\ETC"}, windows, windows},  // at any depth
+        {{"C:\\PROGRA~1"}, place, place},                           // as the short form names it
+        {{"C:\\Program Files\\Morwa Antivirus"}, none, none},
+        {{"C:\\Program Filesx"}, none, none},
+        {{"C:\\My Documents"}, shell, shell},
+        {{"C:\\MYDOCU~1\\Letters"}, shell, none},                   // a folder of its own in a shell folder
+        {{"C:\\My Documents\\Morwa\\Engine"}, shell, none},
+        {{"C:\\WINDOWS\\Start Menu\\Programs"}, windows, windows},  // holds StartUp, in Windows
+        {{"C:\\WINDOWS\\STARTM~1\\PROGRAMS\\Morwa Antivirus"}, windows, windows},
+        {{"C:\\WINDOWS\\TEMP"}, RefusalRule::kTempDirectory, RefusalRule::kTempDirectory},
+        {{"C:\\WINDOWS\\TEMP\\~setup"}, windows, windows},
+        {{"D:\\WINDOWS"}, none, none},
+        {{}, RefusalRule::kUnresolvedPath, RefusalRule::kUnresolvedPath},
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+        const char* shown = rows[i].forms.empty() ? "" : rows[i].forms[0].c_str();
+        EXPECT_STREQ(RefusalRuleName(rows[i].rule), RefusalRuleName(CheckDirectoryPlace(rows[i].forms, places)))
+            << "row " << i << ": " << shown;
+        EXPECT_STREQ(RefusalRuleName(rows[i].installRule),
+                     RefusalRuleName(CheckInstallDirectoryPlace(rows[i].forms, places)))
+            << "row " << i << " as an install directory: " << shown;
+    }
+}
+
+TEST(PlaceRules, DriveLettersThatStandForFolders)
+{
+    struct Row { const char* path; const char* device; const char* mapped; } rows[] = {
+        {"W:\\Documents", "\\??\\C:\\Users\\me", "C:\\Users\\me\\Documents"},  // SUBST W: C:\Users\me
+        {"W:\\", "\\??\\C:\\Users\\me\\", "C:\\Users\\me\\"},
+        {"W:", "\\??\\C:\\Users\\me", "C:\\Users\\me"},
+        {"N:\\x", "\\??\\UNC\\server\\share\\dir", "\\\\server\\share\\dir\\x"},
+        {"C:\\x", "\\Device\\HarddiskVolume1", ""},                // a drive of its own
+        {"W:x", "\\??\\C:\\Users\\me", ""},                        // relative to W:'s own directory
+        {"W:\\x", "\\??\\relative", ""},
+        {"\\\\server\\share\\x", "\\??\\C:\\y", ""},
     };
     for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
-        EXPECT_STREQ(RefusalRuleName(rows[i].rule), RefusalRuleName(CheckDirectoryPlace(rows[i].forms, places)))
-            << "row " << i << ": " << (rows[i].forms.empty() ? "" : rows[i].forms[0]);
+        EXPECT_EQ(rows[i].mapped, ApplyDriveMapping(rows[i].path, rows[i].device)) << "row " << i;
+    EXPECT_EQ("", ApplyDriveMapping("W:\\" + std::string(250, 'x'), "\\??\\C:\\Users\\me"));  // too long
 }
 
 TEST(PlaceRules, AtOrBelow)
@@ -123,7 +155,7 @@ TEST(PlaceRules, AtOrBelow)
 TEST(RefusalRules, EveryRuleHasItsOwnStableName)
 {
     std::set<std::string> names;
-    const int count = static_cast<int>(RefusalRule::kUnreadableShareCount) + 1;
+    const int count = static_cast<int>(RefusalRule::kForeignShortcut) + 1;
     for (int i = 0; i < count; ++i) {
         std::string name = RefusalRuleName(static_cast<RefusalRule>(i));
         EXPECT_NE("unknown", name) << i;

@@ -32,10 +32,10 @@ TEST(ProtectedPlaces, SystemPlacesInEverySpelling)
         {shortForm, "protected-directory"},  // Wine's own hashed short name (C:\PROG~FBU)
         {std::string(shortForm) + "\\Common Files", "protected-directory"},
         {std::string(shortForm) + "\\Morwa Antivirus\\Scanner", "none"},
-        {std::string(windows) + "\\inf", "system-subdirectory"},
-        {std::string(system) + "\\drivers\\etc", "none"},
+        {std::string(windows) + "\\inf", "windows-directory"},
+        {std::string(system) + "\\drivers\\etc", "windows-directory"},  // at any depth
         {"\\\\localhost\\C$" + belowDrive, "protected-directory"},
-        {"\\\\127.0.0.1\\c$" + belowDrive + "\\inf", "system-subdirectory"},
+        {"\\\\127.0.0.1\\c$" + belowDrive + "\\inf", "windows-directory"},
         {"\\\\localhost\\ADMIN$\\Fonts", "shell-folder"},
         {"\\\\localhost\\C$", "drive-root"},
         {"\\\\server\\share\\Morwa Antivirus", "none"},
@@ -67,7 +67,7 @@ TEST(ProtectedPlaces, ARunKeepsThePlacesItFoundAtItsStart)
     }
     EXPECT_EQ("shell-folder", Rule(folder));
     EXPECT_EQ("shell-folder", Rule(dir.path()));  // holds one
-    EXPECT_EQ("none", Rule(folder + "\\Sub"));
+    EXPECT_EQ("shell-folder", Rule(folder + "\\Sub"));  // and what lies in one
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ namespace {
 
 TEST(LogSwitch, FifthTokenForms)
 {
-    struct Row { const char* line; bool requested; const char* path; } rows[] = {
+    struct Row { const char* line; bool requested; const char* path; bool preview = false; } rows[] = {
         {"q.ini 4 0 2 /LOG", true, ""},
         {"q.ini 4 0 2 /log", true, ""},
         {"q.ini 4 0 2\t/Log  ", true, ""},
@@ -38,11 +38,21 @@ TEST(LogSwitch, FifthTokenForms)
         {"q.ini 4 0 /LOG", false, ""},
         {"q.ini /LOG", false, ""},
         {"q.ini 4 0 2", false, ""},
+        // The preview, a token of its own, before or after the log switch, in any case.
+        {"q.ini 4 0 2 /PREVIEW", false, "", true},
+        {"q.ini 4 0 2 /preview /LOG=C:\\x.txt", true, "C:\\x.txt", true},
+        {"q.ini 4 0 2 /LOG=\"C:\\My Logs\\x.txt\" /Preview", true, "C:\\My Logs\\x.txt", true},
+        {"q.ini 4 0 2 /LOG /LOG=C:\\x.txt", true, ""},  // one log switch: the first
+        {"q.ini 4 0 2 /PREVIEWS", false, ""},
+        {"q.ini 4 0 2/PREVIEW", false, ""},
+        {"q.ini 4 0 2 extra /PREVIEW", false, ""},
+        {"q.ini 4 0 /PREVIEW", false, ""},
     };
     for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
         CommandLineFields fields = ScanCommandLine(rows[i].line);
         EXPECT_EQ(rows[i].requested, fields.logRequested) << "row " << i;
         EXPECT_EQ(rows[i].path, fields.logPath) << "row " << i;
+        EXPECT_EQ(rows[i].preview, fields.preview) << "row " << i;
     }
     // The four tokens read as they do without the switch.
     CommandLineFields with = ScanCommandLine("q.ini 4 16 0x2 /LOG=x.txt");

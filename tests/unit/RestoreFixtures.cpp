@@ -3,6 +3,7 @@
 #include "app/RunContext.h"
 #include "restore/Restore.h"
 #include "tests/support/Keys.h"
+#include "tests/support/ShellLinks.h"
 #include <commctrl.h>
 
 using namespace testing_support;
@@ -76,7 +77,7 @@ Installation::Installation(const Staging& setup)
       autoexec("c:\\autoexec.bat"), companion("c:\\autoexec.qel"),
       wizard(windowsDir + "tuneup.exe"), savedWizard(windowsDir + "tuneupMS.exe"),
       productWizard(windowsDir + "tuneupQEL.exe"),
-      plusExisted(KeyExists(HKEY_LOCAL_MACHINE, kAgentParent)),
+      plusExisted(KeyExists(HKEY_LOCAL_MACHINE, kAgentParent)), door(installDir),
       cwd((MakeDirectories(installDir), installDir))  // made before it becomes current
 {
     char shortDir[MAX_PATH] = "";
@@ -87,8 +88,12 @@ Installation::Installation(const Staging& setup)
     WriteTextFile(wizard.path(), "product wizard");
     if (setup.savedWizard) WriteTextFile(savedWizard.path(), "windows wizard");
     WriteTextFile(productWizard.path(), "product copy");
-    WriteTextFile(maintenanceLink + ".lnk", "old link");
-    WriteTextFile(quickLaunch, "quick launch");
+    // The product's shortcuts: the Maintenance Wizard's to its copy of the wizard, the Quick
+    // Launch one into the install directory.
+    MakeDirectories(maintenanceLink.substr(0, maintenanceLink.rfind('\\')));
+    WriteShellLink(maintenanceLink + ".lnk", productWizard.path(), "old link");
+    MakeDirectories(quickLaunch.substr(0, quickLaunch.rfind('\\')));
+    WriteShellLink(quickLaunch, installDir + "qelscan.exe", "quick launch");
     SetStringValue(HKEY_CURRENT_USER, kShellFolders, "AppData", appData);
     CreateKey(HKEY_LOCAL_MACHINE, std::string(kAgentKey) + "\\Sub1\\Deep");
     CreateKey(HKEY_LOCAL_MACHINE, std::string(kAgentKey) + "\\Sub3");

@@ -2,6 +2,7 @@
 // prefix with the real start-up file, shell folders, System Agent key and the support-library
 // stand-ins; and a progress bar that records what it is sent.
 #pragma once
+#include "tests/support/DoorRun.h"
 #include "tests/support/TestSupport.h"
 #include <windows.h>
 #include <functional>
@@ -81,6 +82,7 @@ public:
     SavedFile autoexec, companion, wizard, savedWizard, productWizard;
     SavedAppData savedAppData;
     bool plusExisted;
+    testing_support::DoorRun door;  // the install directory is the run's
     CurrentDirectory cwd;  // declared last: left before the scratch directory goes
 };
 

@@ -62,12 +62,10 @@ TEST(Restore, StepsPerRemoval)
         EXPECT_EQ(!row.maintenance, KeyExists(HKEY_LOCAL_MACHINE, kAgentKey)) << "row " << i;
         // The maintenance shortcut is written again, pointing at the Windows wizard.
         ShellLinkFacts link = ReadShellLink(install.maintenanceLink + ".lnk");
-        EXPECT_EQ(row.maintenance, link.loaded) << "row " << i;
-        if (row.maintenance) {
-            EXPECT_EQ(0, lstrcmpiA((install.windowsDir + "tuneup.exe").c_str(), link.target.c_str()))
-                << "row " << i << ": " << link.target;
-            EXPECT_EQ("", link.description) << "row " << i;
-        }
+        EXPECT_TRUE(link.loaded) << "row " << i;
+        const std::string target = row.maintenance ? install.wizard.path() : install.productWizard.path();
+        EXPECT_EQ(0, lstrcmpiA(target.c_str(), link.target.c_str())) << "row " << i << ": " << link.target;
+        EXPECT_EQ(row.maintenance ? "" : "old link", link.description) << "row " << i;
         EXPECT_EQ(row.maintenance ? "windows wizard" : "product wizard",
                   ReadTextFile(install.wizard.path())) << "row " << i;
         EXPECT_EQ(!row.maintenance, FileExists(install.savedWizard.path())) << "row " << i;
@@ -90,7 +88,8 @@ TEST(Restore, TuneupFilesOnlyMoveAfterASuccessfulCopy)
         install.Run(0x80, 0);
         EXPECT_EQ("product wizard", ReadTextFile(install.wizard.path()));
         EXPECT_TRUE(FileExists(install.productWizard.path()));
-        EXPECT_TRUE(ReadShellLink(install.maintenanceLink + ".lnk").loaded);  // still rewritten
+        // Still written again, to the Windows wizard.
+        EXPECT_EQ(0, lstrcmpiA(install.wizard.path().c_str(), ReadShellLink(install.maintenanceLink + ".lnk").target.c_str()));
     }
     {
         // Wine's CopyFileA overwrites a read-only or open target, which Windows refuses: a
@@ -173,11 +172,36 @@ TEST(Restore, AnInstallDirectoryThatNamesNoPrivatePlaceKeepsEveryLine)
     const std::string rows[] = {install.root / "Gone Directory\\", install.windowsDir, "C:\\"};
     for (const std::string& odd : rows) {
         SCOPED_TRACE(odd);
+        DoorRun door(odd);
         CurrentDirectory inWindows(install.windowsDir);
         runContext.actionFlags = 0;
         runContext.productBit = 1;
         RestoreConfiguration(NULL, odd.c_str());
         EXPECT_EQ(std::string(kHead) + install.dirLine + kTail, ReadTextFile(install.autoexec.path()));
+    }
+}
+
+TEST(Restore, OnlyTheProductsShortcutsAreTouched)
+{
+    // Another vendor's shortcut under the names the registry gives, and a file that is no
+    // shortcut at all: neither is deleted, nor written again.
+    for (bool linked : {true, false}) {
+        SCOPED_TRACE(linked ? "a shortcut of another vendor" : "no shortcut");
+        Installation install;
+        const std::string other = install.root / "Other Vendor\\tool.exe";
+        WriteTextFile(other, "x");
+        for (const std::string& shortcut : {install.maintenanceLink + ".lnk", install.quickLaunch}) {
+            DeleteFileA(shortcut.c_str());
+            if (linked) ASSERT_TRUE(WriteShellLink(shortcut, other, "theirs"));
+            else WriteTextFile(shortcut, "not a link");
+        }
+        install.Run(0, 4);
+        for (const std::string& shortcut : {install.maintenanceLink + ".lnk", install.quickLaunch}) {
+            EXPECT_EQ(linked, ReadShellLink(shortcut).loaded) << shortcut;
+            if (linked) EXPECT_EQ(0, lstrcmpiA(other.c_str(), ReadShellLink(shortcut).target.c_str())) << shortcut;
+            else EXPECT_EQ("not a link", ReadTextFile(shortcut));
+        }
+        EXPECT_EQ("windows wizard", ReadTextFile(install.wizard.path()));  // the wizard's files still go back
     }
 }
 

@@ -2,6 +2,7 @@
 #include "app/RunContext.h"
 #include "app/SelfRemoval.h"
 #include "app/SelfRemovalText.h"
+#include "tests/support/DoorRun.h"
 #include "tests/support/Keys.h"
 #include "tests/support/SavedKey.h"
 #include "tests/support/TestSupport.h"
@@ -254,6 +255,7 @@ TEST_F(ScheduleRetryTest, WritesTheRunOnceValue)
 {
     std::strcpy(runContext.installDir, "C:\\AV\\");
     std::strcpy(runContext.retryCommandLine, "qel60_uninst.ini 4 0 2");
+    DoorRun door{runContext.installDir};
     ScheduleRetry();
     // Wine stores the text's own length whatever length is given, so the 255 bytes are
     // checked on the composed buffer above, not here.
@@ -271,6 +273,7 @@ TEST_F(ScheduleRetryTest, ATextThatDoesNotFitIsNotWritten)
 {
     std::strcpy(runContext.installDir, ("C:\\" + std::string(200, 'd') + "\\").c_str());
     std::strcpy(runContext.retryCommandLine, (std::string(40, 'm') + " 4 0 2").c_str());
+    DoorRun door{runContext.installDir};
     ScheduleRetry();
     EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kRunOnceKey, "QELUninstTry"));
 }

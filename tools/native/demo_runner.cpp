@@ -102,35 +102,31 @@ bool WaitForRemovalBatch(const std::string& batch)
     return GetFileAttributesA(batch.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
-const char kUninstallKey[] = "Software\\Morwa Software\\Uninstall";
-const char kQuickLaunchTail[] = "\\Microsoft\\Internet Explorer\\Quick Launch\\Morwa Antivirus.lnk";
-
-std::string ReadText(HKEY root, const char* path, const char* name)
+// True when the tokens ask for a preview (/PREVIEW, any case, a token of its own).
+bool AsksForPreview(const std::string& tokens)
 {
-    HKEY key = NULL;
-    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return std::string();
-    char value[MAX_PATH] = "";
-    DWORD size = sizeof value - 1;
-    DWORD type = 0;
-    LONG result = RegQueryValueExA(key, name, NULL, &type, reinterpret_cast<BYTE*>(value), &size);
-    RegCloseKey(key);
-    if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::string();
-    value[size < sizeof value ? size : sizeof value - 1] = '\0';
-    return value;
+    std::string upper = tokens;
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    size_t at = (" " + upper + " ").find(" /PREVIEW ");
+    return at != std::string::npos;
 }
 
-// The staged shortcuts are placeholders; make them the links the product would have left: the
-// maintenance shortcut (named by "QEL60Win98AM") pointing at the product's copy of the wizard,
-// and the Quick Launch shortcut at the scanner.
-void MakeProductShortcuts(const staging::Installation& installation)
+// What a preview changed in the prefix, which must be nothing.
+std::string PreviewVerdict(const staging::Snapshot& before, const staging::Snapshot& after)
 {
-    std::string maintenance = ReadText(HKEY_LOCAL_MACHINE, kUninstallKey, "QEL60Win98AM");
-    if (!maintenance.empty() && testing_support::FileExists(maintenance + ".lnk"))
-        testing_support::WriteShellLink(maintenance + ".lnk", installation.Expand("{windows}\\tuneupQEL.exe"),
-                                        "Morwa Maintenance Wizard");
-    std::string quickLaunch = installation.Expand("{appdata}") + kQuickLaunchTail;
-    if (testing_support::FileExists(quickLaunch))
-        testing_support::WriteShellLink(quickLaunch, installation.Path("Scanner\\qelscan.exe"), "Morwa Antivirus");
+    staging::Difference difference = staging::Compare(before, after);
+    std::string changes;
+    for (const std::string& item : difference.removed) changes += "  removed " + item + "\n";
+    for (const std::string& item : difference.added) changes += "  added " + item + "\n";
+    for (const std::string& item : difference.changed) changes += "  changed " + item + "\n";
+    if (before.texts != after.texts) changes += "  a start-up or watched text changed\n";
+    if (before.installedProducts != after.installedProducts || before.installedModules != after.installedModules)
+        changes += "  the version manager's masks changed\n";
+    if (before.retryCommand != after.retryCommand) changes += "  the RunOnce value changed\n";
+    if (changes.empty())
+        return "Preview      : the prefix is unchanged: every file, directory, key, value, text and mask is as it was\n";
+    return "Preview      : THE PREFIX CHANGED:\n" + changes;
 }
 
 bool IsShortcut(const std::string& path)
@@ -193,7 +189,6 @@ int main(int argc, char** argv)
     std::printf("Staged %s into %s\n", arguments.description.c_str(), installation.installDir().c_str());
     for (const std::string& skipped : installation.skipped())
         std::printf("  (not built, left out: %s)\n", skipped.c_str());
-    MakeProductShortcuts(installation);
     if (arguments.stageOnly) {
         installation.Keep();
         return 0;
@@ -223,6 +218,7 @@ int main(int argc, char** argv)
                         }).c_str());
     std::string shortcuts = ShortcutReport(shortcutsBefore);
     if (!shortcuts.empty()) std::printf("\n%s", shortcuts.c_str());
+    if (AsksForPreview(arguments.tokens)) std::printf("\n%s", PreviewVerdict(before, after).c_str());
     if (arguments.cleanup)
         installation.Cleanup();
     else
