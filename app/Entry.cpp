@@ -114,7 +114,10 @@ void FinalSequence(Library* versionManager)
 void LogStart(const char* commandLine, bool preview)
 {
     if (!removal_log::on) return;
-    if (preview) LOG_LINE("START", "preview: nothing is changed; each line says what the run would do");
+    if (preview) {
+        removal_log::MarkPreview();
+        LOG_LINE("START", "preview: nothing is changed; each line says what the run would do");
+    }
     OSVERSIONINFOA version;
     ZeroMemory(&version, sizeof version);
     version.dwOSVersionInfoSize = sizeof version;

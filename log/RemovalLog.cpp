@@ -23,6 +23,7 @@ char requested[kPathSize];  // as the switch gave it; empty for the default plac
 std::string kept;
 unsigned long counts[3];
 bool carriedToRetry = true;
+bool preview = false;
 
 void Drop()
 {
@@ -82,10 +83,16 @@ void Open(PlaceCheck mayLieAt)
     if (!Guarded([mayLieAt] { OpenFile(mayLieAt); })) Drop();
 }
 
+void MarkPreview()
+{
+    preview = true;
+}
+
 void Close()
 {
     if (!on) return;
-    Write("END", "removed %lu refused %lu left %lu", counts[kRemoved], counts[kRefused], counts[kLeft]);
+    Write("END", "%s %lu refused %lu left %lu", preview ? "would remove" : "removed", counts[kRemoved],
+          counts[kRefused], counts[kLeft]);
     Drop();
 }
 

@@ -24,6 +24,9 @@ typedef bool (*PlaceCheck)(const char* fullLogPath);
 // cleared) when its file cannot be opened or `mayLieAt` (when given) refuses its place.
 void Open(PlaceCheck mayLieAt);
 
+// The run is a preview: the last line counts what the run would remove.
+void MarkPreview();
+
 // Writes the last line, with the counts, and closes the file.
 void Close();
 

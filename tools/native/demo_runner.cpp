@@ -1,4 +1,5 @@
 // The demo: stages the sample installation, runs uninstall.exe on it and prints what the run removed and left.
+#include "tests/support/LogStory.h"
 #include "tests/support/ShellLinks.h"
 #include "tests/support/Staging.h"
 #include "tests/support/TestSupport.h"
@@ -113,19 +114,15 @@ bool AsksForPreview(const std::string& tokens)
 }
 
 // What a preview changed in the prefix, which must be nothing.
+// The prefix before and after a preview; the stand-ins' own records of the calls made to them
+// (which a preview still makes: it reads what the run reads) do not count.
 std::string PreviewVerdict(const staging::Snapshot& before, const staging::Snapshot& after)
 {
-    staging::Difference difference = staging::Compare(before, after);
     std::string changes;
-    for (const std::string& item : difference.removed) changes += "  removed " + item + "\n";
-    for (const std::string& item : difference.added) changes += "  added " + item + "\n";
-    for (const std::string& item : difference.changed) changes += "  changed " + item + "\n";
-    if (before.texts != after.texts) changes += "  a start-up or watched text changed\n";
-    if (before.installedProducts != after.installedProducts || before.installedModules != after.installedModules)
-        changes += "  the version manager's masks changed\n";
-    if (before.retryCommand != after.retryCommand) changes += "  the RunOnce value changed\n";
+    for (const std::string& change : testing_support::Changes(before, after)) changes += "  " + change + "\n";
     if (changes.empty())
-        return "Preview      : the prefix is unchanged: every file, directory, key, value, text and mask is as it was\n";
+        return "Preview      : the prefix is unchanged: every file, directory, key, value, text and mask is as it was"
+               " (the stand-ins' records of the calls aside)\n";
     return "Preview      : THE PREFIX CHANGED:\n" + changes;
 }
 
