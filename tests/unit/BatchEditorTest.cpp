@@ -28,6 +28,29 @@ TEST(BatchText, FilterTable)
         EXPECT_EQ(rows[i].expected, FilterBatchLines(rows[i].input, rows[i].marker)) << "row " << i;
 }
 
+// The install directory's marker counts only as a whole path name.
+TEST(BatchText, WholeNameMarkers)
+{
+    struct Row { const char* line; const char* marker; bool holds; } rows[] = {
+        {"C:\\AV\\QELSCAN.EXE /BOOT", "C:\\AV", true},
+        {"SET PATH=%PATH%;C:\\AV", "C:\\AV", true},                 // at the line's end
+        {"PATH C:\\AV;C:\\DOS", "C:\\AV", true},
+        {"\"C:\\AV\" /X", "C:\\AV", true},
+        {"SET QEL=C:\\AV=1", "C:\\AV", true},
+        {"SET\tX=C:\\AV\t", "C:\\AV", true},
+        {"C:\\AVTOOLS\\AVCHECK.EXE /BOOT", "C:\\AV", false},      // a longer name
+        {"SET AVTOOLS=C:\\AVTOOLS\\DATA", "C:\\AV", false},
+        {"PATH C:\\WINDOWS;C:\\WINDOWS\\COMMAND", "C:\\WIN", false},
+        {"LH C:\\WINDOWS\\COMMAND\\DOSKEY.COM", "C:\\WIN", false},
+        {"D:C:\\AV\\X.EXE", "C:\\AV", true},                      // ':' before it ends a name
+        {"XC:\\AV\\X.EXE", "C:\\AV", false},                      // a letter before it does not
+        {"C:\\AVX C:\\AV", "C:\\AV", true},                        // the second occurrence counts
+        {"", "C:\\AV", false},
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
+        EXPECT_EQ(rows[i].holds, LineHoldsMarker(rows[i].line, rows[i].marker, MarkerMatch::kWholeName)) << "row " << i;
+}
+
 TEST(BatchText, LongLinesAreKeptOrDroppedWhole)
 {
     std::string longLine(300, 'x');

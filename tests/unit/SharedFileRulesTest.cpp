@@ -38,6 +38,23 @@ TEST(SharedFileRules, DecisionByCount)
     }
 }
 
+// A system-directory file goes when its version information names the product's vendor or none.
+TEST(SharedFileRules, CompanyOfASystemFile)
+{
+    const struct Row { const char* company; RefusalRule rule; } rows[] = {
+        {"", RefusalRule::kNone},
+        {"  \t", RefusalRule::kNone},
+        {"Morwa Software", RefusalRule::kNone},
+        {" MORWA SOFTWARE S.L. ", RefusalRule::kNone},
+        {"Morwa", RefusalRule::kNone},
+        {"Microsoft Corporation", RefusalRule::kOtherCompany},
+        {"Morwan Tools", RefusalRule::kOtherCompany},
+        {"Northwind Traders (for Morwa Software)", RefusalRule::kOtherCompany},
+    };
+    for (const Row& row : rows)
+        EXPECT_STREQ(RefusalRuleName(row.rule), RefusalRuleName(CheckFileCompany(row.company))) << row.company;
+}
+
 TEST(SharedFileRules, SpellingsAreTriedOnceEach)
 {
     const std::vector<std::string> all = {"C:\\WINDOWS\\SYSTEM\\qelcommon.dll", "C:\\Windows\\System\\QelCommon.dll",
