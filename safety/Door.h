@@ -88,7 +88,9 @@ public:
 
 private:
     friend Outcome AcceptTree(TreeUse use, Origin origin, const std::string& directory, Tree* tree);
+    friend Outcome DeleteInTree(const Tree& tree, const std::string& path);
     std::string base_;
+    bool counted_ = false;  // a SharedDLLs value names a file in it
 };
 
 // Checks a directory once, before it is emptied (every rule, the short-path rule included) or

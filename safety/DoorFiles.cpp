@@ -79,8 +79,14 @@ RefusalRule CheckProductFile(const std::string& path, std::string* company)
     const std::vector<std::string> forms = FormsOf(full);
     const RunState& state = State();
     RefusalRule rule = RefusalRule::kNone;
-    if (IsAtOrBelowAnyForm(forms, SystemForms()))
+    if (IsAtOrBelowAnyForm(forms, SystemForms())) {
         rule = CheckSystemFile(full, company);
+        // Deeper than the system directory itself (drivers\etc, iosubsys, ...) lie Windows'
+        // own files: only one the vendor's version information names is the product's.
+        if (rule == RefusalRule::kNone && company->empty() &&
+            !IsAtOrBelowAnyForm(SystemForms(), FormsOf(full.substr(0, full.rfind('\\')))))
+            rule = RefusalRule::kWindowsDirectory;
+    }
     else if (state.installRule != RefusalRule::kNone)
         rule = RefusalRule::kInstallDirectory;
     else if (!IsAtOrBelowAnyForm(forms, state.installForms))
@@ -134,8 +140,10 @@ RefusalRule CheckDirectory(TreeUse use, Origin origin, const std::string& direct
                                                        : RefusalRule::kOutsideInstallation;
     // Where the system cannot tell what a drive stands for, only the drives of Windows and of the
     // install directory are taken as what they are: another may be a folder of either.
-    if (!SystemTellsDrive(full) && !OnDriveOf(full, WindowsDirectory()) && !OnDriveOf(full, state.installDir))
+    if (!SystemTellsDrive(full) && !OnDriveOf(full, WindowsDirectory()) &&
+        !(state.installRule == RefusalRule::kNone && OnDriveOf(full, state.installDir)))
         return RefusalRule::kUnresolvedDrive;
+    if (OnAnAliasOfDrive(full, WindowsDirectory())) return RefusalRule::kUnresolvedDrive;
     return CheckDirectoryForDeletion(directory.c_str());
 }
 
@@ -219,11 +227,23 @@ Outcome AcceptTree(TreeUse use, Origin origin, const std::string& directory, Tre
     }
     tree->base_ = directory;
     if (tree->base_.empty() || tree->base_.back() != '\\') tree->base_ += '\\';
+    std::string full;
+    std::vector<std::string> forms;
+    tree->counted_ = DirectoryForms(directory.c_str(), &full, &forms) != RefusalRule::kNone || AnySharedFileBelow(forms);
     return Done();
 }
 
 Outcome DeleteInTree(const Tree& tree, const std::string& path)
 {
+    if (tree.counted_) {
+        // Other programs count on the files of this tree too: one counted more than once stays.
+        const SharedFileDecision decision = LookUpSharedFile(path).decision;
+        if (decision.rule != RefusalRule::kNone) {
+            LOG_OUTCOME(kRefused, "FILE", "kept by rule %s: %s (other programs count on it)",
+                        RefusalRuleName(decision.rule), path.c_str());
+            return Refused(decision.rule);
+        }
+    }
     Outcome outcome = Below(tree, path) ? Delete(path) : Refused(RefusalRule::kUnresolvedPath);
     LogFileDeletion(outcome, path);
     return outcome;

@@ -5,16 +5,16 @@
 
 namespace {
 
-// A system key below the machine's or a user's key; `children` when every direct child of
-// it is the system's (or another product's) too.
+// A system key below the machine's or a user's key; `tree` when everything below it is the
+// system's too, and not only the key itself (whose children are then where products register).
 struct SystemKey {
     const char* path;
-    bool children;
+    bool tree;
 };
 
 // Below HKLM (and HKCC, which mirrors its layout).
 const SystemKey kMachineKeys[] = {
-    {"SOFTWARE\\MICROSOFT", true},
+    {"SOFTWARE\\MICROSOFT", true},  // by tree, but for kRegistrationKeys
     {"SOFTWARE\\MICROSOFT\\WINDOWS", true},
     {"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION", true},
     {"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\EXPLORER", true},
@@ -35,22 +35,22 @@ const SystemKey kMachineKeys[] = {
     {"SOFTWARE\\POLICIES", true},
     // The product's own: the driver reads the edition directories from it.
     {"SOFTWARE\\MORWA SOFTWARE\\UNINSTALL", false},
-    {"SYSTEM\\CURRENTCONTROLSET", true},
+    {"SYSTEM\\CURRENTCONTROLSET", false},
     {"SYSTEM\\CURRENTCONTROLSET\\CONTROL", true},
     {"SYSTEM\\CURRENTCONTROLSET\\ENUM", true},
     {"SYSTEM\\CURRENTCONTROLSET\\SERVICES", false},
     {"SYSTEM\\CURRENTCONTROLSET\\SERVICES\\VXD", false},
     {"SYSTEM\\CURRENTCONTROLSET\\SERVICES\\CLASS", true},
-    {"SYSTEM\\CURRENTCONTROLSET\\SERVICES\\ARBITRATORS", false},
-    {"SYSTEM\\CURRENTCONTROLSET\\SERVICES\\EVENTLOG", false},
-    {"SYSTEM\\CURRENTCONTROLSET\\SERVICES\\TCPIP", false},
-    {"SYSTEM\\CURRENTCONTROLSET\\SERVICES\\WINSOCK", false},
-    {"SYSTEM\\CURRENTCONTROLSET\\SERVICES\\WINSOCK2", false},
+    {"SYSTEM\\CURRENTCONTROLSET\\SERVICES\\ARBITRATORS", true},
+    {"SYSTEM\\CURRENTCONTROLSET\\SERVICES\\EVENTLOG", true},
+    {"SYSTEM\\CURRENTCONTROLSET\\SERVICES\\TCPIP", true},
+    {"SYSTEM\\CURRENTCONTROLSET\\SERVICES\\WINSOCK", true},
+    {"SYSTEM\\CURRENTCONTROLSET\\SERVICES\\WINSOCK2", true},
 };
 
 // Below a user's key (HKCU, or HKU\name).
 const SystemKey kUserKeys[] = {
-    {"SOFTWARE\\MICROSOFT", true},
+    {"SOFTWARE\\MICROSOFT", true},  // by tree, but for kRegistrationKeys
     {"SOFTWARE\\MICROSOFT\\WINDOWS", true},
     {"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION", true},
     {"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\EXPLORER", true},
@@ -64,15 +64,32 @@ const SystemKey kUserKeys[] = {
     {"CONTROL PANEL", true},
 };
 
+// Below SOFTWARE\MICROSOFT, of the machine or a user: the keys whose sub-keys products
+// register as their own (an uninstall entry, an App Path, a System Agent job, ...).
+const char* const kRegistrationKeys[] = {
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\UNINSTALL",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\APP PATHS",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUNONCE",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUNSERVICES",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUNSERVICESONCE",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\EXPLORER\\BROWSER HELPER OBJECTS",
+    "SOFTWARE\\MICROSOFT\\ACTIVE SETUP\\INSTALLED COMPONENTS",
+    "SOFTWARE\\MICROSOFT\\EXCHANGE\\CLIENT\\EXTENSIONS",
+    "SOFTWARE\\MICROSOFT\\PLUS!\\SYSTEM AGENT\\SAGE",
+};
+
 // The system's configuration: no key anywhere inside these is a product's to delete (a
-// service's own key below SERVICES is, the device classes below it are not). Below HKLM.
+// service's own key below SERVICES is, the device classes below it are not). Below HKLM;
+// so is every key below a child of HKLM other than SOFTWARE, but for the services.
 const char* const kMachineConfiguration[] = {
     "SYSTEM\\CURRENTCONTROLSET\\CONTROL", "SYSTEM\\CURRENTCONTROLSET\\ENUM",
     "SYSTEM\\CURRENTCONTROLSET\\HARDWARE PROFILES", "SYSTEM\\CURRENTCONTROLSET\\SERVICES\\CLASS",
     "ENUM", "CONFIG", "HARDWARE", "SAM", "SECURITY",
 };
 
-// Below a user's key: the desktop's and the environment's settings.
+// Below a user's key: the desktop's and the environment's settings; so is every key below a
+// child of the user's key other than SOFTWARE (AppEvents, Keyboard Layout, Network, ...).
 const char* const kUserConfiguration[] = {"CONTROL PANEL", "ENVIRONMENT"};
 
 // The lists in which products register values of their own, next to the system's.
@@ -85,27 +102,31 @@ const char* const kRegistrationLists[] = {
     "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\EXPLORER\\SHELLEXECUTEHOOKS",
     "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\SHELL EXTENSIONS\\APPROVED",
     "SOFTWARE\\MICROSOFT\\EXCHANGE\\CLIENT\\EXTENSIONS",
+    // The product's own: its edition directories.
+    "SOFTWARE\\MORWA SOFTWARE\\UNINSTALL",
 };
 
-// Below SOFTWARE\CLASSES, of the machine or of a user: the classes Windows itself needs.
+// Below SOFTWARE\CLASSES, of the machine or of a user: the classes Windows itself needs. The
+// file types, extensions and protocols go by tree; below CLSID, the shell's handler lists and
+// verbs, products register their own.
 const SystemKey kClassKeys[] = {
     {"CLSID", false}, {"INTERFACE", false}, {"TYPELIB", false}, {"APPID", false},
-    {"PROTOCOLS", true}, {"MIME", true}, {"NETWORK", false}, {"UNKNOWN", false},
+    {"PROTOCOLS", true}, {"MIME", true}, {"NETWORK", true}, {"UNKNOWN", true},
     {"*\\SHELLEX\\CONTEXTMENUHANDLERS", false}, {"*\\SHELLEX\\PROPERTYSHEETHANDLERS", false},
     {"DIRECTORY\\SHELLEX\\CONTEXTMENUHANDLERS", false},
     {"DIRECTORY\\SHELL", false}, {"FOLDER\\SHELLEX\\CONTEXTMENUHANDLERS", false},
     {"FOLDER\\SHELL", false}, {"DRIVE\\SHELLEX\\CONTEXTMENUHANDLERS", false},
-    {"DRIVE\\SHELL", false}, {"ALLFILESYSTEMOBJECTS", false},
-    {"EXEFILE", false}, {"COMFILE", false}, {"BATFILE", false}, {"CMDFILE", false},
-    {"PIFFILE", false}, {"LNKFILE", false}, {"DLLFILE", false}, {"SYSFILE", false},
-    {"VXDFILE", false}, {"DRVFILE", false}, {"TXTFILE", false}, {"INIFILE", false},
-    {"INFFILE", false}, {"REGFILE", false}, {"HTMLFILE", false}, {"SCRFILE", false},
-    {"HLPFILE", false}, {"CPLFILE", false},
-    {".EXE", false}, {".COM", false}, {".BAT", false}, {".CMD", false}, {".PIF", false},
-    {".LNK", false}, {".DLL", false}, {".SYS", false}, {".VXD", false}, {".DRV", false},
-    {".TXT", false}, {".INI", false}, {".INF", false}, {".REG", false}, {".HTM", false},
-    {".HTML", false}, {".SCR", false}, {".HLP", false}, {".CPL", false},
-    {"HTTP", false}, {"HTTPS", false}, {"FTP", false}, {"FILE", false}, {"MAILTO", false},
+    {"DRIVE\\SHELL", false}, {"ALLFILESYSTEMOBJECTS", true},
+    {"EXEFILE", true}, {"COMFILE", true}, {"BATFILE", true}, {"CMDFILE", true},
+    {"PIFFILE", true}, {"LNKFILE", true}, {"DLLFILE", true}, {"SYSFILE", true},
+    {"VXDFILE", true}, {"DRVFILE", true}, {"TXTFILE", true}, {"INIFILE", true},
+    {"INFFILE", true}, {"REGFILE", true}, {"HTMLFILE", true}, {"SCRFILE", true},
+    {"HLPFILE", true}, {"CPLFILE", true},
+    {".EXE", true}, {".COM", true}, {".BAT", true}, {".CMD", true}, {".PIF", true},
+    {".LNK", true}, {".DLL", true}, {".SYS", true}, {".VXD", true}, {".DRV", true},
+    {".TXT", true}, {".INI", true}, {".INF", true}, {".REG", true}, {".HTM", true},
+    {".HTML", true}, {".SCR", true}, {".HLP", true}, {".CPL", true},
+    {"HTTP", true}, {"HTTPS", true}, {"FTP", true}, {"FILE", true}, {"MAILTO", true},
 };
 
 // The canonical key: its root ("HKLM", "HKU", "HKCC", or "" for the roots that hold no
@@ -239,8 +260,16 @@ bool MatchesList(const std::string& path, size_t at, const SystemKey* list, size
 {
     for (size_t k = 0; k < count; ++k) {
         int below = Compare(path, at, list[k].path);
-        if (below == 0 || below == -2 || (below == 1 && list[k].children)) return true;
+        if (below == 0 || below == -2 || (below >= 1 && list[k].tree)) return true;
     }
+    return false;
+}
+
+// True when the key lies below (not at) one of the listed keys.
+bool BelowAny(const std::string& path, size_t at, const char* const* list, size_t count)
+{
+    for (size_t k = 0; k < count; ++k)
+        if (Compare(path, at, list[k]) >= 1) return true;
     return false;
 }
 
@@ -248,6 +277,7 @@ bool IsSystemKey(const CanonicalKey& key)
 {
     const std::string& path = key.path;
     size_t at = NamesFrom(path, key.base);
+    if (BelowAny(path, at, kRegistrationKeys, sizeof kRegistrationKeys / sizeof kRegistrationKeys[0])) return false;
     bool user = key.base > 0;
     if (user ? MatchesList(path, at, kUserKeys, sizeof kUserKeys / sizeof kUserKeys[0])
              : MatchesList(path, at, kMachineKeys, sizeof kMachineKeys / sizeof kMachineKeys[0]))
@@ -272,6 +302,14 @@ bool InsideAny(const CanonicalKey& key, const char* const* list, size_t count)
 bool IsConfiguration(const CanonicalKey& key)
 {
     if (std::strcmp(key.root, "HKCC") == 0) return true;
+    // Below a child of the root (or of the user's key) other than SOFTWARE; for the machine,
+    // a service's key and the keys that lead to it aside.
+    size_t at = NamesFrom(key.path, key.base);
+    if (KeyNameCount(key.path) >= key.base + 2 && !StartsWithName(key.path, at, "SOFTWARE")) {
+        if (key.base > 0) return true;
+        int services = Compare(key.path, at, "SYSTEM\\CURRENTCONTROLSET\\SERVICES");
+        if (services != -2 && services < 0) return true;
+    }
     return key.base > 0 ? InsideAny(key, kUserConfiguration, sizeof kUserConfiguration / sizeof kUserConfiguration[0])
                         : InsideAny(key, kMachineConfiguration,
                                     sizeof kMachineConfiguration / sizeof kMachineConfiguration[0]);

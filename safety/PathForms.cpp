@@ -1,6 +1,8 @@
 // The system's spellings of one path.
 #include "safety/PathForms.h"
 #include "base/Binder.h"
+#include "base/Handles.h"
+#include "base/Text.h"
 #include "base/PathLimits.h"
 #include "safety/PlaceRules.h"
 #include <windows.h>
@@ -12,10 +14,35 @@ typedef DWORD(WINAPI* PathConverter)(LPCSTR path, LPSTR buffer, DWORD size);
 // Longer than any path the program forms, so that a long form is not mistaken for a failure.
 const DWORD kFormBufferSize = 1024;
 
-// Windows 95 lacks it: there paths have no long forms to compare.
+// The long form name by name, as the directory lists it: for Windows 95, which lacks
+// GetLongPathNameA. 0 when a name is not found (or holds a wildcard), as that function fails.
+DWORD WINAPI LongPathByFind(LPCSTR path, LPSTR buffer, DWORD size)
+{
+    const std::string text = path;
+    size_t at = PathRootLength(text);
+    if (at == std::string::npos || text.find_first_of("*?") != std::string::npos) return 0;
+    std::string result = text.substr(0, at);
+    while (at < text.size()) {
+        size_t end = text.find('\\', at);
+        if (end == std::string::npos) end = text.size();
+        WIN32_FIND_DATAA found;
+        FindHandle find(FindFirstFileA((result + text.substr(at, end - at)).c_str(), &found));
+        if (end == at || !find.valid()) return 0;
+        result += found.cFileName;
+        if (end < text.size()) result += '\\';
+        at = end + 1;
+    }
+    if (result.size() >= size) return static_cast<DWORD>(result.size() + 1);
+    result.copy(buffer, result.size());
+    buffer[result.size()] = '\0';
+    return static_cast<DWORD>(result.size());
+}
+
+// Windows 95 lacks GetLongPathNameA: there the directory's own listing gives the long form.
 PathConverter LongPathConverter()
 {
-    return BindAs<PathConverter>(BoundFunction::kGetLongPathNameA);
+    PathConverter convert = BindAs<PathConverter>(BoundFunction::kGetLongPathNameA);
+    return convert ? convert : &LongPathByFind;
 }
 
 // Converts the longest existing head of the path and appends the rest unchanged.
@@ -95,6 +122,24 @@ bool SystemTellsDrive(const std::string& fullPath)
     const char drive[3] = {fullPath[0], ':', '\0'};
     char target[kFormBufferSize] = "";
     return query && query(drive, target, sizeof target) > 0;
+}
+
+namespace {
+
+bool VolumeSerial(char drive, DWORD* serial)
+{
+    const char root[4] = {drive, ':', '\\', '\0'};
+    return GetVolumeInformationA(root, NULL, 0, serial, NULL, NULL, NULL, 0) != FALSE;
+}
+
+}  // namespace
+
+bool OnAnAliasOfDrive(const std::string& fullPath, const std::string& other)
+{
+    if (fullPath.size() < 2 || other.size() < 2 || fullPath[1] != ':' || other[1] != ':') return false;
+    if (UpperAscii(fullPath[0]) == UpperAscii(other[0]) || !DriveMappedForm(fullPath).empty()) return false;
+    DWORD serial = 0, otherSerial = 0;
+    return VolumeSerial(fullPath[0], &serial) && VolumeSerial(other[0], &otherSerial) && serial == otherSerial;
 }
 
 std::vector<std::string> FormsOf(const std::string& fullPath)

@@ -24,6 +24,11 @@ std::string DriveMappedForm(const std::string& fullPath);
 // function is missing or fails (Windows 95/98).
 bool SystemTellsDrive(const std::string& fullPath);
 
+// True when the path lies on another drive letter than `other` that no mapping explains,
+// yet on the same volume (the same serial number): a drive that stands for a folder of the
+// other's drive where the system cannot say which (SUBST on Windows 95/98).
+bool OnAnAliasOfDrive(const std::string& fullPath, const std::string& other);
+
 // Every spelling of a full path that the checks compare: the path, its short and long forms,
 // and the same for the folder its drive stands for.
 std::vector<std::string> FormsOf(const std::string& fullPath);

@@ -42,9 +42,10 @@ bool IsShortFormAlready(const std::string& fullPath);
 // How much of a protected place is protected: the place itself and every directory that holds
 // it always; what lies inside it too for a tree.
 enum class PlaceKind {
-    kPlace,        // Program Files, Common Files: products install in them
-    kUsersTree,    // shell folders, profiles, temporary directories: a private folder of its own
-                   // inside one may be a product's install directory
+    kPlace,        // the place and what holds it only
+    kUsersTree,    // Program Files, Common Files, shell folders, profiles, temporary directories:
+                   // a private folder of its own inside one may be a product's install
+                   // directory, while nothing else inside it is a product's
     kWindowsTree,  // the Windows and system directories: nothing inside them is a product's
 };
 

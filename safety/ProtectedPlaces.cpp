@@ -165,7 +165,7 @@ void GatherProtectedPlaces(std::vector<ProtectedPlace>* places)
     for (const char* name : {"ProgramFilesDir", "CommonFilesDir", "ProgramFilesDir (x86)",
                              "CommonFilesDir (x86)", "ProgramW6432Dir", "CommonW6432Dir"})
         AddValue(list, HKEY_LOCAL_MACHINE, kCurrentVersionKey, name, RefusalRule::kProtectedDirectory,
-                 PlaceKind::kPlace);
+                 PlaceKind::kUsersTree);
     AddShellFolders(list, HKEY_CURRENT_USER, "");
     AddShellFolders(list, HKEY_LOCAL_MACHINE, "");
     AddEveryUsersShellFolders(list);
@@ -213,6 +213,8 @@ RefusalRule CheckInstallDirectory(const std::string& installDir, std::vector<std
     std::vector<ProtectedPlace> gathered;
     rule = CheckInstallDirectoryPlace(*forms, Places(&gathered));
     if (rule != RefusalRule::kNone) return rule;
+    // A drive that stands for a folder of the Windows drive may stand for any protected place.
+    if (OnAnAliasOfDrive(full, WindowsDirectory())) return RefusalRule::kUnresolvedDrive;
     return PassesThroughLink(full) ? RefusalRule::kLink : RefusalRule::kNone;
 }
 

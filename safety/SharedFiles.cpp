@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 #include "safety/PathForms.h"
+#include "safety/PlaceRules.h"
 
 namespace {
 
@@ -15,11 +16,6 @@ typedef DWORD(WINAPI* VersionSizeProc)(LPCSTR file, LPDWORD handle);
 typedef BOOL(WINAPI* VersionInfoProc)(LPCSTR file, DWORD handle, DWORD size, LPVOID data);
 typedef BOOL(WINAPI* VersionQueryProc)(LPCVOID data, LPCSTR name, LPVOID* value, PUINT length);
 typedef BOOL(WINAPI* ProtectedProc)(HANDLE server, LPCWSTR file);
-
-void AppendHex(std::string& text, unsigned value)
-{
-    for (int shift = 12; shift >= 0; shift -= 4) text += "0123456789ABCDEF"[(value >> shift) & 15];
-}
 
 // The CompanyName of the file's version information, in its first language or in US English,
 // into *company ("" when the file has none). False when the system cannot tell: version.dll or
@@ -38,21 +34,18 @@ bool CompanyOf(const std::string& fullPath, std::string* company)
     if (bytes > 1024 * 1024) return false;
     std::vector<char> data(bytes);
     if (!info(fullPath.c_str(), 0, bytes, data.data())) return false;
-    std::vector<unsigned> languages;
     void* value = NULL;
     UINT length = 0;
+    // The file's first language, then US English in the two code pages installers use.
+    DWORD languages[3] = {0x040904E4, 0x040904E4, 0x040904B0};
     if (query(data.data(), "\\VarFileInfo\\Translation", &value, &length) && value && length >= 4)
-        languages.push_back(static_cast<unsigned>(static_cast<WORD*>(value)[0]) << 16 | static_cast<WORD*>(value)[1]);
-    languages.push_back(0x040904E4);
-    languages.push_back(0x040904B0);
-    for (unsigned language : languages) {
-        std::string name = "\\StringFileInfo\\";
-        AppendHex(name, language >> 16);
-        AppendHex(name, language & 0xFFFF);
-        name += "\\CompanyName";
-        if (query(data.data(), name.c_str(), &value, &length) && value && length > 0) {
+        languages[0] = static_cast<DWORD>(static_cast<WORD*>(value)[0]) << 16 | static_cast<WORD*>(value)[1];
+    char name[] = "\\StringFileInfo\\00000000\\CompanyName";
+    for (DWORD language : languages) {
+        for (int digit = 0; digit < 8; ++digit) name[16 + digit] = "0123456789ABCDEF"[(language >> (28 - 4 * digit)) & 15];
+        if (query(data.data(), name, &value, &length) && value && length > 0) {
             const char* text = static_cast<const char*>(value);
-            size_t end = 0;
+            UINT end = 0;
             while (end < length && text[end] != '\0') ++end;
             company->assign(text, end);
             return true;
@@ -72,6 +65,21 @@ RefusalRule CheckSystemFile(const std::string& fullPath, std::string* company)
     }
     if (!CompanyOf(fullPath, company)) return RefusalRule::kUnreadableOwner;
     return CheckFileCompany(*company);
+}
+
+bool AnySharedFileBelow(const std::vector<std::string>& directoryForms)
+{
+    RegKey key;
+    if (key.Open(HKEY_LOCAL_MACHINE, kSharedDllsKey, KEY_QUERY_VALUE) != ERROR_SUCCESS) return false;
+    char name[kPathSize];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = sizeof name;
+        LONG result = RegEnumValueA(key.get(), index, name, &length, NULL, NULL, NULL, NULL);
+        if (result == ERROR_NO_MORE_ITEMS) return false;
+        // A name too long to read may be anywhere: the tree's files are looked up then.
+        if (result != ERROR_SUCCESS) return true;
+        if (IsAtOrBelowAnyForm(std::vector<std::string>(1, name), directoryForms)) return true;
+    }
 }
 
 SharedFileCount LookUpSharedFile(const std::string& path)

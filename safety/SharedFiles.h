@@ -2,6 +2,7 @@
 #pragma once
 #include "safety/SharedFileRules.h"
 #include <string>
+#include <vector>
 
 // The count of one file and the decision on it; `valueName` is the spelling found.
 struct SharedFileCount {
@@ -16,6 +17,10 @@ struct SharedFileCount {
 // kUnreadableOwner when the system cannot read version information at all (version.dll missing,
 // or a stub that fails): the owner is then not known, and the file stays.
 RefusalRule CheckSystemFile(const std::string& fullPath, std::string* company);
+
+// True when a SharedDLLs value names a file at or below the directory, in one of the given
+// spellings of it: a tree that holds a counted file has its files looked up one by one.
+bool AnySharedFileBelow(const std::vector<std::string>& directoryForms);
 
 // Looks the file up under HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs in each
 // of its spellings (SharedFileNames); the first one found decides. Not found: kDelete.

@@ -231,6 +231,7 @@ struct Row {
     std::string dosDevices;             // what QueryDosDeviceA answers (the test variant)
     std::vector<std::string> rules95;   // the rules on Windows 95, where they differ
     std::string absent;                 // functions the test variant reports absent ("X") or failing ("X!")
+    std::vector<std::string> stays;     // staged keys ("HKLM\\path") and values that must still be there
 };
 
 // Every table runs twice: with the program as it ships, on Windows 98; and with the test variant
@@ -352,6 +353,10 @@ void HostileInput::RunRow(size_t index, const Row& row)
         EXPECT_TRUE(after != run.after.files.end() && after->second == before->second) << file << " changed";
     }
     for (const auto& count : row.countsAfter) EXPECT_EQ(count.second, Count(count.first)) << count.first;
+    for (const std::string& name : row.stays) {
+        ASSERT_TRUE(run.before.keys.count(name) || run.before.values.count(name)) << name << " was not staged";
+        EXPECT_TRUE(run.after.keys.count(name) || run.after.values.count(name)) << name << " is gone";
+    }
     for (const auto& text : row.texts) EXPECT_EQ(text.second, ReadTextFile(text.first)) << text.first;
 }
 
@@ -673,6 +678,147 @@ TEST_P(HostileInput, SharedSystemFilesFollowTheirCounts)
         unknown.rules = {"unreadable-owner"};
         RunRow(3, unknown);
     }
+}
+
+// A drive letter that stands for the system drive (SUBST W: C:\, or a network drive mapped to the
+// machine's own C$): the Windows directory under another name. Windows 95/98 cannot tell what such
+// a drive stands for, and Wine answers every drive with a volume of its own.
+TEST_P(HostileInput, ADriveLetterThatStandsForTheSystemDrive)
+{
+    if (!MakeDriveLetter('W', "C:\\")) GTEST_SKIP() << "no drive letters can be made here";
+    const std::string alias = "W:\\" + windowsName;
+    Row path;
+    path.what = "the Windows directory through the drive letter as Path";
+    path.path = alias + "\\";
+    path.manifestAt = windows + "\\hostile.ini";
+    path.sharedFile = windows + "\\qelshared.dat";
+    path.sharedFileStays = true;
+    path.module = std::string("DelDir1=") + kSentinelFolder + "\r\nDelExt1=" + kSentinelFile + "\r\n";
+    path.rules = {"install-directory"};
+    RunRow(0, path);
+
+    Row edition;
+    edition.what = "a folder of the Windows directory through the drive letter as an edition directory";
+    edition.items = "sz HKLM\\Software\\Morwa Software\\Uninstall\\QEL60 = " + alias + "\\" + kSentinelFolder + "\r\n";
+    edition.rules = {"unresolved-drive"};
+    RunRow(1, edition);
+    RemoveDriveLetter('W');
+}
+
+// Program Files holds folders of Windows' own components, and Common Files the components that
+// programs share: none of them is an edition's directory of its own.
+TEST_P(HostileInput, SharedFoldersOfProgramFilesAsEditionDirectories)
+{
+    const std::string programFiles = ReadStringValue(HKEY_LOCAL_MACHINE,
+        "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir");
+    const std::string commonFiles = ReadStringValue(HKEY_LOCAL_MACHINE,
+        "Software\\Microsoft\\Windows\\CurrentVersion", "CommonFilesDir");
+    ASSERT_FALSE(programFiles.empty());
+    ASSERT_FALSE(commonFiles.empty());
+    const std::string folders[] = {commonFiles + "\\System", commonFiles + "\\Microsoft Shared",
+                                   programFiles + "\\Internet Explorer"};
+    for (size_t i = 0; i < sizeof folders / sizeof folders[0]; ++i) {
+        Row row;
+        row.what = "edition directory: " + folders[i];
+        row.items = "file " + folders[i] + "\\qelhostile-component.dll\r\n"
+                    "sz HKLM\\Software\\Morwa Software\\Uninstall\\QEL60 = " + folders[i] + "\r\n";
+        row.kept = {folders[i] + "\\qelhostile-component.dll"};
+        RunRow(i, row);
+    }
+}
+
+// Files that several programs count on stay, whichever entry reaches them: a tree, a pattern, or
+// a file entry that spells the counted name with the trailing dot the system drops.
+TEST_P(HostileInput, SharedCountsInTreesPatternsAndSpellings)
+{
+    const std::string system = Query(GetSystemDirectoryA);
+    // The 8.3 name the system gives the counted file, by which a manifest may name it.
+    const std::string counted = system + "\\qelhostile-short-named.dll";
+    WriteTextFile(counted, "counted");
+    const std::string shortName = ShortForm(counted);
+    DeleteFileA(counted.c_str());
+    ASSERT_FALSE(shortName.empty());
+    Row row;
+    row.what = "counted files reached by a pattern, a tree, a trailing dot and a short name";
+    row.module = "RelativePath=Hostile\r\nDelExt1=.dll\r\nDelDir1=Components\r\n"
+                 "File1=%SystemRoot%\\qelhostile-dotted.dll.\r\nFile2=qelhostile-own.dat\r\n"
+                 "File3=%SystemRoot%\\" + shortName.substr(shortName.rfind('\\') + 1) + "\r\n";
+    row.items = "file Hostile\\qelhostile-counted.dll\r\nfile Hostile\\Components\\qelhostile-tree.ocx\r\n"
+                "file Hostile\\qelhostile-own.dat\r\nfile Hostile\\qelhostile-free.dll\r\n"
+                "file {system}\\qelhostile-dotted.dll\r\nfile {system}\\qelhostile-short-named.dll\r\n";
+    row.counts = {{counted, 2},{Install("Hostile\\qelhostile-counted.dll"), 2},
+                  {Install("Hostile\\Components\\qelhostile-tree.ocx"), 3},
+                  {system + "\\qelhostile-dotted.dll", 2}};
+    row.kept = {Install("Hostile\\qelhostile-counted.dll"), Install("Hostile\\Components\\qelhostile-tree.ocx"),
+                system + "\\qelhostile-dotted.dll", counted};
+    row.gone = {Install("Hostile\\qelhostile-own.dat"), Install("Hostile\\qelhostile-free.dll")};
+    row.rules = {"shared-file"};
+    RunRow(0, row);
+}
+
+// Keys below the system's own keys that are the system's too: a listed class's verbs and its
+// shell extensions, the policies, Internet Explorer's settings, the other children of
+// HKLM\System and of a user's key. Each holds a sentinel sub-key that must stay; the product's
+// own key and Run value still go.
+TEST_P(HostileInput, KeysBelowTheSystemsOwnKeys)
+{
+    const std::string sentinel = std::string("\\") + kSentinelKey;
+    const struct { const char* entry; const char* staged; } keys[] = {
+        {"HKEY_CLASSES_ROOT\\txtfile\\shell\\", "HKLM\\Software\\Classes\\txtfile\\shell"},
+        {"HKEY_CLASSES_ROOT\\lnkfile\\shellex\\", "HKLM\\Software\\Classes\\lnkfile\\shellex"},
+        {"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System\\",
+         "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System"},
+        {"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Internet Explorer\\Main\\",
+         "HKLM\\Software\\Microsoft\\Internet Explorer\\Main"},
+        {"HKEY_LOCAL_MACHINE\\System\\Select\\", "HKLM\\System\\Select"},
+        {"HKEY_CURRENT_USER\\AppEvents\\Schemes\\", "HKCU\\AppEvents\\Schemes"},
+    };
+    Row row;
+    row.what = "keys below the system's own keys";
+    row.module = "RelativePath=Hostile\r\nFile1=qelhostile.dat\r\n";
+    row.items = "file Hostile\\qelhostile.dat\r\n"
+                "sz HKLM\\Software\\Morwa Software\\Morwa Antivirus 6.0\\Hostile\\Level = x\r\n"
+                "sz HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\QELHostile = x\r\n";
+    size_t k = 0;
+    for (const auto& key : keys) {
+        row.keys += "Key" + std::to_string(++k) + "=" + key.entry + "\r\n";
+        row.items += std::string("sz ") + key.staged + sentinel + "\\Level = " + kSentinelText + "\r\n";
+        row.stays.push_back(std::string(key.staged) + sentinel + "\\Level");
+    }
+    row.keys += "Key" + std::to_string(++k) + "=%ProgramRoot%\\Hostile\\\r\n";
+    row.keys += "Key" + std::to_string(++k) + "=HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\QELHostile\r\n";
+    row.gone = {Install("Hostile\\qelhostile.dat"), kProduct + "\\Hostile",
+                "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\QELHostile"};
+    RunRow(0, row);
+}
+
+// The product's own values in its Uninstall key: the manifest lists them with the shared module,
+// and they must go with it.
+TEST_P(HostileInput, TheProductsValuesInItsUninstallKey)
+{
+    Row row;
+    row.what = "the product's values in Software\\Morwa Software\\Uninstall";
+    row.sharedEntries = "RegKeyDelSection=SharedReg\r\n[SharedReg]\r\n"
+                        "Key1=HKEY_LOCAL_MACHINE\\Software\\Morwa Software\\Uninstall\\QEL60\r\n";
+    row.items = "file Base\\licence.key\r\n"
+                "sz HKLM\\Software\\Morwa Software\\Uninstall\\QEL60 = {install}Base\r\n";
+    row.gone = {Install("Base"), "HKLM\\Software\\Morwa Software\\Uninstall\\QEL60"};
+    RunRow(0, row);
+}
+
+// A file of Windows without version information in the system directory's tree: the hosts file
+// of the NT family, which the manifest names as if it were the product's.
+TEST_P(HostileInput, UnversionedFilesOfTheSystemDirectory)
+{
+    const std::string hosts = Query(GetSystemDirectoryA) + "\\drivers\\etc\\hosts";
+    const std::string text = ReadTextFile(hosts);
+    ASSERT_TRUE(FileExists(hosts));
+    Row row;
+    row.what = "the hosts file as a file of the product";
+    row.module = "File1=%SystemRoot%\\drivers\\etc\\hosts\r\n";
+    RunRow(0, row);
+    EXPECT_TRUE(FileExists(hosts)) << hosts << " was deleted";
+    if (!FileExists(hosts)) WriteTextFile(hosts, text);
 }
 
 INSTANTIATE_TEST_SUITE_P(Platforms, HostileInput, ::testing::Values(Platform::kWindows98, Platform::kWindows95),

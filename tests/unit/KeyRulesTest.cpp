@@ -67,6 +67,18 @@ TEST(KeyRules, RefusalTable)
         {kRootLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Setup", kSystem},  // any child
         {kRootLocalMachine, "Software\\Microsoft\\Office", kSystem},   // another Microsoft product
         {kRootLocalMachine, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", kSystem},
+        // By tree: below the system's keys, but for where products register keys of their own.
+        {kRootLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", kSystem},
+        {kRootLocalMachine, "Software\\Microsoft\\Internet Explorer\\Main", kSystem},
+        {kRootLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Morwa Antivirus 6.0\\Parts", kNone},
+        {kRootClassesRoot, "txtfile\\shell\\open\\command", kSystem},
+        {kRootClassesRoot, "lnkfile\\shellex", kSystem},
+        {kRootClassesRoot, ".exe\\PersistentHandler", kSystem},
+        {kRootLocalMachine, "System\\CurrentControlSet\\Services\\Tcpip\\Parameters", kSystem},
+        {kRootLocalMachine, "System\\Select\\Current", kConfig},
+        {kRootCurrentUser, "AppEvents\\Schemes", kConfig},
+        {kRootUsers, ".DEFAULT\\Keyboard Layout\\Preload", kConfig},
+        {kRootCurrentUser, "AppEvents", kRootChild},
         {kRootClassesRoot, "CLSID", kSystem},
         {kRootClassesRoot, "Interface", kSystem},
         {kRootClassesRoot, "exefile", kSystem},
@@ -126,12 +138,14 @@ TEST(KeyRules, ValuesOfTheSystemsOwnKeysStay)
         {kRootLocalMachine, "Software\\Morwa Software\\Morwa Antivirus 6.0", kNone},
         {kRootCurrentUser, "Software\\Morwa Software", kNone},
         {kRootClassesRoot, ".qel", kNone},
+        {kRootLocalMachine, "Software\\Morwa Software\\Uninstall", kNone},  // the edition directories
+        {kRootLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Morwa Antivirus 6.0", kNone},
+        {kRootLocalMachine, "Software\\Microsoft\\Internet Explorer\\Main", kValue},
         // The system's own keys and its configuration.
         {kRootLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion", kValue},  // ProgramFilesDir
         {kRootLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", kValue},
         {kRootLocalMachine, "Software", kValue},
         {kRootClassesRoot, ".txt", kValue},
-        {kRootLocalMachine, "Software\\Morwa Software\\Uninstall", kValue},  // the edition directories
         {kRootLocalMachine, "System\\CurrentControlSet\\Control\\Session Manager\\Environment", kConfig},
         {kRootCurrentUser, "Environment", kConfig},
         {kRootDynData, "Config Manager", RefusalRule::kDynamicKey},

@@ -31,7 +31,8 @@ TEST(ProtectedPlaces, SystemPlacesInEverySpelling)
     struct Row { std::string directory; const char* rule; } rows[] = {
         {shortForm, "protected-directory"},  // Wine's own hashed short name (C:\PROG~FBU)
         {std::string(shortForm) + "\\Common Files", "protected-directory"},
-        {std::string(shortForm) + "\\Morwa Antivirus\\Scanner", "none"},
+        // Inside Program Files only the private install directory's own may go (the door's check).
+        {std::string(shortForm) + "\\Morwa Antivirus\\Scanner", "protected-directory"},
         {std::string(windows) + "\\inf", "windows-directory"},
         {std::string(system) + "\\drivers\\etc", "windows-directory"},  // at any depth
         {"\\\\localhost\\C$" + belowDrive, "protected-directory"},
