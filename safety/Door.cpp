@@ -109,6 +109,7 @@ void Begin(const std::string& installDir, bool preview)
     detail::RunState& state = detail::State();
     state.preview = preview;
     state.installDir = installDir;
+    ForgetDriveAnswers();
     places.reset(new ProtectedPlacesScope());
     places->Take();
     if (!installDir.empty()) {

@@ -97,16 +97,47 @@ std::string LongFormOf(const std::string& fullPath)
     return Converted(fullPath, LongPathConverter());
 }
 
+namespace {
+
+// What QueryDosDeviceA answers for each drive letter, asked once a run: the places are many
+// and mostly on one drive, and the answer does not change while the program runs.
+struct DriveAnswer {
+    bool asked = false;
+    std::string target;  // "" where the system gives no answer
+};
+DriveAnswer driveAnswers[26];
+
+const std::string& DriveTarget(char letter)
+{
+    static const std::string none;
+    const char upper = UpperAscii(letter);
+    if (upper < 'A' || upper > 'Z') return none;
+    DriveAnswer& answer = driveAnswers[upper - 'A'];
+    if (!answer.asked) {
+        answer.asked = true;
+        typedef DWORD(WINAPI * QueryProc)(LPCSTR device, LPSTR target, DWORD size);
+        QueryProc query = BindAs<QueryProc>(BoundFunction::kQueryDosDeviceA);
+        const char drive[3] = {upper, ':', '\0'};
+        char target[kFormBufferSize] = "";
+        DWORD length = query ? query(drive, target, sizeof target) : 0;
+        if (length > 0 && length < sizeof target) answer.target = target;
+    }
+    return answer.target;
+}
+
+}  // namespace
+
+void ForgetDriveAnswers()
+{
+    for (DriveAnswer& answer : driveAnswers) answer = DriveAnswer();
+}
+
 std::string DriveMappedForm(const std::string& fullPath)
 {
-    typedef DWORD(WINAPI * QueryProc)(LPCSTR device, LPSTR target, DWORD size);
-    QueryProc query = BindAs<QueryProc>(BoundFunction::kQueryDosDeviceA);
     std::string path = fullPath, mapped;
-    for (int depth = 0; query && depth < 4 && path.size() >= 2 && path[1] == ':'; ++depth) {
-        const char drive[3] = {path[0], ':', '\0'};
-        char target[kFormBufferSize] = "";
-        DWORD length = query(drive, target, sizeof target);
-        if (length == 0 || length >= sizeof target) break;
+    for (int depth = 0; depth < 4 && path.size() >= 2 && path[1] == ':'; ++depth) {
+        const std::string& target = DriveTarget(path[0]);
+        if (target.empty()) break;
         std::string next = ApplyDriveMapping(path, target);
         if (next.empty()) break;
         path = mapped = next;
@@ -117,11 +148,7 @@ std::string DriveMappedForm(const std::string& fullPath)
 bool SystemTellsDrive(const std::string& fullPath)
 {
     if (fullPath.size() < 2 || fullPath[1] != ':') return true;
-    typedef DWORD(WINAPI * QueryProc)(LPCSTR device, LPSTR target, DWORD size);
-    QueryProc query = BindAs<QueryProc>(BoundFunction::kQueryDosDeviceA);
-    const char drive[3] = {fullPath[0], ':', '\0'};
-    char target[kFormBufferSize] = "";
-    return query && query(drive, target, sizeof target) > 0;
+    return !DriveTarget(fullPath[0]).empty();
 }
 
 namespace {

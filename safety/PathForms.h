@@ -19,6 +19,9 @@ std::string LongFormOf(const std::string& fullPath);
 // QueryDosDeviceA is a stub): such a path is compared as it stands.
 std::string DriveMappedForm(const std::string& fullPath);
 
+// Drive answers are asked once and kept; a new run asks again.
+void ForgetDriveAnswers();
+
 // True when the system can tell what the path's drive stands for: a network path, or a drive
 // that QueryDosDeviceA answers for (a SUBST drive or a drive of its own). False where that
 // function is missing or fails (Windows 95/98).
