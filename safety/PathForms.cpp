@@ -94,6 +94,10 @@ std::string ShortFormOf(const std::string& fullPath)
 
 std::string LongFormOf(const std::string& fullPath)
 {
+    // Only a generated short name has a long form of its own, and every generated name holds
+    // a '~': any other full path is its own long form, but for case, which no comparison
+    // minds. Asking Wine costs a directory scan a name.
+    if (fullPath.find('~') == std::string::npos) return std::string();
     return Converted(fullPath, LongPathConverter());
 }
 

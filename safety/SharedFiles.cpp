@@ -89,7 +89,8 @@ SharedFileCount LookUpSharedFile(const std::string& path)
     if (key.Open(HKEY_LOCAL_MACHINE, kSharedDllsKey, KEY_QUERY_VALUE) != ERROR_SUCCESS) return count;
     const std::string full = FullPathOf(path);
     const std::string base = full.empty() ? path : full;
-    for (const std::string& name : SharedFileNames(path, LongFormOf(base), ShortFormOf(base))) {
+    // The full path as the system spells it (trailing dots and blanks dropped) comes first.
+    for (const std::string& name : SharedFileNames(base, LongFormOf(base), ShortFormOf(base))) {
         unsigned char data[16];
         DWORD size = sizeof data;
         DWORD type = 0;
