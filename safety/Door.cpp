@@ -121,8 +121,6 @@ void Begin(const std::string& installDir, bool preview)
                         "the install directory %s is not a private place, by rule %s: nothing is removed through it",
                         installDir.c_str(), RefusalRuleName(state.installRule));
     }
-    const std::string system = FullPathOf(SystemDirectory());
-    if (!system.empty()) state.systemForms = FormsOf(system);
 }
 
 void End()

@@ -123,13 +123,12 @@ bool OnDriveOf(const std::string& path, const std::string& other)
 
 // The rule for a directory: inside the private install directory anything but a link may go;
 // what is composed on the install directory goes nowhere else; what is named elsewhere must be
-// a private place of its own.
-RefusalRule CheckDirectory(TreeUse use, Origin origin, const std::string& directory)
+// a private place of its own. `forms` receives the directory's spellings.
+RefusalRule CheckDirectory(TreeUse use, Origin origin, const std::string& directory, std::vector<std::string>& forms)
 {
     if (use == TreeUse::kEmpty && directory.size() <= 3) return RefusalRule::kShortPath;
     if (directory.size() > kMaxPathChars) return RefusalRule::kUnresolvedPath;
     std::string full;
-    std::vector<std::string> forms;
     RefusalRule rule = DirectoryForms(directory.c_str(), &full, &forms);
     if (rule != RefusalRule::kNone) return rule;
     const RunState& state = State();
@@ -219,7 +218,8 @@ Outcome DeleteProductFile(const std::string& path, FileOwner owner, SharedFileCo
 
 Outcome AcceptTree(TreeUse use, Origin origin, const std::string& directory, Tree* tree)
 {
-    RefusalRule rule = CheckDirectory(use, origin, directory);
+    std::vector<std::string> forms;
+    RefusalRule rule = CheckDirectory(use, origin, directory, forms);
     if (rule != RefusalRule::kNone) {
         LOG_OUTCOME(kRefused, TreeKeyword(use), "refused by rule %s: %s", RefusalRuleName(rule),
                     directory.c_str());
@@ -227,9 +227,7 @@ Outcome AcceptTree(TreeUse use, Origin origin, const std::string& directory, Tre
     }
     tree->base_ = directory;
     if (tree->base_.empty() || tree->base_.back() != '\\') tree->base_ += '\\';
-    std::string full;
-    std::vector<std::string> forms;
-    tree->counted_ = DirectoryForms(directory.c_str(), &full, &forms) != RefusalRule::kNone || AnySharedFileBelow(forms);
+    tree->counted_ = AnySharedFileBelow(forms);
     return Done();
 }
 
@@ -251,7 +249,8 @@ Outcome DeleteInTree(const Tree& tree, const std::string& path)
 
 Outcome RemoveEmptyDirectory(Origin origin, const std::string& directory)
 {
-    RefusalRule rule = CheckDirectory(TreeUse::kEmpty, origin, directory);
+    std::vector<std::string> forms;
+    RefusalRule rule = CheckDirectory(TreeUse::kEmpty, origin, directory, forms);
     Outcome outcome = rule != RefusalRule::kNone ? Refused(rule) : Remove(directory);
     LogDirectoryRemoval(outcome, directory);
     return outcome;
