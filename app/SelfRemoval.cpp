@@ -9,7 +9,7 @@
 #include "engine/PathRules.h"
 #include "base/Text.h"
 #include "res/resource.h"
-#include "safety/Door.h"
+#include "door/Door.h"
 #include <cstring>
 #include <string>
 #include <vector>

@@ -3,7 +3,7 @@
 #include "app/StartupRules.h"
 #include "base/PathLimits.h"
 #include "base/Text.h"
-#include "safety/PlaceRules.h"
+#include "rules/PlaceRules.h"
 #include <cstring>
 
 namespace {

@@ -2,7 +2,7 @@
 #include "app/StartupRules.h"
 #include "base/Text.h"
 #include "engine/PathRules.h"
-#include "safety/PlaceRules.h"
+#include "rules/PlaceRules.h"
 
 namespace {
 

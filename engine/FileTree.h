@@ -1,6 +1,6 @@
 // Deletion of the files of a directory tree, and of the files of one directory by pattern.
 #pragma once
-#include "safety/Door.h"
+#include "door/Door.h"
 
 // Deletes every file below `directory`, at every depth; no directory is removed, and no link to
 // a directory is entered. Returns -1 when the door refuses the directory (three characters or

@@ -1,7 +1,7 @@
 // Decisions about uninstall manifest values, kept apart from the Win32 calls (no <windows.h>).
 #pragma once
 #include "app/ProductKeys.h"
-#include "safety/RegistryRoot.h"
+#include "rules/RegistryRoot.h"
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -9,7 +9,7 @@
 #include "engine/ManifestRules.h"
 #include "engine/InUse.h"
 #include "engine/RegistryRemover.h"
-#include "safety/Door.h"
+#include "door/Door.h"
 #include "base/Text.h"
 #include "res/resource.h"
 #include <commctrl.h>

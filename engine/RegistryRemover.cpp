@@ -4,7 +4,7 @@
 #include "engine/Manifest.h"
 #include "engine/ManifestRules.h"
 #include "log/RemovalLog.h"
-#include "safety/Door.h"
+#include "door/Door.h"
 #include <string>
 
 namespace {

@@ -4,7 +4,7 @@
 #include "base/Handles.h"
 #include "log/RemovalLog.h"
 #include "restore/BatchText.h"
-#include "safety/Door.h"
+#include "door/Door.h"
 #include <string>
 
 namespace {

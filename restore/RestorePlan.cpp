@@ -1,7 +1,7 @@
 // Which restore steps a removal selects and the paths they compose.
 #include "restore/RestorePlan.h"
 #include "engine/PathRules.h"
-#include "safety/PlaceRules.h"
+#include "rules/PlaceRules.h"
 #include "base/Text.h"
 
 namespace {

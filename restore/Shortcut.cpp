@@ -1,7 +1,7 @@
 // Writing a shell link: COM around the door's shortcut.
 #include "restore/Restore.h"
 #include "base/FaultGuard.h"
-#include "safety/Door.h"
+#include "door/Door.h"
 #include <objbase.h>
 #include <string>
 

@@ -1,8 +1,8 @@
 // Fuzzes the key-deletion rules and the shared-file decision: no input reads past a text,
 // no key at or next to a root is ever allowed, the answer does not depend on the case of
 // ASCII letters or on the 64-bit view's WOW6432NODE, and a count is never raised.
-#include "safety/KeyRules.h"
-#include "safety/SharedFileRules.h"
+#include "rules/KeyRules.h"
+#include "rules/SharedFileRules.h"
 #include "base/Text.h"
 #include "tests/fuzz/FuzzInput.h"
 

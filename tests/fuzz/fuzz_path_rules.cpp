@@ -2,7 +2,7 @@
 // nothing that is or holds a protected place is ever allowed whatever its spelling, and a
 // device form or a relative text is never taken for a full path.
 #include "engine/PathRules.h"
-#include "safety/PlaceRules.h"
+#include "rules/PlaceRules.h"
 #include "base/Text.h"
 #include "tests/fuzz/FuzzInput.h"
 #include <cstdint>

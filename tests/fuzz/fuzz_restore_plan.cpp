@@ -3,7 +3,7 @@
 #include "restore/RestorePlan.h"
 #include "base/Text.h"
 #include "engine/PathRules.h"
-#include "safety/PlaceRules.h"
+#include "rules/PlaceRules.h"
 #include "tests/fuzz/FuzzInput.h"
 #include <cstring>
 #include <memory>

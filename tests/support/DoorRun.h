@@ -1,7 +1,7 @@
 // A run of the door for tests that call the removers directly: the install directory they
 // stage is the run's, and the door ends with the test.
 #pragma once
-#include "safety/Door.h"
+#include "door/Door.h"
 #include <string>
 
 namespace testing_support {

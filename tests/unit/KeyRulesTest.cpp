@@ -1,5 +1,5 @@
 // Which keys a key entry may delete: the canonical form and the refusal rules, by table.
-#include "safety/KeyRules.h"
+#include "rules/KeyRules.h"
 #include <gtest/gtest.h>
 
 namespace {

@@ -1,4 +1,4 @@
-// Every change the program makes to the machine passes the door (safety/Door*.cpp): read from
+// Every change the program makes to the machine passes the door (door/Door*.cpp): read from
 // the program's own sources, no other file calls a Win32 function that changes the machine.
 // The removal log's own file is the one exception.
 #include "tests/support/TestSupport.h"
@@ -9,7 +9,7 @@ using namespace testing_support;
 
 namespace {
 
-const char* const kProgramFolders[] = {"app", "base", "engine", "log", "restore", "runtime", "safety", "ui"};
+const char* const kProgramFolders[] = {"app", "base", "engine", "log", "restore", "rules", "door", "runtime", "ui"};
 
 // The calls that delete, write, move, start or restart, by their names with or without the
 // "A" of the narrow functions; a file opened for writing; a COM object saved to a file.
@@ -22,7 +22,7 @@ const std::regex kChange(
 
 bool IsDoor(const std::string& folder, const std::string& name)
 {
-    return folder == "safety" && name.compare(0, 4, "Door") == 0;
+    return folder == "door";
 }
 
 // The log writes its own file, and nothing else.

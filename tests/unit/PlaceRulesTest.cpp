@@ -1,7 +1,7 @@
 // The pure decisions about protected places: full paths, device forms, administrative shares,
 // 8.3 names and the comparison of a directory's spellings with the places' spellings.
-#include "safety/PlaceRules.h"
-#include "safety/Refusal.h"
+#include "rules/PlaceRules.h"
+#include "rules/Refusal.h"
 #include <gtest/gtest.h>
 #include <set>
 

@@ -1,7 +1,7 @@
 // The check of a directory against the places of this machine, in the prefix: the spellings
 // that the end-to-end runs cannot reach (administrative shares, which Wine does not serve)
 // and the places a run keeps from its start.
-#include "safety/ProtectedPlaces.h"
+#include "rules/ProtectedPlaces.h"
 #include "tests/support/Keys.h"
 #include "tests/support/SavedKey.h"
 #include "tests/support/TestSupport.h"

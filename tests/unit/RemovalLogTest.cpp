@@ -5,7 +5,7 @@
 #include "app/RunContext.h"
 #include "app/SelfRemovalText.h"
 #include "app/StartupRules.h"
-#include "safety/PathForms.h"
+#include "rules/PathForms.h"
 #include "tests/support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <cstdarg>

@@ -1,5 +1,5 @@
 // The decision on a shared file's count, and the spellings its count is looked up under.
-#include "safety/SharedFileRules.h"
+#include "rules/SharedFileRules.h"
 #include <gtest/gtest.h>
 
 namespace {

@@ -1,5 +1,5 @@
 // Which registry keys a manifest's key entry may delete.
-#include "safety/KeyRules.h"
+#include "rules/KeyRules.h"
 #include "base/Text.h"
 #include <cstring>
 

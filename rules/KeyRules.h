@@ -1,7 +1,7 @@
 // Which registry keys a manifest's key entry may delete, kept apart from the Win32 calls.
 #pragma once
-#include "safety/RegistryRoot.h"
-#include "safety/Refusal.h"
+#include "rules/RegistryRoot.h"
+#include "rules/Refusal.h"
 #include <string>
 
 // The key in the one spelling the checks compare: upper case, HKEY_CLASSES_ROOT as

@@ -1,12 +1,12 @@
 // The counts under which Windows records the files that several programs share.
-#include "safety/SharedFiles.h"
+#include "rules/SharedFiles.h"
 #include "base/Binder.h"
 #include "base/Handles.h"
 #include "base/PathLimits.h"
 #include <cstring>
 #include <vector>
-#include "safety/PathForms.h"
-#include "safety/PlaceRules.h"
+#include "rules/PathForms.h"
+#include "rules/PlaceRules.h"
 
 namespace {
 

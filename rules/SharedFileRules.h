@@ -1,7 +1,7 @@
 // What to do with a file that other programs may share, by its count under the SharedDLLs
 // key (no Win32 here).
 #pragma once
-#include "safety/Refusal.h"
+#include "rules/Refusal.h"
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -1,11 +1,11 @@
 // The door's run: the places kept for it, the preview's bookkeeping, the outcomes and verbs.
-#include "safety/Door.h"
+#include "door/Door.h"
 #include "base/SystemDirectories.h"
 #include "base/Text.h"
 #include "log/RemovalLog.h"
-#include "safety/DoorState.h"
-#include "safety/PathForms.h"
-#include "safety/ProtectedPlaces.h"
+#include "door/DoorState.h"
+#include "rules/PathForms.h"
+#include "rules/ProtectedPlaces.h"
 #include <algorithm>
 #include <cstring>
 #include <memory>

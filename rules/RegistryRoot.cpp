@@ -1,5 +1,5 @@
 // The names of the registry roots.
-#include "safety/RegistryRoot.h"
+#include "rules/RegistryRoot.h"
 
 const char* const kRegistryRootNames[kRootCount] = {
     "HKEY_LOCAL_MACHINE", "HKEY_CLASSES_ROOT", "HKEY_CURRENT_CONFIG", "HKEY_CURRENT_USER",

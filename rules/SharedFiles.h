@@ -1,6 +1,6 @@
 // The counts under which Windows records the files that several programs share.
 #pragma once
-#include "safety/SharedFileRules.h"
+#include "rules/SharedFileRules.h"
 #include <string>
 #include <vector>
 

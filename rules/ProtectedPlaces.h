@@ -1,8 +1,8 @@
 // The places on this machine that no deletion may empty or remove, and the check of one
 // directory against them.
 #pragma once
-#include "safety/PlaceRules.h"
-#include "safety/Refusal.h"
+#include "rules/PlaceRules.h"
+#include "rules/Refusal.h"
 #include <string>
 #include <vector>
 

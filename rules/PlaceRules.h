@@ -1,7 +1,7 @@
 // Decisions about the places a deletion must never reach: full paths, device forms,
 // administrative shares and protected directories, kept apart from the Win32 calls.
 #pragma once
-#include "safety/Refusal.h"
+#include "rules/Refusal.h"
 #include <string>
 #include <vector>
 

@@ -1,10 +1,10 @@
 // The door's changes to the registry.
-#include "safety/Door.h"
+#include "door/Door.h"
 #include "base/Handles.h"
 #include "base/Text.h"
 #include "log/RemovalLog.h"
-#include "safety/DoorState.h"
-#include "safety/KeyRules.h"
+#include "door/DoorState.h"
+#include "rules/KeyRules.h"
 
 namespace door {
 

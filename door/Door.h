@@ -3,9 +3,9 @@
 // change would do), and writes the removal log's line with the outcome. The callers say what to
 // change and why; the door decides whether and how.
 #pragma once
-#include "safety/Refusal.h"
-#include "safety/RegistryRoot.h"
-#include "safety/SharedFiles.h"
+#include "rules/Refusal.h"
+#include "rules/RegistryRoot.h"
+#include "rules/SharedFiles.h"
 #include <string>
 #include <vector>
 

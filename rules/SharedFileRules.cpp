@@ -1,5 +1,5 @@
 // What to do with a file that other programs may share.
-#include "safety/SharedFileRules.h"
+#include "rules/SharedFileRules.h"
 #include "base/Text.h"
 
 SharedFileDecision DecideSharedFile(bool found, unsigned long type, const unsigned char* data,

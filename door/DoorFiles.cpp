@@ -1,15 +1,15 @@
 // The door's changes to files and directories.
-#include "safety/Door.h"
+#include "door/Door.h"
 #include "base/Handles.h"
 #include "base/PathLimits.h"
 #include "base/SystemDirectories.h"
 #include "base/Text.h"
 #include "log/RemovalLog.h"
-#include "safety/DoorState.h"
-#include "safety/PlaceRules.h"
-#include "safety/PathForms.h"
-#include "safety/ProtectedPlaces.h"
-#include "safety/SharedFileRules.h"
+#include "door/DoorState.h"
+#include "rules/PlaceRules.h"
+#include "rules/PathForms.h"
+#include "rules/ProtectedPlaces.h"
+#include "rules/SharedFileRules.h"
 #include <cstring>
 #include <algorithm>
 

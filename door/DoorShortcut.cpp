@@ -1,11 +1,11 @@
 // The door's shell links, written through COM.
-#include "safety/Door.h"
+#include "door/Door.h"
 #include "base/Handles.h"
 #include "base/Text.h"
 #include "log/RemovalLog.h"
 #include "base/PathLimits.h"
-#include "safety/DoorState.h"
-#include "safety/PathForms.h"
+#include "door/DoorState.h"
+#include "rules/PathForms.h"
 #include <objbase.h>
 #include <shlobj.h>
 

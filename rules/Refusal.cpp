@@ -1,5 +1,5 @@
 // The stable names of the refusal rules.
-#include "safety/Refusal.h"
+#include "rules/Refusal.h"
 
 const char* RefusalRuleName(RefusalRule rule)
 {

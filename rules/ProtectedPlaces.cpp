@@ -1,10 +1,10 @@
 // The places no deletion may empty or remove, gathered from the system.
-#include "safety/ProtectedPlaces.h"
+#include "rules/ProtectedPlaces.h"
 #include "base/PathLimits.h"
 #include "base/Handles.h"
 #include "base/RegistryText.h"
 #include "base/SystemDirectories.h"
-#include "safety/PathForms.h"
+#include "rules/PathForms.h"
 #include "base/Text.h"
 #include <cstring>
 

@@ -1,5 +1,5 @@
 // Decisions about the places a deletion must never reach.
-#include "safety/PlaceRules.h"
+#include "rules/PlaceRules.h"
 #include "base/PathLimits.h"
 #include "base/Text.h"
 

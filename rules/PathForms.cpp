@@ -1,10 +1,10 @@
 // The system's spellings of one path.
-#include "safety/PathForms.h"
+#include "rules/PathForms.h"
 #include "base/Binder.h"
 #include "base/Handles.h"
 #include "base/Text.h"
 #include "base/PathLimits.h"
-#include "safety/PlaceRules.h"
+#include "rules/PlaceRules.h"
 #include <windows.h>
 
 namespace {

@@ -1,6 +1,6 @@
-// What the door's operations share within a run (for safety/Door*.cpp only).
+// What the door's operations share within a run (for door/Door*.cpp only).
 #pragma once
-#include "safety/Door.h"
+#include "door/Door.h"
 #include <windows.h>
 #include <vector>
 #include <string>
