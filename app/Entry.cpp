@@ -6,7 +6,7 @@
 #include "log/RemovalLog.h"
 #include "app/RunContext.h"
 #include "app/SelfRemoval.h"
-#include "app/StartupRules.h"
+#include "app/CommandLine.h"
 #include "engine/Driver.h"
 #include "base/FaultGuard.h"
 #include "door/Door.h"

@@ -6,7 +6,7 @@
 #include "app/SelfRemovalText.h"
 #include "base/Handles.h"
 #include "base/SystemDirectories.h"
-#include "engine/PathRules.h"
+#include "engine/EntryPaths.h"
 #include "base/Text.h"
 #include "res/resource.h"
 #include "door/Door.h"

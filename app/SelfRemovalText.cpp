@@ -1,6 +1,6 @@
 // The texts of the self-removal, kept apart from the Win32 calls.
 #include "app/SelfRemovalText.h"
-#include "app/StartupRules.h"
+#include "app/CommandLine.h"
 #include "base/PathLimits.h"
 #include "base/Text.h"
 #include "rules/PlaceRules.h"

@@ -2,7 +2,7 @@
 // meets every file of it, and only the listing's own attributes are looked at per file.
 #include "engine/FileTree.h"
 #include "base/Handles.h"
-#include "engine/PathRules.h"
+#include "engine/EntryPaths.h"
 #include "log/RemovalLog.h"
 #include <string>
 

@@ -1,6 +1,6 @@
 // Decisions about uninstall manifest values: lists, numbers, composed paths, registry entries.
 #include "engine/ManifestRules.h"
-#include "engine/PathRules.h"
+#include "engine/EntryPaths.h"
 #include <cstring>
 
 namespace {

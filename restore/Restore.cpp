@@ -6,7 +6,7 @@
 #include "base/FaultGuard.h"
 #include "rules/ProtectedPlaces.h"
 #include "base/Handles.h"
-#include "engine/PathRules.h"
+#include "engine/EntryPaths.h"
 #include "door/Door.h"
 #include "restore/BatchEditor.h"
 #include "restore/RestorePlan.h"

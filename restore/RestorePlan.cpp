@@ -1,6 +1,6 @@
 // Which restore steps a removal selects and the paths they compose.
 #include "restore/RestorePlan.h"
-#include "engine/PathRules.h"
+#include "engine/EntryPaths.h"
 #include "rules/PlaceRules.h"
 #include "base/Text.h"
 

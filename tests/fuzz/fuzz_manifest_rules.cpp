@@ -1,6 +1,6 @@
 // Fuzzes the manifest decisions: registry-entry splits, composed entry paths, lists and masks.
 #include "engine/ManifestRules.h"
-#include "engine/PathRules.h"
+#include "engine/EntryPaths.h"
 #include "tests/fuzz/FuzzInput.h"
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 // Fuzzes the path decisions of the file-tree deletion: no composed path passes the limit,
 // nothing that is or holds a protected place is ever allowed whatever its spelling, and a
 // device form or a relative text is never taken for a full path.
-#include "engine/PathRules.h"
+#include "engine/EntryPaths.h"
 #include "rules/PlaceRules.h"
 #include "base/Text.h"
 #include "tests/fuzz/FuzzInput.h"

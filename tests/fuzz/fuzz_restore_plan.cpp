@@ -2,7 +2,7 @@
 // registry text is never read past its length, and the plan's steps follow their bits.
 #include "restore/RestorePlan.h"
 #include "base/Text.h"
-#include "engine/PathRules.h"
+#include "engine/EntryPaths.h"
 #include "rules/PlaceRules.h"
 #include "tests/fuzz/FuzzInput.h"
 #include <cstring>

@@ -1,6 +1,6 @@
 // Fuzzes the start-up decisions: the command-line scan against the C library's own number
 // conversions, the retry command line read back, and the install directory checks.
-#include "app/StartupRules.h"
+#include "app/CommandLine.h"
 #include "tests/fuzz/FuzzInput.h"
 #include <cctype>
 #include <cerrno>

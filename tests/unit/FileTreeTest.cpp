@@ -1,6 +1,6 @@
 // Deletion of file trees and of files by pattern, on real trees in the prefix.
 #include "engine/FileTree.h"
-#include "engine/PathRules.h"
+#include "engine/EntryPaths.h"
 #include "tests/support/TestSupport.h"
 #include <gtest/gtest.h>
 
@@ -190,7 +190,7 @@ TEST_F(FileTreeTest, OverlongEntryPathsAreSkippedNotCut)
     EXPECT_EQ(longExists, FileExists(longFile));
 }
 
-TEST(PathRules, EntryPathsNeverExceedTheLimit)
+TEST(EntryPaths, NeverExceedTheLimit)
 {
     std::string path;
     EXPECT_TRUE(ComposeEntryPath(std::string(250, 'a'), std::string(9, 'b'), &path));

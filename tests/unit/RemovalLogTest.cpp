@@ -4,7 +4,7 @@
 #include "log/RemovalLog.h"
 #include "app/RunContext.h"
 #include "app/SelfRemovalText.h"
-#include "app/StartupRules.h"
+#include "app/CommandLine.h"
 #include "rules/PathForms.h"
 #include "tests/support/TestSupport.h"
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Decisions of the start-up, kept apart from the Win32 calls.
-#include "app/StartupRules.h"
+#include "app/CommandLine.h"
 #include "base/Text.h"
-#include "engine/PathRules.h"
+#include "engine/EntryPaths.h"
 #include "rules/PlaceRules.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Decisions about paths for the file-tree deletion.
-#include "engine/PathRules.h"
+#include "engine/EntryPaths.h"
 #include "base/Text.h"
 
 std::string DirectoryBase(const std::string& directory)

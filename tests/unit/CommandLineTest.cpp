@@ -1,5 +1,5 @@
 // The command-line scan, the retry command line and the start-up's checks of names and paths.
-#include "app/StartupRules.h"
+#include "app/CommandLine.h"
 #include <gtest/gtest.h>
 
 namespace {
