@@ -17,7 +17,6 @@
 #include "engine/InUse.h"
 #include "rules/PlaceRules.h"
 #include "door/Door.h"
-#include "rules/ProtectedPlaces.h"
 #include "base/Text.h"
 #include "res/resource.h"
 #include "restore/Restore.h"
@@ -372,11 +371,8 @@ int Run(HWND window)
 int RunUninstall(HWND window)
 {
     int result = kUninstallIncomplete;  // what a fault leaves
-    ProtectedPlacesScope places;  // outside the guard: its destructor must run after a fault
-    bool completed = Guarded([&result, &places, window] {
-        places.Take();  // before anything is deleted
-        result = Run(window);
-    });
+    // The places were taken by door::Begin, before anything is deleted.
+    bool completed = Guarded([&result, window] { result = Run(window); });
     if (!completed) LOG_LINE("RUN", "the removal was ended by a fault");
     return result;
 }
