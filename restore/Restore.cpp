@@ -62,6 +62,14 @@ std::string Beside(const std::string& base, const char* name)
     return path;
 }
 
+// The Windows directory with its trailing backslash, or "" when the system does not give it:
+// names composed on it are then none, never names in the root of the current drive.
+std::string WindowsBase()
+{
+    const std::string found = WindowsDirectory();
+    return found.empty() ? found : DirectoryBase(found);
+}
+
 // Deletes the file when there is a path.
 void DeleteIfNamed(const std::string& path, door::FileOwner owner)
 {
@@ -116,20 +124,19 @@ void RestoreMaintenanceShortcut()
     }
     // Only the product's shortcut, one that points at its wizard, is written again: another
     // vendor's shortcut of that name stays as it is.
-    const std::string windowsDir = WindowsDirectory();
-    const std::vector<std::string> own = {Beside(DirectoryBase(windowsDir), "tuneupQEL.exe"),
-                                          Beside(DirectoryBase(windowsDir), "tuneup.exe"), door::PrivateInstallDirectory()};
+    const std::string windowsDir = WindowsBase();
+    const std::vector<std::string> own = {Beside(windowsDir, "tuneupQEL.exe"), Beside(windowsDir, "tuneup.exe"),
+                                          door::PrivateInstallDirectory()};
     if (!door::DeleteShortcut(shortcut, own).done()) return;
     std::string target;
-    if (MaintenanceShortcutTarget(windowsDir, &target)) CreateShortcut(shortcut.c_str(), target.c_str());
+    if (MaintenanceShortcutTarget(WindowsDirectory(), &target)) CreateShortcut(shortcut.c_str(), target.c_str());
 }
 
 // Puts the saved Windows wizard back in place of the product's copy. The saved copy goes
 // only once it has been copied over, so that a failed copy loses nothing.
 void RestoreTuneupFiles()
 {
-    const std::string found = WindowsDirectory();
-    const std::string windowsDir = found.empty() ? found : DirectoryBase(found);
+    const std::string windowsDir = WindowsBase();
     const std::string saved = Beside(windowsDir, "tuneupMS.exe");
     const std::string wizard = Beside(windowsDir, "tuneup.exe");
     if (saved.empty() || wizard.empty()) return;
