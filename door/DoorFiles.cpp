@@ -179,8 +179,7 @@ Outcome PreviewDirectoryRemoval(const std::string& directory)
     DWORD attributes = GetFileAttributesA(directory.c_str());
     if (IsGone(name) || attributes == INVALID_FILE_ATTRIBUTES) return Missing(ERROR_FILE_NOT_FOUND);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return Failed(ERROR_DIRECTORY);
-    std::string base = directory;
-    if (base.empty() || base.back() != '\\') base += '\\';
+    const std::string base = DirectoryBase(directory);
     WIN32_FIND_DATAA entry;
     FindHandle find(FindFirstFileA((base + "*.*").c_str(), &entry));
     if (find.valid()) {
@@ -225,8 +224,7 @@ Outcome AcceptTree(TreeUse use, Origin origin, const std::string& directory, Tre
                     directory.c_str());
         return Refused(rule);
     }
-    tree->base_ = directory;
-    if (tree->base_.empty() || tree->base_.back() != '\\') tree->base_ += '\\';
+    tree->base_ = DirectoryBase(directory);
     tree->counted_ = AnySharedFileBelow(forms);
     return Done();
 }
@@ -258,9 +256,7 @@ Outcome RemoveEmptyDirectory(Origin origin, const std::string& directory)
 
 Outcome RemoveEmptyDirectory(const Tree& tree, const std::string& directory)
 {
-    std::string inside = directory;
-    if (inside.empty() || inside.back() != '\\') inside += '\\';
-    Outcome outcome = Below(tree, inside) ? Remove(directory) : Refused(RefusalRule::kUnresolvedPath);
+    Outcome outcome = Below(tree, DirectoryBase(directory)) ? Remove(directory) : Refused(RefusalRule::kUnresolvedPath);
     LogDirectoryRemoval(outcome, directory);
     return outcome;
 }
