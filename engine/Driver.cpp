@@ -356,12 +356,3 @@ int RunUninstall(HWND window)
     if (!completed) LOG_LINE("RUN", "the removal was ended by a fault");
     return result;
 }
-
-void PumpMessages()
-{
-    MSG message;
-    while (PeekMessageA(&message, NULL, 0, 0, PM_NOREMOVE)) {
-        if (GetMessageA(&message, NULL, 0, 0) <= 0) return;  // the quit message, now taken
-        DispatchMessageA(&message);  // untranslated: key presses make no characters here
-    }
-}

@@ -2,7 +2,7 @@
 #include "restore/Restore.h"
 #include "log/RemovalLog.h"
 #include "app/RunContext.h"
-#include "engine/Driver.h"
+#include "engine/MessagePump.h"
 #include "base/FaultGuard.h"
 #include "rules/ProtectedPlaces.h"
 #include "base/Handles.h"
