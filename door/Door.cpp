@@ -49,7 +49,9 @@ bool IsGone(const std::string& name)
 
 Outcome Done()
 {
-    return Outcome();
+    Outcome outcome;
+    outcome.result = Result::kDone;
+    return outcome;
 }
 
 Outcome Missing(unsigned long error)
@@ -63,7 +65,6 @@ Outcome Missing(unsigned long error)
 Outcome Failed(unsigned long error)
 {
     Outcome outcome;
-    outcome.result = Result::kFailed;
     outcome.error = error;
     return outcome;
 }

@@ -16,14 +16,15 @@ namespace door {
 
 // How one change ended.
 enum class Result {
+    kFailed,   // the system refused it: `error` says why; also what an outcome starts as
     kDone,     // made (in a preview: it would be)
     kMissing,  // there was nothing to change (a file, directory, key or value not found)
-    kFailed,   // the system refused it: `error` says why
     kRefused,  // a rule refused it: `rule` says which
 };
 
+// An outcome starts as a failure: only an operation that made its change says kDone.
 struct Outcome {
-    Result result = Result::kDone;
+    Result result = Result::kFailed;
     unsigned long error = 0;  // the system's error code, for kFailed and kMissing
     RefusalRule rule = RefusalRule::kNone;
     bool done() const { return result == Result::kDone; }
