@@ -59,8 +59,7 @@ RefusalRule CheckProgramFile(const std::string& path)
 
 RefusalRule CheckProgramFileThroughInstallation(const InstallationRecord& installation, const std::string& path)
 {
-    RefusalRule rule = CheckThroughInstallation(installation);
-    return rule != RefusalRule::kNone ? rule : CheckProgramFile(path);
+    return installation.IsPrivate() ? CheckProgramFile(path) : RefusalRule::kInstallDirectory;
 }
 
 RefusalRule CheckThroughInstallation(const InstallationRecord& installation)
@@ -91,15 +90,16 @@ RefusalRule CheckDirectory(const InstallationRecord& installation, bool shortPat
 
 RefusalRule CheckShortcutTarget(const std::string& target, const std::vector<std::string>& targets)
 {
-    // An empty text is no path the system resolves: it is at or below nothing.
+    // An empty text (an unread target, a private install directory there is none of) is no path
+    // the system resolves: nothing is at or below it, and it is at or below nothing.
     for (const std::string& own : targets)
-        if (!own.empty() && IsAtOrBelowInAnySpelling(target, own)) return RefusalRule::kNone;
+        if (IsAtOrBelowInAnySpelling(target, own)) return RefusalRule::kNone;
     return RefusalRule::kForeignShortcut;
 }
 
 RefusalRule CheckValueWrite(const InstallationRecord& installation, bool throughInstallation, RegistryRoot root,
                             const std::string& keyPath)
 {
-    RefusalRule rule = throughInstallation ? CheckThroughInstallation(installation) : RefusalRule::kNone;
-    return rule != RefusalRule::kNone ? rule : CheckValueDeletion(root, keyPath);
+    if (throughInstallation && !installation.IsPrivate()) return RefusalRule::kInstallDirectory;
+    return CheckValueDeletion(root, keyPath);
 }
