@@ -15,7 +15,6 @@
 #include "engine/ManifestRules.h"
 #include "engine/ModuleRemover.h"
 #include "engine/InUse.h"
-#include "rules/PlaceRules.h"
 #include "door/Door.h"
 #include "base/Text.h"
 #include "res/resource.h"

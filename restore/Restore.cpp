@@ -4,7 +4,6 @@
 #include "app/RunContext.h"
 #include "engine/MessagePump.h"
 #include "base/FaultGuard.h"
-#include "rules/ProtectedPlaces.h"
 #include "base/Handles.h"
 #include "engine/EntryPaths.h"
 #include "door/Door.h"
