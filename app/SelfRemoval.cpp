@@ -85,6 +85,7 @@ void DeleteAtRestartByWininit(const std::vector<std::string>& paths)
         return;
     std::string text;
     std::string updated;
+    door::CompleteTextFile(wininit);
     if (!ReadWholeFile(wininit, &text) || !AddWininitDeletions(text, shortPaths, &updated)) return;
     const std::string what = std::to_string(shortPaths.size()) + " file(s) listed for deletion at the next start";
     door::WriteTextFile("RESTART", wininit, updated, true, what.c_str());
@@ -137,6 +138,18 @@ void RemoveSelf()
     if (ComposeEntryPath(runContext.installDir, "kolbex.dll", &path))
         door::DeleteProductFile(path, door::FileOwner::kProduct);
     StartRemovalBatch();
+}
+
+bool SelfRemovalCutShort()
+{
+    if (door::InstallDirectoryRule() != RefusalRule::kNone) return false;
+    // The start-up made sure that the install directory and the manifest's name fit a path.
+    const std::string installDir = runContext.installDir;
+    if (GetFileAttributesA((installDir + runContext.manifestPath).c_str()) != INVALID_FILE_ATTRIBUTES ||
+        GetFileAttributesA((installDir + "kolbex.dll").c_str()) != INVALID_FILE_ATTRIBUTES)
+        return false;
+    LOG_LINE("SELFREMOVAL", "cut short before its batch started: the manifest and kolbex.dll are gone");
+    return true;
 }
 
 void StartRemovalBatch()

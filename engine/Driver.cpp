@@ -19,6 +19,7 @@
 #include "door/Door.h"
 #include "rules/ProtectedPlaces.h"
 #include "base/Text.h"
+#include "base/TestHooks.h"
 #include "res/resource.h"
 #include "restore/Restore.h"
 #include <commctrl.h>
@@ -209,7 +210,7 @@ void RemoveModules(DriverRun& run, const std::string& moduleList)
                 run.failed = true;
             }
         }
-        Sleep(kModulePauseMs);
+        if (!test_hooks::SkipsPauses()) Sleep(kModulePauseMs);
         PostPosition(run, ModuleProgressPosition(k, count));
     }
 }
