@@ -4,6 +4,7 @@
 #include "base/Text.h"
 #include "log/RemovalLog.h"
 #include "door/DoorState.h"
+#include "rules/ChangeRules.h"
 #include "rules/KeyRules.h"
 
 namespace door {
@@ -88,11 +89,8 @@ void LogOpenFailure(const char* keyword, const Outcome& outcome, const std::stri
 Outcome DeleteKey(RegistryRoot root, const std::string& keyPath, const std::string& shown)
 {
     RefusalRule rule = CheckKeyDeletion(root, keyPath);
-    if (rule != RefusalRule::kNone) {
-        LOG_OUTCOME(kRefused, "KEY", "refused by rule %s: %s", RefusalRuleName(rule), shown.c_str());
-        return Refused(rule);
-    }
-    Outcome outcome;
+    if (rule != RefusalRule::kNone) return RefusedWithLine("KEY", rule, shown);
+    Outcome outcome = Failed(ERROR_INVALID_HANDLE);
     {
         RegKey key;
         outcome = OpenForChange(root, keyPath, &key);
@@ -106,7 +104,7 @@ Outcome DeleteKey(RegistryRoot root, const std::string& keyPath, const std::stri
     else if (!DeleteTreeAt(RootKey(root), keyPath.c_str(), 0))
         outcome = Failed(ERROR_ACCESS_DENIED);
     if (outcome.done())
-        LOG_OUTCOME(kRemoved, "KEY", "%s %s", Verb("deleted"), shown.c_str());
+        LOG_OUTCOME(kRemoved, "KEY", "%s %s", Verb(Did::kDeleted), shown.c_str());
     else
         LOG_OUTCOME(kLeft, "KEY", "left %s (not every sub-key could be deleted)", shown.c_str());
     return outcome;
@@ -116,10 +114,7 @@ Outcome DeleteValue(RegistryRoot root, const std::string& keyPath, const std::st
                     const std::string& shown)
 {
     RefusalRule rule = CheckValueDeletion(root, keyPath);
-    if (rule != RefusalRule::kNone) {
-        LOG_OUTCOME(kRefused, "VALUE", "refused by rule %s: %s", RefusalRuleName(rule), shown.c_str());
-        return Refused(rule);
-    }
+    if (rule != RefusalRule::kNone) return RefusedWithLine("VALUE", rule, shown);
     RegKey key;
     Outcome outcome = OpenForChange(root, keyPath, &key);
     if (!outcome.done()) {
@@ -138,7 +133,7 @@ Outcome DeleteValue(RegistryRoot root, const std::string& keyPath, const std::st
         if (deleted == ERROR_SUCCESS) ChangeMade();
     }
     if (deleted == ERROR_SUCCESS) {
-        LOG_OUTCOME(kRemoved, "VALUE", "%s %s", Verb("deleted"), shown.c_str());
+        LOG_OUTCOME(kRemoved, "VALUE", "%s %s", Verb(Did::kDeleted), shown.c_str());
         return Done();
     }
     if (deleted == ERROR_FILE_NOT_FOUND) {
@@ -149,9 +144,11 @@ Outcome DeleteValue(RegistryRoot root, const std::string& keyPath, const std::st
     return Failed(static_cast<unsigned long>(deleted));
 }
 
-Outcome WriteTextValue(const char* keyword, RegistryRoot root, const std::string& keyPath,
+Outcome WriteTextValue(const char* keyword, Reach reach, RegistryRoot root, const std::string& keyPath,
                        const std::string& name, const char* data, unsigned long size)
 {
+    const RefusalRule rule = CheckValueWrite(TheInstallation(), reach == Reach::kInstallDirectory, root, keyPath);
+    if (rule != RefusalRule::kNone) return RefusedWithLine(keyword, rule, name);
     RegKey key;
     LONG result = key.Open(RootKey(root), keyPath.c_str());
     if (result == ERROR_SUCCESS && !State().preview) {
@@ -159,7 +156,7 @@ Outcome WriteTextValue(const char* keyword, RegistryRoot root, const std::string
         if (result == ERROR_SUCCESS) ChangeMade();
     }
     if (result == ERROR_SUCCESS) {
-        LOG_LINE(keyword, "value %s %s: %s", name.c_str(), Verb("written"), data);
+        LOG_LINE(keyword, "value %s %s: %s", name.c_str(), Verb(Did::kWritten), data);
         return Done();
     }
     LOG_LINE(keyword, "value %s not written: " LOG_ERROR_FORMAT, name.c_str(), LOG_ERROR_ARGS(result));
@@ -189,10 +186,10 @@ Outcome ReleaseSharedCount(const SharedFileCount& count)
         return Failed(static_cast<unsigned long>(result));
     }
     if (action == SharedFileAction::kKeepAndRelease)
-        LOG_LINE("SHARED", "count %s %s to %lu", count.valueName.c_str(), Verb("lowered"),
+        LOG_LINE("SHARED", "count %s %s to %lu", count.valueName.c_str(), Verb(Did::kLowered),
                  static_cast<unsigned long>(count.decision.newCount));
     else
-        LOG_LINE("SHARED", "count %s %s with its file", count.valueName.c_str(), Verb("removed"));
+        LOG_LINE("SHARED", "count %s %s with its file", count.valueName.c_str(), Verb(Did::kRemoved));
     return Done();
 }
 

@@ -3,6 +3,7 @@
 // stand-ins.
 #include "app/RunContext.h"
 #include "engine/Driver.h"
+#include "door/Door.h"
 #include "log/RemovalLog.h"
 #include "restore/Restore.h"
 #include "tests/support/Keys.h"
@@ -109,7 +110,7 @@ TEST(Restore, TuneupFilesOnlyMoveAfterASuccessfulCopy)
 // ends as one uninterrupted run ends.
 TEST(Restore, ARunCutShortIsFinishedByTheNext)
 {
-    const std::string replacement = "c:\\autoexec.qe~";
+    const std::string replacement = door::ReplacementPath("c:\\autoexec.bat");
     struct Row {
         const char* cut;
         std::function<void(Installation&)> leave;

@@ -267,7 +267,7 @@ std::string StateText(const staging::Snapshot& snapshot)
         }
         text += "text " + file.first + ":\n" + content + "\n";
         // A replacement left beside a file a run rewrites.
-        std::string replacement = file.first.substr(0, file.first.rfind('.')) + ".qe~";
+        std::string replacement = file.first.substr(0, file.first.size() - 1) + "~";
         if (testing_support::FileExists(replacement)) text += "file " + replacement + " (a replacement left)\n";
     }
     text += "masks " + snapshot.installedProducts.value_or("(none)") + " " +
