@@ -54,10 +54,13 @@ TEST_F(StartUpTest, EmptyLineEndsBeforeTheLibrary)
 TEST_F(StartUpTest, MissingVersionManagerEndsTheRun)
 {
     Library library;
-    EXPECT_FALSE(Run("qel60_uninst.ini 4 0 2", &library));
+    EXPECT_FALSE(Run("qel60_uninst.ini 4 0 0", &library));
     EXPECT_FALSE(library.valid());
     EXPECT_STREQ("", runContext.manifestPath);
     EXPECT_EQ("", door::TheInstallation().directory);
+    // A run that removes the program reads on, to find a self-removal cut short, and still ends.
+    EXPECT_FALSE(Run("qel60_uninst.ini 4 0 2", &library));
+    EXPECT_FALSE(library.valid());
 }
 
 TEST_F(StartUpTest, FillsTheRunRecord)
