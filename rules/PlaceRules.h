@@ -39,6 +39,34 @@ std::string ApplyDriveMapping(const std::string& fullPath, const std::string& do
 // not be asked for one.
 bool IsShortFormAlready(const std::string& fullPath);
 
+// How a name that a directory listing hands back (FindFirstFileA's cFileName and
+// cAlternateFileName) may be composed into a path below the listed directory.
+enum class ListedNameUse {
+    kName,       // the name names that entry and nothing else
+    kShortName,  // the name would name another (a separator, a wildcard, only dots, trailing
+                 // dots or blanks, or a name the code page's conversion lost): its short name
+                 // does, once the system confirms that it names the same entry
+    kLeave,      // neither names it: the entry is left, by rule listed-name
+};
+
+// True when `name` names one entry of its directory and no other: not empty, no "\", "/", ":",
+// "*", "?", '"', "<", ">", "|" or control character, not made only of dots, and no trailing dot
+// or blank (which the system reads away: "x." opens "x").
+bool IsExactListedName(const std::string& name);
+
+// The use of a listed name. A name of 8.3 shape whose entry has a short name of another
+// spelling is one the conversion to the ANSI code page changed (a fullwidth letter listed as
+// its ASCII neighbour): it is taken by its short name too.
+ListedNameUse UseOfListedName(const std::string& name, const std::string& shortName);
+
+// The rule that leaves a listed name which UseOfListedName leaves: kTrailingDots for a name that
+// ends with a dot or a blank, kListedName for any other.
+RefusalRule ListedNameRule(const std::string& name);
+
+// True when a key name that a registry listing hands back names that key below its parent:
+// not empty, no "\", and no "?" (the default character of a name the code page lost).
+bool IsExactListedKeyName(const std::string& name);
+
 // How much of a protected place is protected: the place itself and every directory that holds
 // it always; what lies inside it too for a tree.
 enum class PlaceKind {

@@ -155,9 +155,22 @@ bool PassesThroughLink(const std::string& fullPath)
     return false;
 }
 
+bool HoldDirectoryNoLink(const std::string& directory, FileHandle* held)
+{
+    // Opened without FILE_SHARE_DELETE, the directory cannot be renamed or replaced while the
+    // walk is inside it (the NT family; Windows 95/98 open no directory, and have no links).
+    held->reset(CreateFileA(directory.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL));
+    // Asked after the open: what the path shows now is what is held.
+    const DWORD attributes = GetFileAttributesA(directory.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 void GatherProtectedPlaces(std::vector<ProtectedPlace>* places)
 {
     places->clear();
+    LearnSystemCase();
     PlaceList list(*places);
     // Windows' own directories and everything in them (on Windows 98 the users' profiles too).
     list.Add(WindowsDirectory(), RefusalRule::kProtectedDirectory, PlaceKind::kWindowsTree);

@@ -54,6 +54,10 @@ bool RunAsFileHolder(int argc, char** argv);
 // refuses FSCTL_SET_REPARSE_POINT, and CreateSymbolicLinkA makes nothing), so this runs
 // /bin/ln through Wine; false where that is not possible (then the test is skipped).
 bool MakeUnixSymlink(const std::string& link, const std::string& target);
+// Makes the directory `name` in `parent` under its Unix name, which Win32 would spell otherwise
+// ("x." is read as "x"); true once the parent's listing shows it.
+bool MakeUnixDirectory(const std::string& parent, const std::string& name);
+void RemoveUnixDirectory(const std::string& parent, const std::string& name);
 // Removes such a link itself; RemoveDirectoryA would remove its target under Wine.
 void RemoveUnixSymlink(const std::string& link);
 
