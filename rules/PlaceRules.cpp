@@ -274,6 +274,25 @@ RefusalRule CheckInstallDirectoryPlace(const std::vector<std::string>& forms,
     return CheckPlaces(forms, places, true);
 }
 
+RefusalRule CheckPlacesByIdentity(const std::vector<DirectoryIdentity>& chain,
+                                  const std::vector<ProtectedPlace>& places, bool installDirectory)
+{
+    RefusalRule other = RefusalRule::kNone;
+    for (const ProtectedPlace& place : places) {
+        if (place.identities.empty() || chain.empty()) continue;
+        if (chain[0] == place.identities[0]) return place.rule;
+        if (other != RefusalRule::kNone) continue;
+        for (size_t i = 1; i < place.identities.size(); ++i)
+            if (chain[0] == place.identities[i]) other = place.rule;  // holds the place
+        for (size_t i = 1; i < chain.size() && other == RefusalRule::kNone; ++i) {
+            if (!(chain[i] == place.identities[0]) || place.kind == PlaceKind::kPlace) continue;
+            if (place.kind == PlaceKind::kWindowsTree) other = RefusalRule::kWindowsDirectory;
+            else if (!installDirectory) other = place.rule;
+        }
+    }
+    return other;
+}
+
 bool IsAtOrBelowAnyForm(const std::vector<std::string>& path, const std::vector<std::string>& directory)
 {
     for (const std::string& above : directory)

@@ -77,10 +77,24 @@ enum class PlaceKind {
     kWindowsTree,  // the Windows and system directories: nothing inside them is a product's
 };
 
+// What the system shows of a directory whatever path reached it (drive letter, share, host
+// name): its volume serial number and file index. Under Wine the index alone, since Wine gives
+// every drive letter a serial of its own, also where two letters reach the same folder.
+struct DirectoryIdentity {
+    unsigned long volume = 0, high = 0, low = 0;
+    bool known = false;
+    bool operator==(const DirectoryIdentity& other) const
+    {
+        return known && other.known && volume == other.volume && high == other.high && low == other.low;
+    }
+};
+
 // A place that no deletion may empty or remove, in every spelling the system gave for it
 // (full, short and mapped forms), and the rule that protects it.
 struct ProtectedPlace {
     std::vector<std::string> forms;
+    // The place's identity and those of the directories that hold it, nearest first.
+    std::vector<DirectoryIdentity> identities;
     RefusalRule rule = RefusalRule::kProtectedDirectory;
     PlaceKind kind = PlaceKind::kPlace;
 };
@@ -97,6 +111,13 @@ RefusalRule CheckDirectoryPlace(const std::vector<std::string>& forms,
 // (C:\My Documents\Morwa\), never one inside the Windows tree.
 RefusalRule CheckInstallDirectoryPlace(const std::vector<std::string>& forms,
                                        const std::vector<ProtectedPlace>& places);
+
+// The rule by identity: `chain` holds the directory's identity and those of the directories that
+// hold it, nearest first (unknown where the system cannot show one). kNone when it is no place,
+// holds none and lies in none that refuses what lies inside (for an install directory only the
+// Windows tree does), as CheckDirectoryPlace decides by spelling.
+RefusalRule CheckPlacesByIdentity(const std::vector<DirectoryIdentity>& chain,
+                                  const std::vector<ProtectedPlace>& places, bool installDirectory);
 
 // True when some form of `path` is some form of `directory` or lies below it.
 bool IsAtOrBelowAnyForm(const std::vector<std::string>& path, const std::vector<std::string>& directory);

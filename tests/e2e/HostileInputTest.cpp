@@ -916,6 +916,32 @@ TEST_P(HostileInput, ListedNamesLinksAndCaseLeadNowhereElse)
     RemoveDirectoryA(moved.c_str());
 }
 
+// The Windows directory reached by another spelling than its own: through Wine's Z:, the host's
+// root, and through a plain share of the Windows drive under the machine's own name, as
+// Windows 98 names its shares. The identity of the directory decides, not its text.
+TEST_P(HostileInput, OtherWaysToTheWindowsDirectory)
+{
+    const std::string hostForm = HostRootForm(windows);
+    ASSERT_FALSE(hostForm.empty());
+    Row z;
+    z.what = "a folder of the Windows directory through Z: as an edition directory";
+    z.items = "sz HKLM\\Software\\Morwa Software\\Uninstall\\QEL60 = " + hostForm + "\\" + kSentinelFolder + "\r\n";
+    z.rules = {"windows-directory"};
+    z.rules95 = {"unresolved-drive"};  // the stub of QueryDosDeviceA tells nothing of Z:
+    RunRow(0, z);
+
+    char host[MAX_COMPUTERNAME_LENGTH + 1] = "";
+    DWORD size = sizeof host;
+    ASSERT_TRUE(GetComputerNameA(host, &size));
+    ASSERT_TRUE(MakeShare(host, "c", "C:\\"));
+    Row share;
+    share.what = "a folder of the Windows directory through the plain share \\\\host\\c";
+    share.items = "sz HKLM\\Software\\Morwa Software\\Uninstall\\QEL60 = \\\\" + std::string(host) + "\\c\\" +
+                  windowsName + "\\" + kSentinelFolder + "\r\n";
+    share.rules = {"windows-directory"};
+    RunRow(1, share);
+}
+
 INSTANTIATE_TEST_SUITE_P(Platforms, HostileInput, ::testing::Values(Platform::kWindows98, Platform::kWindows95),
                          [](const ::testing::TestParamInfo<Platform>& info) {
                              return info.param == Platform::kWindows95 ? "Windows95" : "Windows98";

@@ -375,6 +375,33 @@ bool DriveAppears(char letter, bool appears)
 
 }  // namespace
 
+std::string HostRootForm(const std::string& path)
+{
+    std::string unix = UnixPath(path);
+    if (unix.empty() || unix[0] != '/') return std::string();
+    for (char& c : unix)
+        if (c == '/') c = '\\';
+    return "Z:" + unix;
+}
+
+bool MakeShare(const std::string& host, const std::string& share, const std::string& folder)
+{
+    char prefix[MAX_PATH] = "";
+    DWORD length = GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix);
+    const std::string target = UnixPath(folder);
+    if (length == 0 || length >= sizeof prefix || target.empty()) return false;
+    const std::string hostDir = std::string(prefix) + "/dosdevices/unc/" + host;
+    RunProcess("/bin/mkdir -p \"" + hostDir + "\"", "", 10000);
+    Sleep(200);
+    RunProcess("/bin/ln -sfn \"" + target + "\" \"" + hostDir + "/" + share + "\"", "", 10000);
+    const std::string root = "\\\\" + host + "\\" + share + "\\";
+    for (int wait = 0; wait < 100; ++wait) {
+        if (GetFileAttributesA(root.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+        Sleep(20);
+    }
+    return false;
+}
+
 bool MakeDriveLetter(char letter, const std::string& folder)
 {
     std::string device = DosDevice(letter), target = UnixPath(folder);

@@ -64,6 +64,10 @@ void RemoveUnixSymlink(const std::string& link);
 // Makes drive `letter` stand for `folder`, as SUBST does: a link in the prefix's dosdevices.
 // False where the prefix is not known (WINEPREFIX) or the drive does not appear.
 bool MakeDriveLetter(char letter, const std::string& folder);
+// The path through Wine's Z:, which every prefix maps to the host's root ("Z:\\home\\...\\drive_c\\windows").
+std::string HostRootForm(const std::string& path);
+// Shares `folder` as \\host\share, as a machine's own share of a drive (dosdevices/unc); true once it opens.
+bool MakeShare(const std::string& host, const std::string& share, const std::string& folder);
 void RemoveDriveLetter(char letter);
 
 // Registry. `path` names a key below `root`.
