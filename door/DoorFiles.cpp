@@ -6,9 +6,8 @@
 #include "base/Text.h"
 #include "log/RemovalLog.h"
 #include "door/DoorState.h"
-#include "rules/PlaceRules.h"
+#include "rules/ChangeRules.h"
 #include "rules/PathForms.h"
-#include "rules/ProtectedPlaces.h"
 #include "rules/SharedFileRules.h"
 #include <cstring>
 #include <algorithm>
@@ -24,7 +23,7 @@ void LogFileDeletion(const Outcome& outcome, const std::string& path)
 {
     if (!removal_log::on) return;
     if (outcome.done())
-        LOG_OUTCOME(kRemoved, "FILE", "%s %s", Verb("deleted"), path.c_str());
+        LOG_OUTCOME(kRemoved, "FILE", "%s %s", Verb(Did::kDeleted), path.c_str());
     else if (outcome.result == Result::kMissing)
         LOG_LINE("FILE", "not found: %s", path.c_str());
     else
@@ -60,51 +59,6 @@ bool KeptForItsCount(const std::string& path, SharedFileCount* count)
     return false;
 }
 
-const std::vector<std::string>& SystemForms()
-{
-    std::vector<std::string>& forms = State().systemForms;
-    if (forms.empty()) {
-        const std::string system = FullPathOf(SystemDirectory());
-        if (!system.empty()) forms = FormsOf(system);
-    }
-    return forms;
-}
-
-// Whether one of the product's files may go from where it lies: from the private install
-// directory, or from the system directory when neither Windows nor another company owns it.
-RefusalRule CheckProductFile(const std::string& path, std::string* company)
-{
-    const std::string full = FullPathOf(path);
-    if (full.empty() || IsDevicePath(full)) return RefusalRule::kUnresolvedPath;
-    const std::vector<std::string> forms = FormsOf(full);
-    const RunState& state = State();
-    RefusalRule rule = RefusalRule::kNone;
-    if (IsAtOrBelowAnyForm(forms, SystemForms())) {
-        rule = CheckSystemFile(full, company);
-        // Deeper than the system directory itself (drivers\etc, iosubsys, ...) lie Windows'
-        // own files: only one the vendor's version information names is the product's.
-        if (rule == RefusalRule::kNone && company->empty() &&
-            !IsAtOrBelowAnyForm(SystemForms(), FormsOf(full.substr(0, full.rfind('\\')))))
-            rule = RefusalRule::kWindowsDirectory;
-    }
-    else if (state.installRule != RefusalRule::kNone)
-        rule = RefusalRule::kInstallDirectory;
-    else if (!IsAtOrBelowAnyForm(forms, state.installForms))
-        rule = RefusalRule::kOutsideInstallation;
-    if (rule == RefusalRule::kNone && PassesThroughLink(full.substr(0, full.rfind('\\'))))
-        rule = RefusalRule::kLink;
-    return rule;
-}
-
-// A file at a place the program fixes itself: a full path, reached through no link.
-RefusalRule CheckProgramFile(const std::string& path)
-{
-    const std::string full = FullPathOf(path);
-    if (full.empty() || IsDevicePath(full) || CheckFullPath(full) != RefusalRule::kNone)
-        return RefusalRule::kUnresolvedPath;
-    return PassesThroughLink(full.substr(0, full.rfind('\\'))) ? RefusalRule::kLink : RefusalRule::kNone;
-}
-
 void LogFileRefusal(RefusalRule rule, const std::string& path, const std::string& company)
 {
     if (company.empty())
@@ -112,38 +66,6 @@ void LogFileRefusal(RefusalRule rule, const std::string& path, const std::string
     else
         LOG_OUTCOME(kRefused, "FILE", "kept by rule %s: %s (its version information names %s)",
                     RefusalRuleName(rule), path.c_str(), company.c_str());
-}
-
-// True when both paths name the same drive letter.
-bool OnDriveOf(const std::string& path, const std::string& other)
-{
-    return path.size() >= 2 && other.size() >= 2 && path[1] == ':' && other[1] == ':' &&
-           UpperAscii(path[0]) == UpperAscii(other[0]);
-}
-
-// The rule for a directory: inside the private install directory anything but a link may go;
-// what is composed on the install directory goes nowhere else; what is named elsewhere must be
-// a private place of its own. `forms` receives the directory's spellings.
-RefusalRule CheckDirectory(TreeUse use, Origin origin, const std::string& directory, std::vector<std::string>& forms)
-{
-    if (use == TreeUse::kEmpty && directory.size() <= 3) return RefusalRule::kShortPath;
-    if (directory.size() > kMaxPathChars) return RefusalRule::kUnresolvedPath;
-    std::string full;
-    RefusalRule rule = DirectoryForms(directory.c_str(), &full, &forms);
-    if (rule != RefusalRule::kNone) return rule;
-    const RunState& state = State();
-    if (state.installRule == RefusalRule::kNone && IsAtOrBelowAnyForm(forms, state.installForms))
-        return PassesThroughLink(full) ? RefusalRule::kLink : RefusalRule::kNone;
-    if (origin == Origin::kInstallation)
-        return state.installRule != RefusalRule::kNone ? RefusalRule::kInstallDirectory
-                                                       : RefusalRule::kOutsideInstallation;
-    // Where the system cannot tell what a drive stands for, only the drives of Windows and of the
-    // install directory are taken as what they are: another may be a folder of either.
-    if (!SystemTellsDrive(full) && !OnDriveOf(full, WindowsDirectory()) &&
-        !(state.installRule == RefusalRule::kNone && OnDriveOf(full, state.installDir)))
-        return RefusalRule::kUnresolvedDrive;
-    if (OnAnAliasOfDrive(full, WindowsDirectory())) return RefusalRule::kUnresolvedDrive;
-    return CheckDirectoryForDeletion(directory.c_str());
 }
 
 const char* TreeKeyword(TreeUse use)
@@ -162,7 +84,7 @@ void LogDirectoryRemoval(const Outcome& outcome, const std::string& directory)
 {
     if (!removal_log::on) return;
     if (outcome.done())
-        LOG_OUTCOME(kRemoved, "DIR", "%s %s", Verb("removed"), directory.c_str());
+        LOG_OUTCOME(kRemoved, "DIR", "%s %s", Verb(Did::kRemoved), directory.c_str());
     else if (outcome.result == Result::kMissing)
         LOG_LINE("DIR", "not found: %s", directory.c_str());
     else if (outcome.result == Result::kRefused)
@@ -179,8 +101,7 @@ Outcome PreviewDirectoryRemoval(const std::string& directory)
     DWORD attributes = GetFileAttributesA(directory.c_str());
     if (IsGone(name) || attributes == INVALID_FILE_ATTRIBUTES) return Missing(ERROR_FILE_NOT_FOUND);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return Failed(ERROR_DIRECTORY);
-    std::string base = directory;
-    if (base.empty() || base.back() != '\\') base += '\\';
+    const std::string base = DirectoryBase(directory);
     WIN32_FIND_DATAA entry;
     FindHandle find(FindFirstFileA((base + "*.*").c_str(), &entry));
     if (find.valid()) {
@@ -204,12 +125,22 @@ Outcome Remove(const std::string& directory)
     return FromError(GetLastError());
 }
 
+// The rule for a change at a place the program fixes itself, and through the install directory
+// when it reaches that too.
+RefusalRule ProgramPlaceRule(Reach reach, const std::string& path)
+{
+    return reach == Reach::kInstallDirectory ? CheckProgramFileThroughInstallation(TheInstallation(), path)
+                                             : CheckProgramFile(path);
+}
+
 }  // namespace
 
 Outcome DeleteProductFile(const std::string& path, FileOwner owner, SharedFileCount* count)
 {
     std::string company;
-    RefusalRule rule = owner == FileOwner::kProduct ? CheckProductFile(path, &company) : CheckProgramFile(path);
+    RefusalRule rule = owner == FileOwner::kProduct
+                           ? CheckProductFile(TheInstallation(), SystemForms(), path, &company)
+                           : CheckProgramFile(path);
     if (rule != RefusalRule::kNone) {
         LogFileRefusal(rule, path, company);
         return Refused(rule);
@@ -223,14 +154,10 @@ Outcome DeleteProductFile(const std::string& path, FileOwner owner, SharedFileCo
 Outcome AcceptTree(TreeUse use, Origin origin, const std::string& directory, Tree* tree)
 {
     std::vector<std::string> forms;
-    RefusalRule rule = CheckDirectory(use, origin, directory, forms);
-    if (rule != RefusalRule::kNone) {
-        LOG_OUTCOME(kRefused, TreeKeyword(use), "refused by rule %s: %s", RefusalRuleName(rule),
-                    directory.c_str());
-        return Refused(rule);
-    }
-    tree->base_ = directory;
-    if (tree->base_.empty() || tree->base_.back() != '\\') tree->base_ += '\\';
+    RefusalRule rule = CheckDirectory(TheInstallation(), use == TreeUse::kEmpty, origin == Origin::kInstallation,
+                                      directory, &forms);
+    if (rule != RefusalRule::kNone) return RefusedWithLine(TreeKeyword(use), rule, directory);
+    tree->base_ = DirectoryBase(directory);
     tree->counted_ = AnySharedFileBelow(forms);
     return Done();
 }
@@ -246,7 +173,9 @@ Outcome DeleteInTree(const Tree& tree, const std::string& path)
             return Refused(decision.rule);
         }
     }
-    Outcome outcome = Below(tree, path) ? Delete(path) : Refused(RefusalRule::kUnresolvedPath);
+    // A path the walk did not meet below the tree is none of its files.
+    if (!Below(tree, path)) return RefusedWithLine("FILE", RefusalRule::kUnresolvedPath, path);
+    Outcome outcome = Delete(path);
     LogFileDeletion(outcome, path);
     return outcome;
 }
@@ -254,7 +183,7 @@ Outcome DeleteInTree(const Tree& tree, const std::string& path)
 Outcome RemoveEmptyDirectory(Origin origin, const std::string& directory)
 {
     std::vector<std::string> forms;
-    RefusalRule rule = CheckDirectory(TreeUse::kEmpty, origin, directory, forms);
+    RefusalRule rule = CheckDirectory(TheInstallation(), true, origin == Origin::kInstallation, directory, &forms);
     Outcome outcome = rule != RefusalRule::kNone ? Refused(rule) : Remove(directory);
     LogDirectoryRemoval(outcome, directory);
     return outcome;
@@ -262,17 +191,17 @@ Outcome RemoveEmptyDirectory(Origin origin, const std::string& directory)
 
 Outcome RemoveEmptyDirectory(const Tree& tree, const std::string& directory)
 {
-    std::string inside = directory;
-    if (inside.empty() || inside.back() != '\\') inside += '\\';
-    Outcome outcome = Below(tree, inside) ? Remove(directory) : Refused(RefusalRule::kUnresolvedPath);
+    Outcome outcome = Below(tree, DirectoryBase(directory)) ? Remove(directory) : Refused(RefusalRule::kUnresolvedPath);
     LogDirectoryRemoval(outcome, directory);
     return outcome;
 }
 
-Outcome WriteTextFile(const char* keyword, const std::string& path, const std::string& content,
+Outcome WriteTextFile(const char* keyword, Reach reach, const std::string& path, const std::string& content,
                       bool create, const char* what)
 {
-    Outcome outcome;
+    const RefusalRule rule = ProgramPlaceRule(reach, path);
+    if (rule != RefusalRule::kNone) return RefusedWithLine(keyword, rule, path);
+    Outcome outcome = Done();
     if (State().preview) {
         DWORD attributes = GetFileAttributesA(path.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES && !create) outcome = FromError(GetLastError());
@@ -296,7 +225,7 @@ Outcome WriteTextFile(const char* keyword, const std::string& path, const std::s
             outcome = Failed(GetLastError());
     }
     if (outcome.done())
-        LOG_OUTCOME(kRemoved, keyword, "%s %s: %s", Verb("written"), path.c_str(), what);
+        LOG_OUTCOME(kRemoved, keyword, "%s %s: %s", Verb(Did::kWritten), path.c_str(), what);
     else
         LOG_OUTCOME(kLeft, keyword, "left %s (%s) " LOG_ERROR_FORMAT, path.c_str(), what,
                     LOG_ERROR_ARGS(outcome.error));
@@ -305,7 +234,10 @@ Outcome WriteTextFile(const char* keyword, const std::string& path, const std::s
 
 Outcome CopyOver(const std::string& from, const std::string& to)
 {
-    Outcome outcome;
+    // Only `to` changes: `from` is read.
+    const RefusalRule rule = CheckProgramFile(to);
+    if (rule != RefusalRule::kNone) return RefusedWithLine("COPY", rule, to);
+    Outcome outcome = Done();
     if (State().preview) {
         DWORD source = GetFileAttributesA(from.c_str());
         DWORD target = GetFileAttributesA(to.c_str());
@@ -316,7 +248,7 @@ Outcome CopyOver(const std::string& from, const std::string& to)
         outcome = Failed(GetLastError());
     }
     if (outcome.done())
-        LOG_LINE("COPY", "%s %s over %s", Verb("copied"), from.c_str(), to.c_str());
+        LOG_LINE("COPY", "%s %s over %s", Verb(Did::kCopied), from.c_str(), to.c_str());
     else
         LOG_OUTCOME(kLeft, "COPY", "left %s: not copied over %s " LOG_ERROR_FORMAT, from.c_str(),
                     to.c_str(), LOG_ERROR_ARGS(outcome.error));
@@ -325,14 +257,16 @@ Outcome CopyOver(const std::string& from, const std::string& to)
 
 Outcome ClearReadOnly(const std::string& path)
 {
+    const RefusalRule rule = ProgramPlaceRule(Reach::kInstallDirectory, path);
+    if (rule != RefusalRule::kNone) return RefusedWithLine("FILE", rule, path);
     DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return FromError(GetLastError());
     if (!(attributes & FILE_ATTRIBUTE_READONLY)) return Done();
-    Outcome outcome;
+    Outcome outcome = Done();
     if (!State().preview && !SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY))
         outcome = Failed(GetLastError());
     if (outcome.done())
-        LOG_LINE("FILE", "read-only attribute %s: %s", Verb("cleared"), path.c_str());
+        LOG_LINE("FILE", "read-only attribute %s: %s", Verb(Did::kCleared), path.c_str());
     else
         LOG_LINE("FILE", "read-only attribute left on %s " LOG_ERROR_FORMAT, path.c_str(),
                  LOG_ERROR_ARGS(outcome.error));
@@ -341,12 +275,14 @@ Outcome ClearReadOnly(const std::string& path)
 
 Outcome DeleteAtRestart(const std::string& path)
 {
-    Outcome outcome;
+    const RefusalRule rule = ProgramPlaceRule(Reach::kInstallDirectory, path);
+    if (rule != RefusalRule::kNone) return RefusedWithLine("RESTART", rule, path);
+    Outcome outcome = Done();
     if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return Missing(ERROR_FILE_NOT_FOUND);
     if (!State().preview && !MoveFileExA(path.c_str(), NULL, MOVEFILE_DELAY_UNTIL_REBOOT))
         outcome = Failed(GetLastError());
     if (outcome.done())
-        LOG_LINE("RESTART", "%s for deletion at the next start (MoveFileEx): %s", Verb("listed"), path.c_str());
+        LOG_LINE("RESTART", "%s for deletion at the next start (MoveFileEx): %s", Verb(Did::kListed), path.c_str());
     else
         LOG_LINE("RESTART", "%s could not be handed to the next start: " LOG_ERROR_FORMAT, path.c_str(),
                  LOG_ERROR_ARGS(outcome.error));
@@ -355,7 +291,9 @@ Outcome DeleteAtRestart(const std::string& path)
 
 Outcome StartRemovalBatch(const std::string& batchPath)
 {
-    Outcome outcome;
+    const RefusalRule rule = ProgramPlaceRule(Reach::kInstallDirectory, batchPath);
+    if (rule != RefusalRule::kNone) return RefusedWithLine("SELFREMOVAL", rule, batchPath);
+    Outcome outcome = Done();
     if (!State().preview) {
         // The command line is the batch path, quoted when it holds a blank.
         const bool quote = batchPath.find(' ') != std::string::npos;
@@ -388,7 +326,7 @@ Outcome StartRemovalBatch(const std::string& batchPath)
         }
     }
     if (outcome.done())
-        LOG_LINE("SELFREMOVAL", "batch %s %s", batchPath.c_str(), Verb("started"));
+        LOG_LINE("SELFREMOVAL", "batch %s %s", batchPath.c_str(), Verb(Did::kStarted));
     else
         LOG_LINE("SELFREMOVAL", "the batch %s did not start: " LOG_ERROR_FORMAT, batchPath.c_str(),
                  LOG_ERROR_ARGS(outcome.error));
@@ -397,7 +335,7 @@ Outcome StartRemovalBatch(const std::string& batchPath)
 
 Outcome RestartWindows()
 {
-    LOG_LINE("RESTART", "%s a restart of Windows", Verb("requested"));
+    LOG_LINE("RESTART", "%s a restart of Windows", Verb(Did::kRequested));
     if (State().preview) return Done();
     // The restart may end this program before it returns: the log ends first.
     removal_log::Close();

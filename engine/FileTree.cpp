@@ -89,12 +89,6 @@ int EmptyTree(const char* directory, door::Origin origin, door::Tree* tree)
     return result;
 }
 
-int DeleteDirectoryContents(const char* directory, door::Origin origin)
-{
-    door::Tree tree;
-    return EmptyTree(directory, origin, &tree);
-}
-
 int DeleteMatchingFiles(const char* pattern, const char* directory, door::Origin origin)
 {
     door::Tree tree;
