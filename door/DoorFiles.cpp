@@ -7,6 +7,7 @@
 #include "log/RemovalLog.h"
 #include "door/DoorState.h"
 #include "rules/ChangeRules.h"
+#include "rules/PlaceRules.h"
 #include "rules/PathForms.h"
 #include "rules/SharedFileRules.h"
 #include <cstring>

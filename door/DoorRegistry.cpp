@@ -72,7 +72,7 @@ bool DeleteTreeAt(HKEY parent, const char* path, int depth)
     if (IsRegistryLink(parent, path)) {
         if (!change || DeleteRegistryLink(parent, path)) {
             LOG_LINE("KEY", "%s by rule registry-link: the link %s itself; the key it names stays",
-                     Verb("deleted"), path);
+                     Verb(Did::kDeleted), path);
             return true;
         }
         LOG_OUTCOME(kRefused, "KEY", "left by rule registry-link: the link %s (not followed)", path);
