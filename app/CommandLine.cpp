@@ -204,3 +204,8 @@ bool ManifestNameFits(const std::string& manifestName, const std::string& instal
     return manifestName.size() <= kMaxManifestNameChars &&
            installDir.size() + manifestName.size() <= kMaxPathChars;
 }
+
+bool RemovesItself(int32_t runMode, uint32_t actionFlags)
+{
+    return runMode == 2 || (runMode == 1 && actionFlags == 0);
+}

@@ -46,6 +46,10 @@ std::string FormatRetryCommandLine(const std::string& manifestName, uint32_t pro
 // the current directory, and a device form would pass every check of a protected directory.
 bool InstallDirFromValue(const std::string& value, std::string* installDir);
 
+// Whether a run of this mode ends by removing the program itself: the retry run, and the
+// interactive run of a full removal.
+bool RemovesItself(int32_t runMode, uint32_t actionFlags);
+
 // True when the manifest name is at most kMaxManifestNameChars long and, appended to the
 // install directory, still forms a path of at most 259 characters.
 bool ManifestNameFits(const std::string& manifestName, const std::string& installDir);

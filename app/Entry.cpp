@@ -23,6 +23,9 @@ namespace {
 
 // Set by StartUp from the command line's /PREVIEW.
 bool previewRequested = false;
+// Set by StartUp when a run cut short in its self-removal left the program without its version
+// manager and its manifest: the rest of the self-removal is then all there is to do.
+bool selfRemovalCutShort = false;
 
 // The "Path" value as a usable install directory, or false.
 bool ReadInstallDir(std::string* installDir)
@@ -177,10 +180,15 @@ bool StartUp(HINSTANCE instance, const char* commandLine, Library* versionManage
     if (fields.logRequested || fields.preview) removal_log::Request(fields.logPath, fields.logRequested);
     LogStart(commandLine, fields.preview);
     previewRequested = fields.preview;
-    if (!versionManager->Load("kolbex.dll")) return StartUpEnds("kolbex.dll does not load");
+    selfRemovalCutShort = false;
+    // Without its version manager a run removes nothing; but one whose self-removal was cut
+    // short after the version manager went has only that left to finish (see below).
+    const bool versionManagerLoads = versionManager->Load("kolbex.dll");
+    if (!versionManagerLoads && !RemovesItself(fields.runMode, fields.actionFlags))
+        return StartUpEnds("kolbex.dll does not load");
     runContext.readInstalledMasks = versionManager->Find<InstalledMasksProc>("KOLBEX_LEERREGISTRY");
     runContext.writeInstalledMasks = versionManager->Find<InstalledMasksProc>("KOLBEX_ESCRIBIRREGISTRY");
-    if (!runContext.readInstalledMasks || !runContext.writeInstalledMasks)
+    if (versionManagerLoads && (!runContext.readInstalledMasks || !runContext.writeInstalledMasks))
         return StartUpEnds("kolbex.dll lacks KOLBEX_LEERREGISTRY or KOLBEX_ESCRIBIRREGISTRY");
 
     if (fields.manifestName.size() > kMaxManifestNameChars)
@@ -201,6 +209,10 @@ bool StartUp(HINSTANCE instance, const char* commandLine, Library* versionManage
         return StartUpEnds("the install directory and the manifest name are too long");
     LOG_LINE("START", "install directory %s", installDir.c_str());
     door::Begin(installDir, previewRequested);
+    if (!versionManagerLoads) {
+        selfRemovalCutShort = SelfRemovalCutShort();
+        return StartUpEnds("kolbex.dll does not load");
+    }
     ReadEditionDirectory(runContext.productBit);
     return true;
 }
@@ -235,6 +247,7 @@ int RunProgram(HINSTANCE instance, const char* commandLine)
         Library versionManager;
         bool started = StartUp(instance, commandLine, &versionManager);
         removal_log::Open(LogMayLieAt);
+        if (selfRemovalCutShort && (runContext.runMode != kRunInteractive || ConfirmRemoval())) StartRemovalBatch();
         if (!started) return;
         if (runContext.runMode == kRunInteractive) RunInteractive(&versionManager);
         else RunSilent(&versionManager);

@@ -88,6 +88,7 @@ bool DeleteAtRestartByWininit(const std::vector<std::string>& paths)
         return false;
     std::string text;
     std::string updated;
+    door::CompleteTextFile(wininit);
     if (!ReadWholeFile(wininit, &text) || !AddWininitDeletions(text, shortPaths, &updated)) return false;
     const std::string what = std::to_string(shortPaths.size()) + " file(s) listed for deletion at the next start";
     return door::WriteTextFile("RESTART", door::Reach::kInstallDirectory, wininit, updated, true, what.c_str()).done();
@@ -133,6 +134,18 @@ void RemoveSelf()
     if (ComposeEntryPath(InstallDir(), "kolbex.dll", &path))
         door::DeleteProductFile(path, door::FileOwner::kProduct);
     StartRemovalBatch();
+}
+
+bool SelfRemovalCutShort()
+{
+    const std::string installDir = door::TheInstallation().PrivateDirectory();
+    if (installDir.empty()) return false;
+    std::string path;
+    for (const char* name : {static_cast<const char*>(runContext.manifestPath), "kolbex.dll"})
+        if (!ComposeEntryPath(installDir, name, &path) || GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+            return false;
+    LOG_LINE("SELFREMOVAL", "cut short before its batch started: the manifest and kolbex.dll are gone");
+    return true;
 }
 
 void StartRemovalBatch()

@@ -6,6 +6,12 @@
 // batch that deletes the executable and the install directory once the program has ended.
 void RemoveSelf();
 
+// Whether a run was cut short in RemoveSelf after it had deleted the manifest and the version
+// manager, before the batch started: both are gone from the private install directory (the
+// manifest as the command line names it). The batch (StartRemovalBatch) is then all that is
+// left to do.
+bool SelfRemovalCutShort();
+
 // Writes and starts autodel.bat in the temporary directory.
 void StartRemovalBatch();
 

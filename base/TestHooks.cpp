@@ -43,7 +43,41 @@ unsigned long AllocationsFor(const char* text, const char* section)
     return n;
 }
 
+Switch cutAt = {"UNINST_CUT_AT", false, ""};
+unsigned long changesMade = 0;
+
+// The switch's n, or 0 when it is not set or not a number.
+unsigned long CutPoint()
+{
+    unsigned long n = 0;
+    for (const char* digit = Text(cutAt); *digit != '\0'; ++digit) {
+        if (*digit < '0' || *digit > '9' || n > 100000000UL) return 0;
+        n = n * 10 + static_cast<unsigned long>(*digit - '0');
+    }
+    return n;
+}
+
 }  // namespace
+
+void ChangeMade()
+{
+    ++changesMade;
+    // TerminateProcess on the own process ends it where it stands: unlike ExitProcess it calls
+    // no library's detach (the C runtime would flush and close its files there) and runs no
+    // handler registered with atexit; no destructor of ours runs either. What the system has
+    // already been handed (a written file, a registry value) stays, as after a power cut.
+    if (changesMade == CutPoint()) TerminateProcess(GetCurrentProcess(), static_cast<UINT>(changesMade));
+}
+
+bool SkipsPauses()
+{
+    return Text(cutAt)[0] != '\0';
+}
+
+int ExitCode(int code)
+{
+    return Text(cutAt)[0] != '\0' ? static_cast<int>(changesMade) : code;
+}
 
 void ModuleRemovalBegins(const char* section)
 {

@@ -14,12 +14,31 @@ namespace test_hooks {
 void ModuleRemovalBegins(const char* section);
 bool AllocationFails();
 
+// UNINST_CUT_AT=<n>: the process ends at once after the n-th change to the machine, as a power
+// cut would end it (no clean-up, no destructor, no library's detach, no flush of the log); its
+// exit code is then n. A run the switch does not cut ends with the number of changes it made as
+// its exit code (see ExitCode), so that a first run counts the cut points.
+void ChangeMade();
+int ExitCode(int code);
+// With UNINST_CUT_AT set the module pause is left out: the cut runs are many, and the pause
+// changes nothing on the machine.
+bool SkipsPauses();
+
 #else
 
 inline void ModuleRemovalBegins(const char*) {}
 inline bool AllocationFails()
 {
     return false;
+}
+inline void ChangeMade() {}
+inline bool SkipsPauses()
+{
+    return false;
+}
+inline int ExitCode(int code)
+{
+    return code;
 }
 
 #endif

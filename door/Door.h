@@ -129,11 +129,22 @@ enum class Reach {
                         // install directory is a private place
 };
 
-// Writes `content` over the whole of an existing text file in place (the start-up file), or
-// creates it (WININIT.INI, the self-removal batch) when `create` is set. `keyword` and `what`
-// say in the log what the text is. The file must be a full path reached through no link.
+// Replaces the whole text of an existing file (the start-up file), or creates it (WININIT.INI,
+// the self-removal batch) when `create` is set. The text is written whole to the replacement
+// file beside it (ReplacementPath) first, and only then takes the old file's place, so that a
+// run cut short never leaves a file half-written. `keyword` and `what` say in the log what the
+// text is. The file must be a full path reached through no link.
 Outcome WriteTextFile(const char* keyword, Reach reach, const std::string& path, const std::string& content,
                       bool create, const char* what);
+
+// Finishes a replacement of `path` that an earlier run began and did not end: the replacement
+// file becomes the file when the old one is gone (its text was whole by then), and is deleted
+// when the old one is still there. kMissing when there is none. Called before the file is read.
+Outcome CompleteTextFile(const std::string& path);
+
+// The replacement file of `path`: the same name with its last character "~" ("autoexec.ba~"),
+// in the same directory.
+std::string ReplacementPath(const std::string& path);
 
 // Copies a file over another (the Maintenance Wizard's saved copy over the wizard); the file
 // written must be a full path reached through no link.

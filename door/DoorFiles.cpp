@@ -34,8 +34,9 @@ void LogFileDeletion(const Outcome& outcome, const std::string& path)
 Outcome Delete(const std::string& path)
 {
     if (State().preview) return PreviewFileDeletion(path);
-    if (DeleteFileA(path.c_str())) return Done();
-    return FromError(GetLastError());
+    if (!DeleteFileA(path.c_str())) return FromError(GetLastError());
+    ChangeMade();
+    return Done();
 }
 
 // A file other programs count on stays; one counted once goes, and so does its count. Counts
@@ -122,8 +123,9 @@ Outcome PreviewDirectoryRemoval(const std::string& directory)
 Outcome Remove(const std::string& directory)
 {
     if (State().preview) return PreviewDirectoryRemoval(directory);
-    if (RemoveDirectoryA(directory.c_str())) return Done();
-    return FromError(GetLastError());
+    if (!RemoveDirectoryA(directory.c_str())) return FromError(GetLastError());
+    ChangeMade();
+    return Done();
 }
 
 // The rule for a change at a place the program fixes itself, and through the install directory
@@ -197,40 +199,100 @@ Outcome RemoveEmptyDirectory(const Tree& tree, const std::string& directory)
     return outcome;
 }
 
+namespace {
+
+// Writes the whole text to an open file and ends the file there; 0, or the system's error.
+DWORD WriteWhole(HANDLE file, const std::string& content)
+{
+    DWORD written = 0;
+    if (file == INVALID_HANDLE_VALUE ||
+        (!content.empty() && (!WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, NULL) ||
+                              written != content.size())) ||
+        !SetEndOfFile(file))
+        return GetLastError();
+    ChangeMade();
+    return 0;
+}
+
+// Deletes a file the door wrote itself (a replacement's text); true when it is gone.
+bool DeleteOwnFile(const std::string& path)
+{
+    if (!DeleteFileA(path.c_str())) return false;
+    ChangeMade();
+    return true;
+}
+
+// The new text goes whole into the replacement file first; only then does the old file give way
+// to it. A run ended anywhere leaves either the old text or the new one whole, and the next
+// run's CompleteTextFile finishes what was begun. Where the replacement cannot take the file's
+// place (another program holds the file open; nothing may be created beside it), the file stays
+// as it is: a text written over it in place could be left half-written.
+Outcome ReplaceText(const std::string& path, const std::string& content, DWORD attributes)
+{
+    const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
+    const std::string replacement = ReplacementPath(path);
+    // The file keeps its attributes (a hidden or system start-up file stays so).
+    DWORD error = WriteWhole(FileHandle(CreateFileA(replacement.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                                                    existed ? attributes : FILE_ATTRIBUTE_NORMAL, NULL)).get(),
+                             content);
+    if (error == 0 && existed && !DeleteFileA(path.c_str())) error = GetLastError();
+    if (error != 0) {
+        DeleteOwnFile(replacement);
+        return Failed(error);
+    }
+    if (existed) ChangeMade();
+    if (!MoveFileA(replacement.c_str(), path.c_str())) return Failed(GetLastError());
+    ChangeMade();
+    return Done();
+}
+
+}  // namespace
+
+std::string ReplacementPath(const std::string& path)
+{
+    std::string replacement = path;
+    if (!replacement.empty()) replacement.back() = '~';
+    return replacement;
+}
+
 Outcome WriteTextFile(const char* keyword, Reach reach, const std::string& path, const std::string& content,
                       bool create, const char* what)
 {
     const RefusalRule rule = ProgramPlaceRule(reach, path);
     if (rule != RefusalRule::kNone) return RefusedWithLine(keyword, rule, path);
     Outcome outcome = Done();
-    if (State().preview) {
-        DWORD attributes = GetFileAttributesA(path.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES && !create) outcome = FromError(GetLastError());
-        else if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
-            outcome = Failed(ERROR_ACCESS_DENIED);
-    } else {
-        // An existing file is opened shared like a C runtime file opened for update, so that a
-        // reader does not lock us out; a new one is written by this program alone.
-        FileHandle file(create ? CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
-                                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, NULL)
-                               : CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                             NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
-        DWORD written = 0;
-        if (!file.valid())
-            outcome = FromError(GetLastError());
-        else if (!content.empty() &&
-                 (!WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, NULL) ||
-                  written != content.size()))
-            outcome = Failed(GetLastError());
-        else if (!SetEndOfFile(file.get()))
-            outcome = Failed(GetLastError());
-    }
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES && !create) outcome = FromError(GetLastError());
+    else if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+        outcome = Failed(ERROR_ACCESS_DENIED);
+    else if (!State().preview)
+        outcome = ReplaceText(path, content, attributes);
     if (outcome.done())
         LOG_OUTCOME(kRemoved, keyword, "%s %s: %s", Verb(Did::kWritten), path.c_str(), what);
     else
         LOG_OUTCOME(kLeft, keyword, "left %s (%s) " LOG_ERROR_FORMAT, path.c_str(), what,
                     LOG_ERROR_ARGS(outcome.error));
     return outcome;
+}
+
+Outcome CompleteTextFile(const std::string& path)
+{
+    const RefusalRule rule = CheckProgramFile(path);
+    if (rule != RefusalRule::kNone) return Refused(rule);
+    const std::string replacement = ReplacementPath(path);
+    DWORD attributes = GetFileAttributesA(replacement.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Missing(ERROR_FILE_NOT_FOUND);
+    if (State().preview) return Done();
+    // With the old file still there the new text may be cut short: the old one counts, and the
+    // run writes its text again. Without it the new text was whole before the old one went.
+    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        DeleteOwnFile(replacement);
+        return Done();
+    }
+    if (!MoveFileA(replacement.c_str(), path.c_str())) return Failed(GetLastError());
+    ChangeMade();
+    return Done();
 }
 
 Outcome CopyOver(const std::string& from, const std::string& to)
@@ -247,6 +309,8 @@ Outcome CopyOver(const std::string& from, const std::string& to)
             outcome = Failed(ERROR_ACCESS_DENIED);
     } else if (!CopyFileA(from.c_str(), to.c_str(), FALSE)) {
         outcome = Failed(GetLastError());
+    } else {
+        ChangeMade();
     }
     if (outcome.done())
         LOG_LINE("COPY", "%s %s over %s", Verb(Did::kCopied), from.c_str(), to.c_str());
@@ -264,8 +328,10 @@ Outcome ClearReadOnly(const std::string& path)
     if (attributes == INVALID_FILE_ATTRIBUTES) return FromError(GetLastError());
     if (!(attributes & FILE_ATTRIBUTE_READONLY)) return Done();
     Outcome outcome = Done();
-    if (!State().preview && !SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY))
-        outcome = Failed(GetLastError());
+    if (!State().preview) {
+        if (SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) ChangeMade();
+        else outcome = Failed(GetLastError());
+    }
     if (outcome.done())
         LOG_LINE("FILE", "read-only attribute %s: %s", Verb(Did::kCleared), path.c_str());
     else
@@ -280,8 +346,10 @@ Outcome DeleteAtRestart(const std::string& path)
     if (rule != RefusalRule::kNone) return RefusedWithLine("RESTART", rule, path);
     Outcome outcome = Done();
     if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return Missing(ERROR_FILE_NOT_FOUND);
-    if (!State().preview && !MoveFileExA(path.c_str(), NULL, MOVEFILE_DELAY_UNTIL_REBOOT))
-        outcome = Failed(GetLastError());
+    if (!State().preview) {
+        if (MoveFileExA(path.c_str(), NULL, MOVEFILE_DELAY_UNTIL_REBOOT)) ChangeMade();
+        else outcome = Failed(GetLastError());
+    }
     if (outcome.done())
         LOG_LINE("RESTART", "%s for deletion at the next start (MoveFileEx): %s", Verb(Did::kListed), path.c_str());
     else
@@ -324,6 +392,7 @@ Outcome StartRemovalBatch(const std::string& batchPath)
             SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
             processHandle.Close();
             ResumeThread(threadHandle.get());
+            ChangeMade();
         }
     }
     if (outcome.done())
@@ -341,6 +410,7 @@ Outcome RestartWindows()
     // The restart may end this program before it returns: the log ends first.
     removal_log::Close();
     if (!ExitWindowsEx(EWX_REBOOT, 0)) return Failed(GetLastError());
+    ChangeMade();
     return Done();
 }
 

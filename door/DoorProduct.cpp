@@ -43,6 +43,7 @@ struct MasksCall {
     {
         const MasksCall& masks = *static_cast<MasksCall*>(call);
         masks.proc(masks.productsText, masks.modulesText);
+        ChangeMade();
     }
 };
 
@@ -54,6 +55,7 @@ struct ChannelCall {
     {
         const ChannelCall& channel = *static_cast<ChannelCall*>(call);
         channel.proc(channel.url, channel.title, 0);
+        ChangeMade();
     }
 };
 
@@ -66,6 +68,7 @@ struct ItemCall {
     {
         const ItemCall& item = *static_cast<ItemCall*>(call);
         item.proc(0, item.url, item.page, item.title, 1);
+        ChangeMade();
     }
 };
 
@@ -81,7 +84,10 @@ struct JobsCall {
         JobsCall& walk = *static_cast<JobsCall*>(call);
         int cursor = 1;
         for (int job = walk.findFirst(&cursor); job > 0; job = walk.findNext(&cursor)) {
-            if (!Previewing()) walk.deleteJob(job);
+            if (!Previewing()) {
+                walk.deleteJob(job);
+                ChangeMade();
+            }
             ++walk.jobs;
         }
         walk.findEnd(0);

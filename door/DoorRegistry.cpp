@@ -71,6 +71,7 @@ bool DeleteTreeAt(HKEY parent, const char* path, int depth)
     if (depth > kMaxKeyDepth) return false;
     if (IsRegistryLink(parent, path)) {
         if (!change || DeleteRegistryLink(parent, path)) {
+            if (change) ChangeMade();
             LOG_LINE("KEY", "%s by rule registry-link: the link %s itself; the key it names stays",
                      Verb(Did::kDeleted), path);
             return true;
@@ -96,7 +97,11 @@ bool DeleteTreeAt(HKEY parent, const char* path, int depth)
             }
         }
     }
-    return whole && (!change || RegDeleteKeyA(parent, path) == ERROR_SUCCESS);
+    if (!whole) return false;
+    if (!change) return true;
+    if (RegDeleteKeyA(parent, path) != ERROR_SUCCESS) return false;
+    ChangeMade();
+    return true;
 }
 
 // The preview's name of a key: its canonical name, or the path as given where it has none.
@@ -180,6 +185,7 @@ Outcome DeleteValue(RegistryRoot root, const std::string& keyPath, const std::st
             MarkGone(gone);
     } else {
         deleted = RegDeleteValueA(key.get(), name.c_str());
+        if (deleted == ERROR_SUCCESS) ChangeMade();
     }
     if (deleted == ERROR_SUCCESS) {
         LOG_OUTCOME(kRemoved, "VALUE", "%s %s", Verb(Did::kDeleted), shown.c_str());
@@ -200,8 +206,10 @@ Outcome WriteTextValue(const char* keyword, Reach reach, RegistryRoot root, cons
     if (rule != RefusalRule::kNone) return RefusedWithLine(keyword, rule, name);
     RegKey key;
     LONG result = key.Open(RootKey(root), keyPath.c_str());
-    if (result == ERROR_SUCCESS && !State().preview)
+    if (result == ERROR_SUCCESS && !State().preview) {
         result = RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data), size);
+        if (result == ERROR_SUCCESS) ChangeMade();
+    }
     if (result == ERROR_SUCCESS) {
         LOG_LINE(keyword, "value %s %s: %s", name.c_str(), Verb(Did::kWritten), data);
         return Done();
@@ -226,6 +234,7 @@ Outcome ReleaseSharedCount(const SharedFileCount& count)
             result = RegSetValueExA(key.get(), count.valueName.c_str(), 0, type,
                                     reinterpret_cast<const BYTE*>(&value), sizeof value);
         }
+        if (result == ERROR_SUCCESS) ChangeMade();
     }
     if (result != ERROR_SUCCESS) {
         LOG_LINE("SHARED", "count %s left " LOG_ERROR_FORMAT, count.valueName.c_str(), LOG_ERROR_ARGS(result));

@@ -92,6 +92,7 @@ Outcome SaveShortcut(const std::string& path, const std::string& target)
         WriteShellLink(path.c_str(), target.c_str());
         // Save reports nothing the caller could act on: the file tells.
         if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) outcome = Failed(GetLastError());
+        else ChangeMade();
     }
     if (outcome.done())
         LOG_LINE("SHORTCUT", "%s %s, to %s", Verb(Did::kWritten), path.c_str(), target.c_str());

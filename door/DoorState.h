@@ -1,5 +1,6 @@
 // What the door's operations share within a run (for door/Door*.cpp only).
 #pragma once
+#include "base/TestHooks.h"
 #include "door/Door.h"
 #include <windows.h>
 #include <vector>
@@ -26,6 +27,15 @@ RunState& State();
 std::string GoneName(const std::string& path);
 void MarkGone(const std::string& name);
 bool IsGone(const std::string& name);
+
+// Called by every operation just after it has made one change to the machine (a file or
+// directory deleted, a file or value written, a key deleted, a process started; never in a
+// preview), so that the test variant can end the run there as a power cut would, and count the
+// changes a run makes. An operation that makes several changes calls it after each.
+inline void ChangeMade()
+{
+    test_hooks::ChangeMade();
+}
 
 Outcome Done();
 Outcome Missing(unsigned long error);

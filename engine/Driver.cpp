@@ -17,6 +17,7 @@
 #include "engine/InUse.h"
 #include "door/Door.h"
 #include "base/Text.h"
+#include "base/TestHooks.h"
 #include "res/resource.h"
 #include "restore/Restore.h"
 #include <commctrl.h>
@@ -199,7 +200,7 @@ void RemoveModules(DriverRun& run, const std::string& moduleList)
                 run.failed = true;
             }
         }
-        Sleep(kModulePauseMs);
+        if (!test_hooks::SkipsPauses()) Sleep(kModulePauseMs);
         PostPosition(run, ModuleProgressPosition(k, count));
     }
 }

@@ -12,6 +12,8 @@ namespace {
 // The whole file; false (and a line in the log) when there is nothing to edit.
 bool ReadBatchFile(const char* path, const char* marker, std::string* content)
 {
+    // A run cut short while it replaced the file left the new text beside it.
+    door::CompleteTextFile(path);
     // A read-only start-up file is the user's decision; the system would refuse the write anyway.
     DWORD attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) {

@@ -113,13 +113,16 @@ void RestoreMaintenanceShortcut()
     const std::string windowsDir = WindowsBase();
     const std::vector<std::string> own = {Beside(windowsDir, "tuneupQEL.exe"), Beside(windowsDir, "tuneup.exe"),
                                           door::TheInstallation().PrivateDirectory()};
-    if (!door::DeleteShortcut(shortcut, own).done()) return;
+    // A shortcut already gone (a run cut short between the deletion and the writing) is written.
+    const door::Outcome deleted = door::DeleteShortcut(shortcut, own);
+    if (!deleted.done() && deleted.result != door::Result::kMissing) return;
     std::string target;
     if (MaintenanceShortcutTarget(WindowsDirectory(), &target)) CreateShortcut(shortcut.c_str(), target.c_str());
 }
 
 // Puts the saved Windows wizard back in place of the product's copy. The saved copy goes
-// only once it has been copied over, so that a failed copy loses nothing.
+// only once it has been copied over, so that a failed copy loses nothing, and it goes last: it
+// is what tells a later run that the product's copy is still to go.
 void RestoreTuneupFiles()
 {
     const std::string windowsDir = WindowsBase();
@@ -134,8 +137,9 @@ void RestoreTuneupFiles()
             return;
         }
     }
-    if (door::CopyOver(saved, wizard).done()) DeleteIfNamed(saved, door::FileOwner::kProgram);
+    const bool copied = door::CopyOver(saved, wizard).done();
     DeleteIfNamed(Beside(windowsDir, "tuneupQEL.exe"), door::FileOwner::kProgram);
+    if (copied) DeleteIfNamed(saved, door::FileOwner::kProgram);
 }
 
 void RestoreMaintenanceWizard(HWND progressBar)
@@ -172,7 +176,8 @@ bool InternetExplorer4Installed()
 }
 
 // The channel and the desktop item are undone apart: a fault in one leaves the other to try.
-void RemoveDesktopChannel(const char* installDir)
+// The library's file stays for now: see RestoreConfiguration.
+void RemoveDesktopChannel()
 {
     {
         Library library;
@@ -184,7 +189,6 @@ void RemoveDesktopChannel(const char* installDir)
             LOG_LINE("RESTORE", "desktop channel: qelsubs.dll does not load");
         }
     }
-    DeleteIfNamed(Beside(installDir, kSubscriptionLibrary), door::FileOwner::kProduct);
 }
 
 // Only a path read whole as text from "AppData" is deleted.
@@ -237,12 +241,16 @@ void RestoreConfiguration(HWND progressBar, const char* installDir)
     bool ie4 = false;
     GuardedStep("Internet Explorer 4 test", [&ie4] { ie4 = InternetExplorer4Installed(); });
     if (ie4) {
-        if (plan.channel) GuardedStep("desktop channel", [installDir] { RemoveDesktopChannel(installDir); });
+        if (plan.channel) GuardedStep("desktop channel", RemoveDesktopChannel);
         ReportProgress(progressBar, 50);
         if (plan.quickLaunch) GuardedStep("Quick Launch shortcut", RemoveQuickLaunchShortcut);
         ReportProgress(progressBar, 75);
         if (plan.jobs) GuardedStep("scheduled jobs", DeleteScheduledJobs);
     }
+    // The libraries go only after the last step that asks them: the Internet Explorer 4 test
+    // asks qelsubs.dll whether the channel, the Quick Launch shortcut and the jobs are to be
+    // undone, so that a run cut short before then leaves the next run the same answer.
+    if (ie4 && plan.channel) DeleteIfNamed(Beside(installDir, kSubscriptionLibrary), door::FileOwner::kProduct);
     DeleteIfNamed(Beside(installDir, kTaskLibrary), door::FileOwner::kProduct);
     ReportProgress(progressBar, 100);
 }

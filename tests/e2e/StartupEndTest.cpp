@@ -36,4 +36,33 @@ TEST(StartupEnd, EndsAtOnceWithoutCommandLineOrVersionManager)
     }
 }
 
+// A run cut short in its self-removal, after the manifest and kolbex.dll went and before the
+// batch started: a retry run finishes it, a silent run does not, nor a retry run that still
+// finds the manifest.
+TEST(StartupEnd, ASelfRemovalCutShortIsFinishedByARetryRunOnly)
+{
+    SavedKey product{HKEY_LOCAL_MACHINE, kProductKey};
+    SavedKey runOnce{HKEY_LOCAL_MACHINE, kRunOnceKey};
+    struct Row { const char* tokens; bool manifest; bool finished; } rows[] = {
+        {"qel60_uninst.ini 4 0 0", false, false},
+        {"qel60_uninst.ini 4 0 2", true, false},
+        {"qel60_uninst.ini 4 0 2", false, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.tokens);
+        ScratchDir dir{"cut-self-removal"};
+        std::string exe = dir / "uninstall.exe";
+        ASSERT_TRUE(CopyFileA(ShipPath("uninstall.exe").c_str(), exe.c_str(), FALSE));
+        if (row.manifest) WriteTextFile(dir / "qel60_uninst.ini", "[General]\r\n");
+        SetStringValue(HKEY_LOCAL_MACHINE, kProductKey, "Path", dir.path() + "\\");
+        ProcessResult result = RunProcess("\"" + exe + "\" " + row.tokens, dir.path(), 30000);
+        EXPECT_TRUE(result.finished);
+        // The batch, where one was started, deletes the program and then its directory.
+        auto there = [&dir] { return GetFileAttributesA(dir.path().c_str()) != INVALID_FILE_ATTRIBUTES; };
+        for (int wait = 0; wait < (row.finished ? 100 : 10) && there(); ++wait) Sleep(100);
+        EXPECT_EQ(!row.finished, FileExists(exe));
+        EXPECT_EQ(!row.finished, there());
+    }
+}
+
 }  // namespace

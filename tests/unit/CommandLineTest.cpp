@@ -61,6 +61,16 @@ TEST(CommandLine, ScanTable)
     }
 }
 
+TEST(CommandLine, RemovesItself)
+{
+    EXPECT_TRUE(RemovesItself(2, 0));
+    EXPECT_TRUE(RemovesItself(2, 8));
+    EXPECT_TRUE(RemovesItself(1, 0));
+    EXPECT_FALSE(RemovesItself(1, 8));
+    EXPECT_FALSE(RemovesItself(0, 0));
+    EXPECT_FALSE(RemovesItself(3, 0));
+}
+
 TEST(CommandLine, RetryCommandLine)
 {
     EXPECT_EQ("qel60_uninst.ini 2 8 2", FormatRetryCommandLine("qel60_uninst.ini", 2, 8));

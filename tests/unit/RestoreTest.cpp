@@ -3,6 +3,8 @@
 // stand-ins.
 #include "app/RunContext.h"
 #include "engine/Driver.h"
+#include "door/Door.h"
+#include "log/RemovalLog.h"
 #include "restore/Restore.h"
 #include "tests/support/Keys.h"
 #include "tests/support/ShellLinks.h"
@@ -102,6 +104,68 @@ TEST(Restore, TuneupFilesOnlyMoveAfterASuccessfulCopy)
         EXPECT_FALSE(FileExists(install.productWizard.path()));
         RemoveDirectoryA(install.wizard.path().c_str());
     }
+}
+
+// What a run cut short leaves, row by row, and the full Vantorix removal run again over it: it
+// ends as one uninterrupted run ends.
+TEST(Restore, ARunCutShortIsFinishedByTheNext)
+{
+    const std::string replacement = door::ReplacementPath("c:\\autoexec.bat");
+    struct Row {
+        const char* cut;
+        std::function<void(Installation&)> leave;
+    } rows[] = {
+        {"after the product's wizard went, before the saved one",
+         [](Installation& install) {
+             CopyFileA(install.savedWizard.path().c_str(), install.wizard.path().c_str(), FALSE);
+             DeleteFileA(install.productWizard.path().c_str());
+         }},
+        {"after the maintenance shortcut was deleted, before it was written again",
+         [](Installation& install) { DeleteFileA((install.maintenanceLink + ".lnk").c_str()); }},
+        {"after the old start-up file went, before the new text took its place",
+         [&replacement](Installation& install) {
+             WriteTextFile(replacement, std::string(kHead) + install.dirLine + kTail);
+             DeleteFileA(install.autoexec.path().c_str());
+         }},
+        {"while the new start-up text was written",
+         [&replacement](Installation&) { WriteTextFile(replacement, "@ECHO OF"); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.cut);
+        Installation install;
+        row.leave(install);
+        install.Run(0, 4);
+        EXPECT_EQ(std::string(kHead) + kTail, ReadTextFile(install.autoexec.path()));
+        EXPECT_FALSE(FileExists(replacement));
+        EXPECT_EQ("windows wizard", ReadTextFile(install.wizard.path()));
+        EXPECT_FALSE(FileExists(install.savedWizard.path()));
+        EXPECT_FALSE(FileExists(install.productWizard.path()));
+        ShellLinkFacts link = ReadShellLink(install.maintenanceLink + ".lnk");
+        EXPECT_EQ(0, lstrcmpiA(install.wizard.path().c_str(), link.target.c_str())) << link.target;
+        DeleteFileA(replacement.c_str());
+    }
+}
+
+// The deletions a later run needs undone come last: the support libraries after the last step
+// that asks them, the saved Windows wizard after the product's copy.
+TEST(Restore, WhatTellsALaterRunGoesLast)
+{
+    Installation install;
+    const std::string log = install.root / "restore.log";
+    removal_log::Request(log.c_str());
+    removal_log::Open(nullptr);
+    install.Run(0, 4);
+    removal_log::Close();
+    const std::string text = ReadTextFile(log);
+    auto at = [&text](const std::string& what) {
+        size_t found = text.find(what);
+        EXPECT_NE(std::string::npos, found) << what;
+        return found;
+    };
+    const size_t jobs = at("scheduled jobs deleted: 2");
+    EXPECT_LT(jobs, at("deleted " + install.installDir + "qelsubs.dll"));
+    EXPECT_LT(jobs, at("deleted " + install.installDir + "qeltask.dll"));
+    EXPECT_LT(at("deleted " + install.productWizard.path()), at("deleted " + install.savedWizard.path()));
 }
 
 TEST(Restore, TaskLibraryVariants)

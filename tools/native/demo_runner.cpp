@@ -4,6 +4,7 @@
 #include "tests/support/Staging.h"
 #include "tests/support/TestSupport.h"
 #include <windows.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,7 +29,12 @@ const char kUsage[] =
     "  --omit ITEM          leave a described item out, as written in the description; repeatable\n"
     "  --stage-only         stage, print the install directory and stop: no run, no report, no clean-up\n"
     "  --timeout SECONDS    how long to wait for uninstall.exe (default 300)\n"
-    "  --cleanup            undo the staging after the report (default: leave the result for inspection)\n";
+    "  --cleanup            undo the staging after the report (default: leave the result for inspection)\n"
+    "  --hooks              run the test variant uninstall-hooks.exe, staged as uninstall.exe\n"
+    "  --cut-at N           (with --hooks) end the run as a power cut at its N-th change to the machine\n"
+    "                       (UNINST_CUT_AT), then run the same command again; N 0 only counts the changes\n"
+    "  --retry              then run the RunOnce value QELUninstTry, if one was written, as Windows would\n"
+    "  --state FILE         write the end state to FILE, as text to compare with another run's\n";
 
 struct Arguments {
     std::string description;
@@ -36,6 +42,10 @@ struct Arguments {
     unsigned long timeoutSeconds = 300;
     bool cleanup = false;
     bool stageOnly = false;
+    bool hooks = false;
+    long cutAt = -1;  // no cut
+    bool retry = false;
+    std::string stateFile;
     staging::Options options;
 };
 
@@ -53,6 +63,10 @@ bool ReadArguments(int argc, char** argv, Arguments& arguments, std::string& err
             arguments.cleanup = true;
         } else if (word == "--stage-only") {
             arguments.stageOnly = true;
+        } else if (word == "--hooks") {
+            arguments.hooks = true;
+        } else if (word == "--retry") {
+            arguments.retry = true;
         } else if (word.compare(0, 2, "--") == 0 && !hasValue) {
             error = word + " needs a value";
             return false;
@@ -68,6 +82,10 @@ bool ReadArguments(int argc, char** argv, Arguments& arguments, std::string& err
             arguments.options.readOnly.push_back(argv[++i]);
         } else if (word == "--omit") {
             arguments.options.omit.push_back(argv[++i]);
+        } else if (word == "--cut-at") {
+            arguments.cutAt = std::strtol(argv[++i], NULL, 10);
+        } else if (word == "--state") {
+            arguments.stateFile = argv[++i];
         } else if (word == "--timeout") {
             arguments.timeoutSeconds = std::strtoul(argv[++i], NULL, 10);
         } else if (word.compare(0, 2, "--") == 0) {
@@ -166,6 +184,98 @@ std::string ShortcutReport(const std::map<std::string, std::string>& before)
     return report;
 }
 
+// ---- Runs cut short ------------------------------------------------------------------------
+
+// The RunOnce value QELUninstTry, or "" when there is none.
+std::string RetryCommand()
+{
+    HKEY key = NULL;
+    std::string command;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, testing_support::kRunOnceKey, 0, KEY_READ | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return command;
+    char text[1024] = "";
+    DWORD size = sizeof text - 1;
+    DWORD type = 0;
+    if (RegQueryValueExA(key, testing_support::kRetryValue, NULL, &type, reinterpret_cast<BYTE*>(text), &size) ==
+            ERROR_SUCCESS && type == REG_SZ)
+        command = text;
+    RegCloseKey(key);
+    return command;
+}
+
+// As Windows runs a RunOnce entry at the next start: the value goes first, then the command runs.
+testing_support::ProcessResult RunRetryValue(const std::string& command, unsigned long timeoutMs)
+{
+    HKEY key = NULL;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, testing_support::kRunOnceKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, testing_support::kRetryValue);
+        RegCloseKey(key);
+    }
+    return testing_support::RunProcess(command, "C:\\windows", timeoutMs);
+}
+
+// One run of the command, with the cut switch set to `cutAt` (none when negative); the batch a
+// run starts as it ends is waited for. The exit code of the test variant with the switch is the
+// number of changes the run made.
+testing_support::ProcessResult RunOnce(const std::string& commandLine, long cutAt, unsigned long timeoutMs)
+{
+    SetEnvironmentVariableA("UNINST_CUT_AT", cutAt >= 0 ? std::to_string(cutAt).c_str() : NULL);
+    const std::string batch = RemovalBatchPath();
+    testing_support::ProcessResult process = testing_support::RunProcess(commandLine, "C:\\windows", timeoutMs);
+    SetEnvironmentVariableA("UNINST_CUT_AT", NULL);
+    if (GetFileAttributesA(batch.c_str()) != INVALID_FILE_ATTRIBUTES) WaitForRemovalBatch(batch);
+    return process;
+}
+
+bool EndsWith(const std::string& text, const char* tail)
+{
+    const size_t length = std::strlen(tail);
+    return text.size() >= length && text.compare(text.size() - length, length, tail) == 0;
+}
+
+// The end state as text, one line per item, so that two runs compare with diff. The stand-ins'
+// call logs count as the set of calls made, whatever the order and the repeats: a second run
+// asks the libraries again, and what counts is that every change was asked for.
+std::string StateText(const staging::Snapshot& snapshot)
+{
+    std::string text;
+    for (const auto& file : snapshot.files) {
+        // A call log's size counts the repeated calls: its calls are compared below.
+        text += "file " + file.first + " " + (EndsWith(file.first, ".log") ? "(a call log)" : file.second) + "\n";
+        if (IsShortcut(file.first)) text += "shortcut " + file.first + " " + DescribeShortcut(file.first) + "\n";
+    }
+    for (const auto& directory : snapshot.directories) text += "directory " + directory.first + "\n";
+    for (const auto& key : snapshot.keys) text += "key " + key.first + "\n";
+    for (const auto& value : snapshot.values) text += "value " + value.first + " " + value.second + "\n";
+    for (const auto& file : snapshot.texts) {
+        std::string content = file.second;
+        if (EndsWith(file.first, ".log")) {
+            std::vector<std::string> lines;
+            size_t start = 0;
+            while (start < content.size()) {
+                size_t end = content.find('\n', start);
+                if (end == std::string::npos) end = content.size();
+                std::string line = content.substr(start, end - start);
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                if (!line.empty()) lines.push_back(line);
+                start = end + 1;
+            }
+            std::sort(lines.begin(), lines.end());
+            lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
+            content.clear();
+            for (const std::string& line : lines) content += "  call " + line + "\n";
+        }
+        text += "text " + file.first + ":\n" + content + "\n";
+        // A replacement left beside a file a run rewrites.
+        std::string replacement = file.first.substr(0, file.first.size() - 1) + "~";
+        if (testing_support::FileExists(replacement)) text += "file " + replacement + " (a replacement left)\n";
+    }
+    text += "masks " + snapshot.installedProducts.value_or("(none)") + " " +
+            snapshot.installedModules.value_or("(none)") + "\n";
+    text += "retry " + snapshot.retryCommand.value_or("(none)") + "\n";
+    return text;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -193,6 +303,49 @@ int main(int argc, char** argv)
 
     staging::RunFacts facts;
     facts.commandLine = "\"" + installation.installDir() + "uninstall.exe\" " + arguments.tokens;
+    if (arguments.hooks) {
+        // The test variant takes the program's place and name, so that it removes itself as the
+        // program does.
+        const std::string program = installation.installDir() + "uninstall.exe";
+        if (!CopyFileA(testing_support::ShipPath("uninstall-hooks.exe").c_str(), program.c_str(), FALSE)) {
+            std::fprintf(stderr, "The test variant could not be staged as %s\n", program.c_str());
+            installation.Cleanup();
+            return 1;
+        }
+    }
+    if (arguments.cutAt >= 0 || !arguments.stateFile.empty()) {
+        // Runs cut short: the first run cut at the n-th change, the same command again, the retry.
+        const unsigned long timeoutMs = arguments.timeoutSeconds * 1000;
+        DeleteFileA(RemovalBatchPath().c_str());
+        testing_support::ProcessResult first = RunOnce(facts.commandLine, arguments.cutAt, timeoutMs);
+        bool ok = first.started && first.finished;
+        if (arguments.cutAt >= 0)
+            std::printf("Changes      : %lu%s\n", first.exitCode,
+                        arguments.cutAt > 0 && first.exitCode == static_cast<unsigned long>(arguments.cutAt)
+                            ? " (cut there)" : " (the whole run)");
+        if (arguments.cutAt > 0) {
+            testing_support::ProcessResult again = RunOnce(facts.commandLine, -1, timeoutMs);
+            // A cut after the self-removal began leaves no program to run again.
+            ok = ok && (!again.started || again.finished);
+        }
+        const std::string retry = arguments.retry ? RetryCommand() : std::string();
+        if (!retry.empty()) {
+            std::printf("Retry run    : %s\n", retry.c_str());
+            const std::string batch = RemovalBatchPath();
+            testing_support::ProcessResult retried = RunRetryValue(retry, timeoutMs);
+            if (GetFileAttributesA(batch.c_str()) != INVALID_FILE_ATTRIBUTES) WaitForRemovalBatch(batch);
+            ok = ok && retried.finished;
+        }
+        if (!arguments.stateFile.empty()) {
+            FILE* out = std::fopen(arguments.stateFile.c_str(), "wb");
+            const std::string state = StateText(installation.Take());
+            if (!out || std::fwrite(state.data(), 1, state.size(), out) != state.size()) ok = false;
+            if (out) std::fclose(out);
+        }
+        if (arguments.cleanup) installation.Cleanup();
+        else installation.Keep();
+        return ok ? 0 : 1;
+    }
     staging::Snapshot before = installation.Take();
     const std::string batch = RemovalBatchPath();
     DeleteFileA(batch.c_str());  // one left from an earlier run would look like this run's
