@@ -10,6 +10,7 @@
 #include "base/Text.h"
 #include "res/resource.h"
 #include "door/Door.h"
+#include "rules/PathForms.h"
 #include <cstring>
 #include <string>
 #include <vector>
@@ -51,6 +52,7 @@ std::string ShortPath(const std::string& path)
 std::string ShortOemPath(const std::string& path)
 {
     std::string shortPath = ShortPath(path);
+    if (!SurvivesOemCodePage(shortPath)) return std::string();  // never a best-fit neighbour
     if (!shortPath.empty())
         CharToOemBuffA(shortPath.c_str(), &shortPath[0], static_cast<DWORD>(shortPath.size()));
     return shortPath;
@@ -171,8 +173,22 @@ void StartRemovalBatch()
 
 bool WriteRemovalBatch(const char* batchPath, const char* exePath, const char* installDir)
 {
+    // The command interpreter reads the batch in the OEM code page: each path is written in a
+    // form that names there what it names here, never a best-fit neighbour. The batch does not
+    // exist yet: its directory's form is asked for.
+    const std::string batch = batchPath, batchDir = batch.substr(0, batch.rfind('\\') + 1);
+    const std::string oemExe = OemSafeForm(exePath), oemInstall = OemSafeForm(installDir),
+                      oemBatchDir = OemSafeForm(batchDir);
+    if (oemExe.empty() || oemInstall.empty() || oemBatchDir.empty()) {
+        LOG_OUTCOME(kRefused, "SELFREMOVAL",
+                    "no batch, by rule %s: %s cannot be spelled in the OEM code page, nor by its short form",
+                    RefusalRuleName(RefusalRule::kCodePage),
+                    oemExe.empty() ? exePath : oemInstall.empty() ? installDir : batchDir.c_str());
+        return false;
+    }
     std::string text;
-    if (!FormatRemovalBatch(exePath, installDir, batchPath, &text)) return false;
+    if (!FormatRemovalBatch(oemExe, oemInstall, DirectoryBase(oemBatchDir) + batch.substr(batchDir.size()), &text))
+        return false;
     std::string oem(text.size(), '\0');
     CharToOemBuffA(text.c_str(), &oem[0], static_cast<DWORD>(text.size()));
     return door::WriteTextFile("SELFREMOVAL", door::Reach::kInstallDirectory, batchPath, oem, true,

@@ -18,6 +18,8 @@ const Entry kEntries[] = {
     {"version.dll", "VerQueryValueA", true},
     {"sfc.dll", "SfcIsFileProtected", true},
     {"msvcrt.dll", "_resetstkoflw", false},
+    {"ntdll.dll", "NtDeleteKey", false},
+    {"ntdll.dll", "wine_get_version", false},
 };
 static_assert(sizeof kEntries / sizeof kEntries[0] == static_cast<size_t>(BoundFunction::kCount),
               "one entry per bound function");

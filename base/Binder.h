@@ -12,6 +12,8 @@ enum class BoundFunction {
     kVerQueryValueA,
     kSfcIsFileProtected,       // sfc.dll, Windows 2000 and Me on: Windows' own protected files
     kResetStackOverflow,       // msvcrt.dll _resetstkoflw, later runtimes: a new guard page
+    kNtDeleteKey,              // ntdll.dll, the NT family: deletes a registry link itself
+    kWineGetVersion,           // ntdll.dll under Wine only: tells that Wine runs the program
     kCount
 };
 

@@ -76,6 +76,12 @@ public:
         }
         return result;
     }
+    // Takes ownership of a key opened elsewhere (with options Open does not give).
+    void Adopt(HKEY opened)
+    {
+        Close();
+        key_ = opened;
+    }
     HKEY get() const { return key_; }
     bool valid() const { return key_ != NULL; }
     void Close()

@@ -34,6 +34,32 @@ std::string UpperAscii(std::string text)
     return text;
 }
 
+namespace {
+
+// The system's upper case of the bytes 128 to 255; all zero until it is told (each stays).
+unsigned char upperBeyondAscii[128];
+
+}  // namespace
+
+char UpperName(char c)
+{
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < 128) return UpperAscii(c);
+    const unsigned char upper = upperBeyondAscii[byte - 128];
+    return static_cast<char>(upper != 0 ? upper : byte);
+}
+
+std::string UpperName(std::string text)
+{
+    for (char& c : text) c = UpperName(c);
+    return text;
+}
+
+void SetUpperCaseBeyondAscii(const unsigned char* upper)
+{
+    for (size_t i = 0; i < sizeof upperBeyondAscii; ++i) upperBeyondAscii[i] = upper ? upper[i] : 0;
+}
+
 bool EndsWithBackslash(const char* text)
 {
     size_t length = std::strlen(text);

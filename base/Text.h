@@ -17,6 +17,16 @@ inline char UpperAscii(char c)
 void UpperAscii(char* text);
 std::string UpperAscii(std::string text);
 
+// Upper case as the system's ANSI code page has it: a to z, and beyond them what
+// SetUpperCaseBeyondAscii was told (until then every other byte stays as it is). Names are
+// compared so, since the system compares them so: "Données" is "DONNÉES".
+char UpperName(char c);
+std::string UpperName(std::string text);
+
+// The upper case of the bytes 128 to 255, `upper[i]` for 128 + i, as the system's code page
+// gives it; nullptr forgets it.
+void SetUpperCaseBeyondAscii(const unsigned char* upper);
+
 // True when the text is not empty and its last character is a backslash.
 bool EndsWithBackslash(const char* text);
 

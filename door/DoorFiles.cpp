@@ -7,6 +7,7 @@
 #include "log/RemovalLog.h"
 #include "door/DoorState.h"
 #include "rules/ChangeRules.h"
+#include "rules/PlaceRules.h"
 #include "rules/PathForms.h"
 #include "rules/SharedFileRules.h"
 #include <cstring>
@@ -108,7 +109,11 @@ Outcome PreviewDirectoryRemoval(const std::string& directory)
     if (find.valid()) {
         do {
             if (std::strcmp(entry.cFileName, ".") == 0 || std::strcmp(entry.cFileName, "..") == 0) continue;
-            if (!IsGone(GoneName(base + entry.cFileName))) return Failed(ERROR_DIR_NOT_EMPTY);
+            // The walk took an entry by its short name where its listed name names another.
+            const bool byShortName =
+                UseOfListedName(entry.cFileName, entry.cAlternateFileName) == ListedNameUse::kShortName;
+            if (!IsGone(GoneName(base + (byShortName ? entry.cAlternateFileName : entry.cFileName))))
+                return Failed(ERROR_DIR_NOT_EMPTY);
         } while (FindNextFileA(find.get(), &entry));
     }
     MarkGone(name);

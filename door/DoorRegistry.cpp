@@ -6,6 +6,7 @@
 #include "door/DoorState.h"
 #include "rules/ChangeRules.h"
 #include "rules/KeyRules.h"
+#include "rules/PlaceRules.h"
 
 namespace door {
 
@@ -27,23 +28,77 @@ HKEY RootKey(RegistryRoot root)
     return roots[root];
 }
 
+#ifndef REG_OPTION_OPEN_LINK
+#define REG_OPTION_OPEN_LINK 0x00000008
+#endif
+
+// A registry link (the NT family): a key whose value SymbolicLinkValue of type REG_LINK names
+// another key, which every other open follows. Windows 95/98 have none (and no such open).
+bool IsRegistryLink(HKEY parent, const char* path)
+{
+    HKEY opened = NULL;
+    if (RegOpenKeyExA(parent, path, REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
+        return false;
+    RegKey link;
+    link.Adopt(opened);
+    DWORD type = 0;
+    return RegQueryValueExA(link.get(), "SymbolicLinkValue", NULL, &type, NULL, NULL) == ERROR_SUCCESS &&
+           type == REG_LINK;
+}
+
+// Deletes the link itself, never the key it names: opened as a link, deleted through its handle.
+bool DeleteRegistryLink(HKEY parent, const char* path)
+{
+    typedef LONG(WINAPI * DeleteProc)(HANDLE key);
+    DeleteProc deleteKey = BindAs<DeleteProc>(BoundFunction::kNtDeleteKey);
+    HKEY opened = NULL;
+    if (deleteKey == NULL ||
+        RegOpenKeyExA(parent, path, REG_OPTION_OPEN_LINK, DELETE | KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
+        return false;
+    RegKey link;
+    link.Adopt(opened);
+    return deleteKey(link.get()) == 0;
+}
+
 // The NT family refuses a key that still has sub-keys, and Wine's win95/98 RegDeleteKeyA
 // deletes such a tree only partly, so every key is emptied before it goes: sub-key 0 is read
-// again until none is left; a sub-key that stays ends the walk of its parent.
+// again until none is left; a sub-key that stays ends the walk of its parent. A link is never
+// followed; a listed name that would name another key ends the walk of its parent. A preview
+// walks the same tree by index and changes nothing.
 bool DeleteTreeAt(HKEY parent, const char* path, int depth)
 {
+    const bool change = !State().preview;
     if (depth > kMaxKeyDepth) return false;
+    if (IsRegistryLink(parent, path)) {
+        if (!change || DeleteRegistryLink(parent, path)) {
+            if (change) ChangeMade();
+            LOG_LINE("KEY", "%s by rule registry-link: the link %s itself; the key it names stays",
+                     Verb(Did::kDeleted), path);
+            return true;
+        }
+        LOG_OUTCOME(kRefused, "KEY", "left by rule registry-link: the link %s (not followed)", path);
+        return false;
+    }
+    bool whole = true;
     {
         RegKey key;
-        if (key.Open(parent, path) != ERROR_SUCCESS) return false;
-        for (int n = 0; n < kMaxSubKeys; ++n) {
+        if (key.Open(parent, path, change ? KEY_ALL_ACCESS : KEY_READ) != ERROR_SUCCESS) return false;
+        for (int n = 0; n < kMaxSubKeys && whole; ++n) {
             char name[256];
             DWORD size = sizeof name;
-            if (RegEnumKeyExA(key.get(), 0, name, &size, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+            if (RegEnumKeyExA(key.get(), change ? 0 : n, name, &size, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
                 break;
-            if (!DeleteTreeAt(key.get(), name, depth + 1)) break;  // index 0 would not move on
+            if (!IsExactListedKeyName(name)) {
+                LOG_OUTCOME(kRefused, "KEY", "left by rule %s: the sub-key %s of %s",
+                            RefusalRuleName(RefusalRule::kListedName), name, path);
+                whole = false;
+            } else {
+                whole = DeleteTreeAt(key.get(), name, depth + 1);  // index 0 would not move on
+            }
         }
     }
+    if (!whole) return false;
+    if (!change) return true;
     if (RegDeleteKeyA(parent, path) != ERROR_SUCCESS) return false;
     ChangeMade();
     return true;
@@ -99,10 +154,10 @@ Outcome DeleteKey(RegistryRoot root, const std::string& keyPath, const std::stri
         LogOpenFailure("KEY", outcome, shown);
         return outcome;
     }
-    if (State().preview)
-        MarkGone(GoneKeyName(root, keyPath));
-    else if (!DeleteTreeAt(RootKey(root), keyPath.c_str(), 0))
+    if (!DeleteTreeAt(RootKey(root), keyPath.c_str(), 0))
         outcome = Failed(ERROR_ACCESS_DENIED);
+    else if (State().preview)
+        MarkGone(GoneKeyName(root, keyPath));
     if (outcome.done())
         LOG_OUTCOME(kRemoved, "KEY", "%s %s", Verb(Did::kDeleted), shown.c_str());
     else

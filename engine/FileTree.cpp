@@ -4,6 +4,9 @@
 #include "base/Handles.h"
 #include "engine/EntryPaths.h"
 #include "log/RemovalLog.h"
+#include "rules/PlaceRules.h"
+#include "rules/ProtectedPlaces.h"
+#include <cstring>
 #include <string>
 
 namespace {
@@ -19,6 +22,29 @@ bool IsLink(const WIN32_FIND_DATAA& entry)
     return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
+// The path of a listed entry below `base`, composed only of a name that names that entry (its
+// own, or its short name once the system confirms that it names the same entry); false, with
+// the entry left and logged, otherwise.
+bool EntryPath(const std::string& base, const WIN32_FIND_DATAA& entry, std::string* path)
+{
+    const std::string name = entry.cFileName, shortName = entry.cAlternateFileName;
+    ListedNameUse use = UseOfListedName(name, shortName);
+    if (use == ListedNameUse::kName) return ComposeEntryPath(base, name, path);
+    if (use == ListedNameUse::kShortName && ComposeEntryPath(base, shortName, path)) {
+        WIN32_FIND_DATAA found;
+        FindHandle find(FindFirstFileA(path->c_str(), &found));
+        if (find.valid() && std::strcmp(found.cFileName, entry.cFileName) == 0 &&
+            std::strcmp(found.cAlternateFileName, entry.cAlternateFileName) == 0) {
+            LOG_LINE(IsDirectory(entry) ? "DIR" : "FILE", "%s%s taken by its short name %s, by rule %s",
+                     base.c_str(), name.c_str(), path->c_str(), RefusalRuleName(ListedNameRule(name)));
+            return true;
+        }
+    }
+    LOG_OUTCOME(kRefused, IsDirectory(entry) ? "DIR" : "FILE", "left by rule %s: %s%s",
+                RefusalRuleName(ListedNameRule(name)), base.c_str(), name.c_str());
+    return false;
+}
+
 int DeleteTree(const door::Tree& tree, const std::string& directory)
 {
     std::string base = DirectoryBase(directory);
@@ -30,12 +56,14 @@ int DeleteTree(const door::Tree& tree, const std::string& directory)
     int result = 0;
     do {
         std::string path;
-        if (!ComposeEntryPath(base, entry.cFileName, &path) || door::AlreadyGone(path)) continue;
+        if (IsDirectory(entry) && entry.cFileName[0] == '.') continue;
+        if (!EntryPath(base, entry, &path) || door::AlreadyGone(path)) continue;
         if (IsDirectory(entry)) {
-            if (entry.cFileName[0] == '.') continue;
             // A link is never entered, which would empty its target, nor removed: Wine's
-            // RemoveDirectoryA removes the target of a link to an empty directory.
-            if (!IsLink(entry)) DeleteTree(tree, path);
+            // RemoveDirectoryA removes the target of a link to an empty directory. It is judged
+            // again as the walk enters, and held while the walk is inside.
+            FileHandle held;
+            if (!IsLink(entry) && HoldDirectoryNoLink(path, &held)) DeleteTree(tree, path);
             else LOG_OUTCOME(kRefused, "DIR", "not entered, by rule link: %s", path.c_str());
         } else {
             door::Outcome deleted = door::DeleteInTree(tree, path);
@@ -51,6 +79,11 @@ int EmptyTree(const char* directory, door::Origin origin, door::Tree* tree)
 {
     if (directory == NULL || !door::AcceptTree(door::TreeUse::kEmpty, origin, directory, tree).done()) return -1;
     LOG_LINE("TREE", "emptying %s", directory);
+    FileHandle held;
+    if (GetFileAttributesA(directory) != INVALID_FILE_ATTRIBUTES && !HoldDirectoryNoLink(directory, &held)) {
+        LOG_OUTCOME(kRefused, "TREE", "not entered, by rule link: %s", directory);
+        return -1;
+    }
     int result = DeleteTree(*tree, directory);
     if (result == -1) LOG_LINE("TREE", "not found: %s", directory);
     return result;
@@ -74,7 +107,7 @@ int DeleteMatchingFiles(const char* pattern, const char* directory, door::Origin
     int result = 0;
     do {
         std::string path;
-        if (IsDirectory(entry) || !ComposeEntryPath(tree.base(), entry.cFileName, &path)) continue;
+        if (IsDirectory(entry) || !EntryPath(tree.base(), entry, &path)) continue;
         if (!PathMatchesPattern(path, pattern) || door::AlreadyGone(path)) continue;
         door::Outcome deleted = door::DeleteInTree(tree, path);
         if (!deleted.done()) result = static_cast<int>(deleted.error);

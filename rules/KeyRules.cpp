@@ -199,7 +199,7 @@ void Unalias(CanonicalKey& key)
 CanonicalKey Canonical(RegistryRoot root, const std::string& keyPath)
 {
     CanonicalKey key;
-    key.path = UpperAscii(keyPath);
+    key.path = UpperName(keyPath);
     switch (root) {
     case kRootLocalMachine: key.root = "HKLM"; break;
     case kRootClassesRoot:

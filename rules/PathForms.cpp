@@ -6,6 +6,7 @@
 #include "base/PathLimits.h"
 #include "rules/PlaceRules.h"
 #include <windows.h>
+#include <cstring>
 
 namespace {
 
@@ -97,8 +98,58 @@ std::string LongFormOf(const std::string& fullPath)
     // Only a generated short name has a long form of its own, and every generated name holds
     // a '~': any other full path is its own long form, but for case, which no comparison
     // minds. Asking Wine costs a directory scan a name.
-    if (fullPath.find('~') == std::string::npos) return std::string();
+    // A name beyond ASCII is always asked for its other forms.
+    bool beyondAscii = false;
+    for (char c : fullPath) beyondAscii = beyondAscii || static_cast<unsigned char>(c) >= 128;
+    if (!beyondAscii && fullPath.find('~') == std::string::npos) return std::string();
     return Converted(fullPath, LongPathConverter());
+}
+
+bool SurvivesOemCodePage(const std::string& ansi)
+{
+    bool ascii = true;
+    for (char c : ansi) ascii = ascii && static_cast<unsigned char>(c) < 128;
+    if (ascii) return true;
+    if (ansi.size() > kMaxPathChars) return false;
+    WCHAR wide[kPathSize], back[kPathSize];
+    char oem[2 * kPathSize];
+    BOOL usedDefault = FALSE;
+    const int length = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, wide, kPathSize);
+    // Best fit writes a neighbour ("-" for an en dash) without the default character: only the
+    // way back shows it.
+    return length > 0 &&
+           WideCharToMultiByte(CP_OEMCP, 0, wide, -1, oem, sizeof oem, NULL, &usedDefault) > 0 && !usedDefault &&
+           MultiByteToWideChar(CP_OEMCP, 0, oem, -1, back, kPathSize) == length &&
+           std::memcmp(wide, back, length * sizeof(WCHAR)) == 0;
+}
+
+std::string OemSafeForm(const std::string& fullPath)
+{
+    if (SurvivesOemCodePage(fullPath)) return fullPath;
+    char shortPath[kPathSize] = "";
+    const DWORD length = GetShortPathNameA(fullPath.c_str(), shortPath, sizeof shortPath);
+    if (length == 0 || length >= sizeof shortPath || !SurvivesOemCodePage(shortPath)) return std::string();
+    return shortPath;
+}
+
+void LearnSystemCase()
+{
+    // A code page of two-byte characters has trail bytes that no byte table may upper-case.
+    CPINFO info;
+    if (!GetCPInfo(CP_ACP, &info) || info.MaxCharSize != 1) {
+        SetUpperCaseBeyondAscii(nullptr);
+        return;
+    }
+    unsigned char upper[128];
+    for (int i = 0; i < 128; ++i) {
+        const char byte = static_cast<char>(128 + i);
+        char mapped[4];
+        const int length = LCMapStringA(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, &byte, 1, mapped, sizeof mapped);
+        const unsigned char result = static_cast<unsigned char>(mapped[0]);
+        // Only a letter beyond ASCII or A to Z: never a separator or a dot.
+        upper[i] = length == 1 && (result >= 128 || (result >= 'A' && result <= 'Z')) ? result : 0;
+    }
+    SetUpperCaseBeyondAscii(upper);
 }
 
 namespace {

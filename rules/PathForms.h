@@ -19,6 +19,19 @@ std::string LongFormOf(const std::string& fullPath);
 // QueryDosDeviceA is a stub): such a path is compared as it stands.
 std::string DriveMappedForm(const std::string& fullPath);
 
+// Tells the comparisons how the system's ANSI code page upper-cases the bytes beyond ASCII
+// (LCMapStringA of the system's locale; nothing in a code page of two-byte characters). A run
+// asks once, before it gathers its places.
+void LearnSystemCase();
+
+// True when the OEM code page spells the ANSI text exactly: converted there and back it gives the
+// same characters, neither a default character nor a best-fit neighbour ("-" for an en dash).
+bool SurvivesOemCodePage(const std::string& ansi);
+
+// The form of an existing path that the OEM code page spells exactly: the path itself, else its
+// short form; "" when neither survives.
+std::string OemSafeForm(const std::string& fullPath);
+
 // Drive answers are asked once and kept; a new run asks again.
 void ForgetDriveAnswers();
 

@@ -2,6 +2,7 @@
 #include "rules/PlaceRules.h"
 #include "base/PathLimits.h"
 #include "base/Text.h"
+#include <cstring>
 
 namespace {
 
@@ -26,7 +27,7 @@ std::string Comparable(const std::string& path)
     for (size_t i = 0; i <= path.size(); ++i) {
         char c = i < path.size() ? path[i] : '\\';
         if (!IsSlash(c)) {
-            text += UpperAscii(c);
+            text += UpperName(c);
             continue;
         }
         while (text.size() > nameStart && (text.back() == '.' || text.back() == ' ')) text.pop_back();
@@ -113,7 +114,7 @@ RefusalRule CheckPlaces(const std::vector<std::string>& forms, const std::vector
     return other;
 }
 
-// A valid 8.3 name: one to eight characters, then optionally a dot and one to three more,
+// A valid 8.3 name of ASCII characters: one to eight characters, then optionally a dot and one to three more,
 // none of them a blank or one of the characters that long names alone may hold.
 bool IsShortName(const std::string& path, size_t start, size_t end)
 {
@@ -125,7 +126,10 @@ bool IsShortName(const std::string& path, size_t start, size_t end)
             dot = i;
         } else if (c == ' ' || c == '+' || c == ',' || c == ';' || c == '=' || c == '[' ||
                    c == ']' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' ||
-                   c == '|' || c == ':' || static_cast<unsigned char>(c) < 32) {
+                   c == '|' || c == ':' || static_cast<unsigned char>(c) < 32 ||
+                   static_cast<unsigned char>(c) >= 128) {
+            // A name with a character beyond ASCII is never taken as its own short form: the
+            // system may have given it another (and with it, another spelling to compare).
             return false;
         }
     }
@@ -134,7 +138,49 @@ bool IsShortName(const std::string& path, size_t start, size_t end)
     return base >= 1 && base <= 8 && extension <= 3 && (dot == std::string::npos || extension >= 1);
 }
 
+bool SameIgnoringCase(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (UpperName(a[i]) != UpperName(b[i])) return false;
+    return true;
+}
+
 }  // namespace
+
+bool IsExactListedName(const std::string& name)
+{
+    if (name.empty() || name.back() == '.' || name.back() == ' ') return false;
+    for (char c : name)
+        if (static_cast<unsigned char>(c) < 32 || std::strchr("\\/:*?\"<>|", c) != nullptr) return false;
+    return true;  // a name of dots only ends with one
+}
+
+ListedNameUse UseOfListedName(const std::string& name, const std::string& shortName)
+{
+    const bool exact = IsExactListedName(name);
+    // An 8.3 name has no short name of another spelling unless the system made one for the
+    // true name, which the listing does not show.
+    const bool changed = exact && !shortName.empty() && IsShortName(name, 0, name.size()) &&
+                         !SameIgnoringCase(name, shortName);
+    if (exact && !changed) return ListedNameUse::kName;
+    if (!shortName.empty() && IsExactListedName(shortName) && IsShortName(shortName, 0, shortName.size()))
+        return ListedNameUse::kShortName;
+    return ListedNameUse::kLeave;
+}
+
+RefusalRule ListedNameRule(const std::string& name)
+{
+    const size_t kept = name.find_last_not_of(". ");
+    const bool trailing = kept != std::string::npos && kept + 1 < name.size() &&
+                          IsExactListedName(name.substr(0, kept + 1));
+    return trailing ? RefusalRule::kTrailingDots : RefusalRule::kListedName;
+}
+
+bool IsExactListedKeyName(const std::string& name)
+{
+    return !name.empty() && name.find_first_of("\\?") == std::string::npos;
+}
 
 size_t PathRootLength(const std::string& path)
 {
@@ -226,6 +272,25 @@ RefusalRule CheckInstallDirectoryPlace(const std::vector<std::string>& forms,
                                        const std::vector<ProtectedPlace>& places)
 {
     return CheckPlaces(forms, places, true);
+}
+
+RefusalRule CheckPlacesByIdentity(const std::vector<DirectoryIdentity>& chain,
+                                  const std::vector<ProtectedPlace>& places, bool installDirectory)
+{
+    RefusalRule other = RefusalRule::kNone;
+    for (const ProtectedPlace& place : places) {
+        if (place.identities.empty() || chain.empty()) continue;
+        if (chain[0] == place.identities[0]) return place.rule;
+        if (other != RefusalRule::kNone) continue;
+        for (size_t i = 1; i < place.identities.size(); ++i)
+            if (chain[0] == place.identities[i]) other = place.rule;  // holds the place
+        for (size_t i = 1; i < chain.size() && other == RefusalRule::kNone; ++i) {
+            if (!(chain[i] == place.identities[0]) || place.kind == PlaceKind::kPlace) continue;
+            if (place.kind == PlaceKind::kWindowsTree) other = RefusalRule::kWindowsDirectory;
+            else if (!installDirectory) other = place.rule;
+        }
+    }
+    return other;
 }
 
 bool IsAtOrBelowAnyForm(const std::vector<std::string>& path, const std::vector<std::string>& directory)

@@ -39,6 +39,34 @@ std::string ApplyDriveMapping(const std::string& fullPath, const std::string& do
 // not be asked for one.
 bool IsShortFormAlready(const std::string& fullPath);
 
+// How a name that a directory listing hands back (FindFirstFileA's cFileName and
+// cAlternateFileName) may be composed into a path below the listed directory.
+enum class ListedNameUse {
+    kName,       // the name names that entry and nothing else
+    kShortName,  // the name would name another (a separator, a wildcard, only dots, trailing
+                 // dots or blanks, or a name the code page's conversion lost): its short name
+                 // does, once the system confirms that it names the same entry
+    kLeave,      // neither names it: the entry is left, by rule listed-name
+};
+
+// True when `name` names one entry of its directory and no other: not empty, no "\", "/", ":",
+// "*", "?", '"', "<", ">", "|" or control character, not made only of dots, and no trailing dot
+// or blank (which the system reads away: "x." opens "x").
+bool IsExactListedName(const std::string& name);
+
+// The use of a listed name. A name of 8.3 shape whose entry has a short name of another
+// spelling is one the conversion to the ANSI code page changed (a fullwidth letter listed as
+// its ASCII neighbour): it is taken by its short name too.
+ListedNameUse UseOfListedName(const std::string& name, const std::string& shortName);
+
+// The rule that leaves a listed name which UseOfListedName leaves: kTrailingDots for a name that
+// ends with a dot or a blank, kListedName for any other.
+RefusalRule ListedNameRule(const std::string& name);
+
+// True when a key name that a registry listing hands back names that key below its parent:
+// not empty, no "\", and no "?" (the default character of a name the code page lost).
+bool IsExactListedKeyName(const std::string& name);
+
 // How much of a protected place is protected: the place itself and every directory that holds
 // it always; what lies inside it too for a tree.
 enum class PlaceKind {
@@ -49,10 +77,24 @@ enum class PlaceKind {
     kWindowsTree,  // the Windows and system directories: nothing inside them is a product's
 };
 
+// What the system shows of a directory whatever path reached it (drive letter, share, host
+// name): its volume serial number and file index. Under Wine the index alone, since Wine gives
+// every drive letter a serial of its own, also where two letters reach the same folder.
+struct DirectoryIdentity {
+    unsigned long volume = 0, high = 0, low = 0;
+    bool known = false;
+    bool operator==(const DirectoryIdentity& other) const
+    {
+        return known && other.known && volume == other.volume && high == other.high && low == other.low;
+    }
+};
+
 // A place that no deletion may empty or remove, in every spelling the system gave for it
 // (full, short and mapped forms), and the rule that protects it.
 struct ProtectedPlace {
     std::vector<std::string> forms;
+    // The place's identity and those of the directories that hold it, nearest first.
+    std::vector<DirectoryIdentity> identities;
     RefusalRule rule = RefusalRule::kProtectedDirectory;
     PlaceKind kind = PlaceKind::kPlace;
 };
@@ -69,6 +111,13 @@ RefusalRule CheckDirectoryPlace(const std::vector<std::string>& forms,
 // (C:\My Documents\Morwa\), never one inside the Windows tree.
 RefusalRule CheckInstallDirectoryPlace(const std::vector<std::string>& forms,
                                        const std::vector<ProtectedPlace>& places);
+
+// The rule by identity: `chain` holds the directory's identity and those of the directories that
+// hold it, nearest first (unknown where the system cannot show one). kNone when it is no place,
+// holds none and lies in none that refuses what lies inside (for an install directory only the
+// Windows tree does), as CheckDirectoryPlace decides by spelling.
+RefusalRule CheckPlacesByIdentity(const std::vector<DirectoryIdentity>& chain,
+                                  const std::vector<ProtectedPlace>& places, bool installDirectory);
 
 // True when some form of `path` is some form of `directory` or lies below it.
 bool IsAtOrBelowAnyForm(const std::vector<std::string>& path, const std::vector<std::string>& directory);

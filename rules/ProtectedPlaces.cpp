@@ -22,6 +22,61 @@ const DWORD kTextBufferSize = 1024;
 // The places of the outermost ProtectedPlacesScope that took them, or none.
 const std::vector<ProtectedPlace>* scopedPlaces = NULL;
 
+bool UnderWine()
+{
+    return Bind(BoundFunction::kWineGetVersion) != NULL;
+}
+
+// The identity of an existing directory, opened as a directory (the NT family and Wine; Windows
+// 95/98 open no directory, and the identity stays unknown there).
+DirectoryIdentity IdentityOf(const std::string& directory)
+{
+    DirectoryIdentity identity;
+    FileHandle opened(CreateFileA(directory.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!opened.valid() || !GetFileInformationByHandle(opened.get(), &info) ||
+        !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return identity;
+    identity.volume = UnderWine() ? 0 : info.dwVolumeSerialNumber;
+    identity.high = info.nFileIndexHigh;
+    identity.low = info.nFileIndexLow;
+    identity.known = true;
+    return identity;
+}
+
+// The identities of a full path and of every directory above it up to its root, nearest first.
+std::vector<DirectoryIdentity> IdentityChain(const std::string& full)
+{
+    std::vector<DirectoryIdentity> chain;
+    const size_t root = PathRootLength(full);
+    if (root == std::string::npos) return chain;
+    for (size_t end = full.size(); end >= root && chain.size() < 64;) {
+        chain.push_back(IdentityOf(full.substr(0, end)));
+        if (end == root) break;
+        const size_t slash = full.find_last_of('\\', end - 2);
+        if (slash == std::string::npos || slash + 1 < root) break;
+        end = slash + 1 == root ? root : slash;
+    }
+    return chain;
+}
+
+bool AnyKnown(const std::vector<DirectoryIdentity>& chain)
+{
+    for (const DirectoryIdentity& identity : chain)
+        if (identity.known) return true;
+    return false;
+}
+
+// The rule by what the system shows at the path: a place reached by another drive letter, share
+// or host name. A network path whose identity the system cannot show at all: kCannotTell.
+RefusalRule CheckIdentity(const std::string& full, const std::vector<ProtectedPlace>& places, bool installDirectory)
+{
+    const std::vector<DirectoryIdentity> chain = IdentityChain(full);
+    if (!AnyKnown(chain)) return full.compare(0, 2, "\\\\") == 0 ? RefusalRule::kCannotTell : RefusalRule::kNone;
+    return CheckPlacesByIdentity(chain, places, installDirectory);
+}
+
 class PlaceList {
 public:
     explicit PlaceList(std::vector<ProtectedPlace>& places) : places_(places) {}
@@ -36,6 +91,7 @@ public:
         place.rule = rule;
         place.kind = kind;
         place.forms = FormsOf(full);
+        place.identities = IdentityChain(full);
     }
 
 private:
@@ -155,9 +211,22 @@ bool PassesThroughLink(const std::string& fullPath)
     return false;
 }
 
+bool HoldDirectoryNoLink(const std::string& directory, FileHandle* held)
+{
+    // Opened without FILE_SHARE_DELETE, the directory cannot be renamed or replaced while the
+    // walk is inside it (the NT family; Windows 95/98 open no directory, and have no links).
+    held->reset(CreateFileA(directory.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL));
+    // Asked after the open: what the path shows now is what is held.
+    const DWORD attributes = GetFileAttributesA(directory.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 void GatherProtectedPlaces(std::vector<ProtectedPlace>* places)
 {
     places->clear();
+    LearnSystemCase();
     PlaceList list(*places);
     // Windows' own directories and everything in them (on Windows 98 the users' profiles too).
     list.Add(WindowsDirectory(), RefusalRule::kProtectedDirectory, PlaceKind::kWindowsTree);
@@ -199,7 +268,9 @@ RefusalRule CheckDirectoryForDeletion(const char* directory)
     RefusalRule text = DirectoryForms(directory, &full, &forms);
     if (text != RefusalRule::kNone) return text;
     std::vector<ProtectedPlace> gathered;
-    RefusalRule place = CheckDirectoryPlace(forms, Places(&gathered));
+    const std::vector<ProtectedPlace>& places = Places(&gathered);
+    RefusalRule place = CheckDirectoryPlace(forms, places);
+    if (place == RefusalRule::kNone) place = CheckIdentity(full, places, false);
     if (place != RefusalRule::kNone) return place;
     return PassesThroughLink(full) ? RefusalRule::kLink : RefusalRule::kNone;
 }
@@ -211,7 +282,9 @@ RefusalRule CheckInstallDirectory(const std::string& installDir, std::vector<std
     RefusalRule rule = DirectoryForms(installDir.c_str(), &full, forms);
     if (rule != RefusalRule::kNone) return rule;
     std::vector<ProtectedPlace> gathered;
-    rule = CheckInstallDirectoryPlace(*forms, Places(&gathered));
+    const std::vector<ProtectedPlace>& places = Places(&gathered);
+    rule = CheckInstallDirectoryPlace(*forms, places);
+    if (rule == RefusalRule::kNone) rule = CheckIdentity(full, places, true);
     if (rule != RefusalRule::kNone) return rule;
     // A drive that stands for a folder of the Windows drive may stand for any protected place.
     if (OnAnAliasOfDrive(full, WindowsDirectory())) return RefusalRule::kUnresolvedDrive;

@@ -1,6 +1,7 @@
 // The places on this machine that no deletion may empty or remove, and the check of one
 // directory against them.
 #pragma once
+#include "base/Handles.h"
 #include "rules/PlaceRules.h"
 #include "rules/Refusal.h"
 #include <string>
@@ -61,3 +62,8 @@ RefusalRule CheckInstallDirectory(const std::string& installDir, std::vector<std
 // True when some directory of the full path, below its root, is a link (a junction or a
 // symbolic link, which Wine also reports for a Unix symbolic link): its contents belong elsewhere.
 bool PassesThroughLink(const std::string& fullPath);
+
+// Judges a directory of a tree at the moment the walk enters it: true when it is a directory and
+// no link now. *held then keeps it open where the system can (the NT family), so that it cannot
+// be swapped for a link while the walk deletes the files below it.
+bool HoldDirectoryNoLink(const std::string& directory, FileHandle* held);

@@ -19,6 +19,11 @@ const char* RefusalRuleName(RefusalRule rule)
     case RefusalRule::kUnresolvedDrive: return "unresolved-drive";
     case RefusalRule::kInstallDirectory: return "install-directory";
     case RefusalRule::kOutsideInstallation: return "outside-installation";
+    case RefusalRule::kCannotTell: return "cannot-tell";
+    case RefusalRule::kListedName: return "listed-name";
+    case RefusalRule::kTrailingDots: return "trailing-dots";
+    case RefusalRule::kRegistryLink: return "registry-link";
+    case RefusalRule::kCodePage: return "code-page";
     case RefusalRule::kRootKey: return "root-key";
     case RefusalRule::kRootChildKey: return "root-child-key";
     case RefusalRule::kSystemKey: return "system-key";

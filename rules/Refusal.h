@@ -21,6 +21,15 @@ enum class RefusalRule {
     kInstallDirectory,    // it lies in an install directory that is not a private place
     kOutsideInstallation, // a file of the product's that lies neither in its private install
                           // directory nor in the system directory
+    kCannotTell,          // the system cannot show what directory the path reaches (no identity
+                          // to compare with the protected places')
+    // Names that a listing hands back.
+    kListedName,          // a file or key name that would name another entry (a separator, a
+                          // wildcard, only dots, a name the code page lost) and has no short name
+    kTrailingDots,        // a name with trailing dots or blanks, which the system reads as its
+                          // neighbour's, and no short name
+    kRegistryLink,        // a registry link: never followed, only the link itself deleted
+    kCodePage,            // a path of the self-removal batch that the OEM code page cannot spell
     // Registry keys named by a key entry.
     kRootKey,             // a root key itself
     kRootChildKey,        // a direct child of a root (or of a user's key): HKLM\Software, HKCU\Software

@@ -9,6 +9,7 @@
 #include "tests/support/LogStory.h"
 #include "tests/support/SavedKey.h"
 #include <gtest/gtest.h>
+#include <functional>
 #include <memory>
 
 using namespace testing_support;
@@ -232,6 +233,7 @@ struct Row {
     std::vector<std::string> rules95;   // the rules on Windows 95, where they differ
     std::string absent;                 // functions the test variant reports absent ("X") or failing ("X!")
     std::vector<std::string> stays;     // staged keys ("HKLM\\path") and values that must still be there
+    std::function<bool()> afterStage;   // makes what staging cannot (Unicode names, registry links)
 };
 
 // Every table runs twice: with the program as it ships, on Windows 98; and with the test variant
@@ -319,6 +321,7 @@ void HostileInput::RunRow(size_t index, const Row& row)
     for (const auto& link : row.links)
         if (!MakeUnixSymlink(link.first, link.second)) GTEST_SKIP() << "no Unix symbolic links here";
     for (const auto& count : row.counts) SetDwordValue(HKEY_LOCAL_MACHINE, kSharedDlls, count.first, count.second);
+    ASSERT_TRUE(!row.afterStage || row.afterStage()) << "the hostile entry could not be made";
 
     // First a preview, which changes nothing and tells the story the run then tells.
     const std::string log = scratch / "hostile-log.txt";
@@ -830,6 +833,113 @@ TEST_P(HostileInput, UnversionedFilesOfTheSystemDirectory)
     RunRow(0, row);
     EXPECT_TRUE(FileExists(hosts)) << hosts << " was deleted";
     if (!FileExists(hosts)) WriteTextFile(hosts, text);
+}
+
+// The Unicode file `name` (the whole path given in ANSI up to it), as another program makes it.
+bool MakeWideFile(const std::string& directory, const std::wstring& name)
+{
+    WCHAR wide[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, 0, directory.c_str(), -1, wide, MAX_PATH)) return false;
+    HANDLE file = CreateFileW((std::wstring(wide) + name).c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
+// What a listing hands back and what the system reads otherwise: every name leads nowhere but to
+// its own entry, and the product's own files still go.
+TEST_P(HostileInput, ListedNamesLinksAndCaseLeadNowhereElse)
+{
+    const std::string reports = Install("Scanner\\Reports\\");
+    Row fullwidth;
+    fullwidth.what = "a name of fullwidth separators and dots, listed as ..\\..\\..\\..\\windows\\qelhostile.txt";
+    fullwidth.module = "RelativePath=Scanner\r\nDelDir1=Reports\r\n";
+    fullwidth.items = "file Scanner\\Reports\\report01.txt\r\n";
+    fullwidth.afterStage = [&]() {
+        std::wstring up, name;
+        for (int i = 0; i < 4; ++i) up += L"\xFF0E\xFF0E\xFF3C";  // four times up: to the root of C:
+        WCHAR wideWindows[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, windowsName.c_str(), -1, wideWindows, MAX_PATH);
+        return MakeWideFile(reports, up + wideWindows + L"\xFF3C" + L"qelhostile.txt");
+    };
+    fullwidth.gone = {reports + "report01.txt"};
+    fullwidth.rules = {"listed-name"};
+    RunRow(0, fullwidth);
+
+    Row dots;
+    dots.what = "a folder \"Desktop.\" beside a link \"Desktop\" to the desktop";
+    dots.module = fullwidth.module;
+    dots.items = fullwidth.items;
+    dots.links = {{reports + "Desktop", windows + "\\Desktop"}};
+    dots.afterStage = [&]() { return MakeUnixDirectory(reports.substr(0, reports.size() - 1), "Desktop."); };
+    dots.gone = fullwidth.gone;
+    dots.rules = {"trailing-dots"};
+    RunRow(1, dots);
+    RemoveUnixDirectory(reports.substr(0, reports.size() - 1), "Desktop.");  // it kept Reports
+    RemoveDirectoryA(reports.c_str());
+    RemoveDirectoryA(Install("Scanner").c_str());
+
+    Row link;
+    link.what = "a registry link in the product's key to the machine's Uninstall key";
+    link.keys = "Key1=%ProgramRoot%\\Linked\\\r\n";
+    link.items = "sz " + kProduct + "\\Linked\\Level = x\r\n";
+    link.afterStage = [&]() {
+        HKEY key = NULL;
+        const std::string path = kProduct.substr(5) + "\\Linked\\Uninstall";
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, NULL, REG_OPTION_CREATE_LINK,
+                            KEY_ALL_ACCESS | KEY_CREATE_LINK, NULL, &key, NULL) != ERROR_SUCCESS)
+            return false;
+        const std::wstring target = L"\\Registry\\Machine\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+        LONG set = RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target.data()),
+                                  static_cast<DWORD>(target.size() * sizeof(WCHAR)));
+        RegCloseKey(key);
+        return set == ERROR_SUCCESS;
+    };
+    link.gone = {kProduct + "\\Linked"};
+    link.rules = {"registry-link"};
+    RunRow(2, link);
+
+    // My Documents moved to C:\Données, and an edition directory that spells it in capitals.
+    const std::string moved = "C:\\Donn\xE9" "es", sentinel = moved + "\\" + kSentinelFile;
+    MakeDirectories(moved);
+    WriteTextFile(sentinel, kSentinelText);
+    const std::string personal = ReadStringValue(HKEY_CURRENT_USER, kShellFolders, "Personal");
+    SetStringValue(HKEY_CURRENT_USER, kShellFolders, "Personal", moved);
+    Row accents;
+    accents.what = "an edition directory C:\\DONN\xC9S that is the moved My Documents";
+    accents.items = "sz HKLM\\Software\\Morwa Software\\Uninstall\\QEL60 = C:\\DONN\xC9" "ES\r\n";
+    accents.rules = {"shell-folder"};
+    RunRow(3, accents);
+    SetStringValue(HKEY_CURRENT_USER, kShellFolders, "Personal", personal);
+    EXPECT_EQ(kSentinelText, ReadTextFile(sentinel));
+    DeleteFileA(sentinel.c_str());
+    RemoveDirectoryA(moved.c_str());
+}
+
+// The Windows directory reached by another spelling than its own: through Wine's Z:, the host's
+// root, and through a plain share of the Windows drive under the machine's own name, as
+// Windows 98 names its shares. The identity of the directory decides, not its text.
+TEST_P(HostileInput, OtherWaysToTheWindowsDirectory)
+{
+    const std::string hostForm = HostRootForm(windows);
+    ASSERT_FALSE(hostForm.empty());
+    Row z;
+    z.what = "a folder of the Windows directory through Z: as an edition directory";
+    z.items = "sz HKLM\\Software\\Morwa Software\\Uninstall\\QEL60 = " + hostForm + "\\" + kSentinelFolder + "\r\n";
+    z.rules = {"windows-directory"};
+    z.rules95 = {"unresolved-drive"};  // the stub of QueryDosDeviceA tells nothing of Z:
+    RunRow(0, z);
+
+    char host[MAX_COMPUTERNAME_LENGTH + 1] = "";
+    DWORD size = sizeof host;
+    ASSERT_TRUE(GetComputerNameA(host, &size));
+    ASSERT_TRUE(MakeShare(host, "c", "C:\\"));
+    Row share;
+    share.what = "a folder of the Windows directory through the plain share \\\\host\\c";
+    share.items = "sz HKLM\\Software\\Morwa Software\\Uninstall\\QEL60 = \\\\" + std::string(host) + "\\c\\" +
+                  windowsName + "\\" + kSentinelFolder + "\r\n";
+    share.rules = {"windows-directory"};
+    RunRow(1, share);
 }
 
 INSTANTIATE_TEST_SUITE_P(Platforms, HostileInput, ::testing::Values(Platform::kWindows98, Platform::kWindows95),

@@ -11,6 +11,9 @@ namespace {
 
 const char kAccentedInstallDir[] = "C:\\Archivos de programa\\Protecci\xF3n\\";  // ANSI 1252
 const char kPlainInstallDir[] = "C:\\MorwaAV\\";
+// An en dash, which the OEM code page lacks: best fit would write "C:\Morwa-AV", another's folder.
+const char kDashInstallDir[] = "C:\\Morwa\x96" "AV\\";
+const char kDashNeighbour[] = "C:\\Morwa-AV\\uninstall.exe";
 const DWORD kBatchWaitMs = 30000;  // the batch ends about 0.25 s after the program
 const DWORD kQuietWaitMs = 1500;   // long enough for a batch, had one been started, to act
 
@@ -114,6 +117,7 @@ TEST(SelfRemovalEndToEnd, OnlyARetryRunRemovesTheProgram)
     const Case cases[] = {
         {kSampleInstallDir, "", "qel60_uninst.ini 4 0 2", nullptr, false, true, true, nullptr},
         {kAccentedInstallDir, "", "qel60_uninst.ini 4 0 2", nullptr, false, true, true, nullptr},
+        {kDashInstallDir, "", "qel60_uninst.ini 4 0 2", nullptr, false, true, true, nullptr},
         {kPlainInstallDir, "Temp del a\xF1o\\", "qel60_uninst.ini 4 0 0x2", nullptr, true, true, true, nullptr},
         {kPlainInstallDir, "", "qel60_uninst.ini 4 0 2", "uninstall.exe", false, true, true, nullptr},
         {kSampleInstallDir, "", "qel60_uninst.ini 4 0 0", nullptr, false, false, false, nullptr},
@@ -124,6 +128,8 @@ TEST(SelfRemovalEndToEnd, OnlyARetryRunRemovesTheProgram)
     };
     SavedKey runOnce{HKEY_LOCAL_MACHINE, kRunOnceKey};  // a value left behind would run at the next start
     ScratchDir scratch{"selfremoval"};
+    MakeDirectories("C:\\Morwa-AV");
+    WriteTextFile(kDashNeighbour, "another product's");
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         const Case& c = cases[i];
         SCOPED_TRACE("row " + std::to_string(i) + ": " + c.installDir + " " + c.tokens);
@@ -197,7 +203,10 @@ TEST(SelfRemovalEndToEnd, OnlyARetryRunRemovesTheProgram)
             EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kRunOnceKey, kRetryValue)) << retry;
         std::vector<std::string> missing = sentinels.Missing();
         EXPECT_TRUE(missing.empty()) << "sentinels gone or changed:" << Join(missing);
+        EXPECT_EQ("another product's", ReadTextFile(kDashNeighbour)) << "the batch reached a best-fit neighbour";
     }
+    DeleteFileA(kDashNeighbour);
+    RemoveDirectoryA("C:\\Morwa-AV");
 }
 
 }  // namespace

@@ -304,6 +304,46 @@ bool MakeUnixSymlink(const std::string& link, const std::string& target)
     return false;
 }
 
+namespace {
+
+// Whether the listing of `parent` shows `name` (which Win32 might not open by that name).
+bool Listed(const std::string& parent, const std::string& name)
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((parent + "\\*").c_str(), &entry);
+    bool listed = false;
+    if (find != INVALID_HANDLE_VALUE) {
+        do listed = listed || name == entry.cFileName;
+        while (FindNextFileA(find, &entry));
+        FindClose(find);
+    }
+    return listed;
+}
+
+}  // namespace
+
+bool MakeUnixDirectory(const std::string& parent, const std::string& name)
+{
+    std::string unixParent = UnixPath(parent);
+    if (unixParent.empty()) return false;
+    RunProcess("/bin/mkdir \"" + unixParent + "/" + name + "\"", "", 10000);
+    for (int wait = 0; wait < 50; ++wait) {  // listed once the Unix process has made it
+        if (Listed(parent, name)) return true;
+        Sleep(20);
+    }
+    return false;
+}
+
+void RemoveUnixDirectory(const std::string& parent, const std::string& name)
+{
+    std::string unixParent = UnixPath(parent);
+    if (!unixParent.empty()) RunProcess("/bin/rm -rf \"" + unixParent + "/" + name + "\"", "", 10000);
+    for (int wait = 0; wait < 50; ++wait) {
+        if (!Listed(parent, name)) return;
+        Sleep(20);
+    }
+}
+
 void RemoveUnixSymlink(const std::string& link)
 {
     std::string unixLink = UnixPath(link);
@@ -334,6 +374,33 @@ bool DriveAppears(char letter, bool appears)
 }
 
 }  // namespace
+
+std::string HostRootForm(const std::string& path)
+{
+    std::string unix = UnixPath(path);
+    if (unix.empty() || unix[0] != '/') return std::string();
+    for (char& c : unix)
+        if (c == '/') c = '\\';
+    return "Z:" + unix;
+}
+
+bool MakeShare(const std::string& host, const std::string& share, const std::string& folder)
+{
+    char prefix[MAX_PATH] = "";
+    DWORD length = GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix);
+    const std::string target = UnixPath(folder);
+    if (length == 0 || length >= sizeof prefix || target.empty()) return false;
+    const std::string hostDir = std::string(prefix) + "/dosdevices/unc/" + host;
+    RunProcess("/bin/mkdir -p \"" + hostDir + "\"", "", 10000);
+    Sleep(200);
+    RunProcess("/bin/ln -sfn \"" + target + "\" \"" + hostDir + "/" + share + "\"", "", 10000);
+    const std::string root = "\\\\" + host + "\\" + share + "\\";
+    for (int wait = 0; wait < 100; ++wait) {
+        if (GetFileAttributesA(root.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+        Sleep(20);
+    }
+    return false;
+}
 
 bool MakeDriveLetter(char letter, const std::string& folder)
 {

@@ -54,12 +54,20 @@ bool RunAsFileHolder(int argc, char** argv);
 // refuses FSCTL_SET_REPARSE_POINT, and CreateSymbolicLinkA makes nothing), so this runs
 // /bin/ln through Wine; false where that is not possible (then the test is skipped).
 bool MakeUnixSymlink(const std::string& link, const std::string& target);
+// Makes the directory `name` in `parent` under its Unix name, which Win32 would spell otherwise
+// ("x." is read as "x"); true once the parent's listing shows it.
+bool MakeUnixDirectory(const std::string& parent, const std::string& name);
+void RemoveUnixDirectory(const std::string& parent, const std::string& name);
 // Removes such a link itself; RemoveDirectoryA would remove its target under Wine.
 void RemoveUnixSymlink(const std::string& link);
 
 // Makes drive `letter` stand for `folder`, as SUBST does: a link in the prefix's dosdevices.
 // False where the prefix is not known (WINEPREFIX) or the drive does not appear.
 bool MakeDriveLetter(char letter, const std::string& folder);
+// The path through Wine's Z:, which every prefix maps to the host's root ("Z:\\home\\...\\drive_c\\windows").
+std::string HostRootForm(const std::string& path);
+// Shares `folder` as \\host\share, as a machine's own share of a drive (dosdevices/unc); true once it opens.
+bool MakeShare(const std::string& host, const std::string& share, const std::string& folder);
 void RemoveDriveLetter(char letter);
 
 // Registry. `path` names a key below `root`.

@@ -152,6 +152,49 @@ TEST(PlaceRules, AtOrBelow)
     EXPECT_FALSE(IsAtOrBelow("C:\\X.DLL", ""));  // no system directory known
 }
 
+// What a listing hands back (cFileName, cAlternateFileName), and how the walk may compose it.
+TEST(PlaceRules, ListedNamesNameOnlyTheirOwnEntry)
+{
+    const ListedNameUse name = ListedNameUse::kName, shortName = ListedNameUse::kShortName,
+                        leave = ListedNameUse::kLeave;
+    const RefusalRule listed = RefusalRule::kListedName, trailing = RefusalRule::kTrailingDots;
+    struct Row { const char* name; const char* shortName; ListedNameUse use; RefusalRule rule; } rows[] = {
+        {"report01.txt", "", name, listed},
+        {"Long report name.txt", "LONGRE~1.TXT", name, listed},
+        {"Donn\xE9" "es", "DONNE~1", name, listed},
+        {"EDITION.INI", "", name, listed},
+        {".hidden", "HIDDEN~1", name, listed},
+        {"x\\..\\..\\windows\\win.ini", "X__~1.INI", shortName, listed},  // fullwidth, best fit
+        {"x\\..\\..\\windows\\win.ini", "", leave, listed},
+        {"a/b", "AB~1", shortName, listed},
+        {"C:x", "", leave, listed},
+        {"what?.txt", "WHAT_~1.TXT", shortName, listed},                    // the default character
+        {"*", "", leave, listed},
+        {"..", "", leave, listed},
+        {"...", "", leave, listed},
+        {"Desktop.", "DESKTO~1", shortName, trailing},
+        {"Desktop. .", "", leave, trailing},
+        {"Desktop ", "DESKTO~1", shortName, trailing},
+        {"x.", "X~1.", leave, trailing},                                    // a short name no better
+        {"win.ini", "WIN~1.INI", shortName, listed},                        // a fullwidth w, listed as its ASCII neighbour
+        {"win.ini", "WIN.INI", name, listed},
+        {"tab\tname", "TABNAM~1", shortName, listed},
+        {"", "", leave, listed},
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+        EXPECT_EQ(static_cast<int>(rows[i].use), static_cast<int>(UseOfListedName(rows[i].name, rows[i].shortName)))
+            << "row " << i << ": " << rows[i].name;
+        if (rows[i].use != name)
+            EXPECT_STREQ(RefusalRuleName(rows[i].rule), RefusalRuleName(ListedNameRule(rows[i].name))) << "row " << i;
+    }
+    // Key names: a backslash would name a key elsewhere, "?" is what the code page lost.
+    EXPECT_TRUE(IsExactListedKeyName("Morwa Antivirus 6.0"));
+    EXPECT_TRUE(IsExactListedKeyName("."));
+    EXPECT_FALSE(IsExactListedKeyName("x\\..\\Uninstall"));
+    EXPECT_FALSE(IsExactListedKeyName("Pr?duct"));
+    EXPECT_FALSE(IsExactListedKeyName(""));
+}
+
 TEST(RefusalRules, EveryRuleHasItsOwnStableName)
 {
     std::set<std::string> names;

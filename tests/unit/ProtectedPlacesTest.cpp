@@ -2,6 +2,7 @@
 // that the end-to-end runs cannot reach (administrative shares, which Wine does not serve)
 // and the places a run keeps from its start.
 #include "rules/ProtectedPlaces.h"
+#include "rules/PathForms.h"
 #include "tests/support/Keys.h"
 #include "tests/support/SavedKey.h"
 #include "tests/support/TestSupport.h"
@@ -15,6 +16,25 @@ namespace {
 std::string Rule(const std::string& directory)
 {
     return RefusalRuleName(CheckDirectoryForDeletion(directory.c_str()));
+}
+
+// Names compare as the system's code page (1252 in the prefix) upper-cases them, accents too.
+TEST(ProtectedPlaces, AccentedNamesCompareAsTheSystemCasesThem)
+{
+    LearnSystemCase();
+    struct Row { const char* path; const char* directory; bool below; } rows[] = {
+        {"C:\\Donn\xE9" "es\\x", "C:\\DONN\xC9" "ES", true},
+        {"C:\\DONN\xC9" "ES", "c:\\donn\xE9" "es\\", true},
+        {"C:\\\xC0 faire\\\xE7\xE0", "C:\\\xE0 FAIRE\\\xC7\xC0", true},
+        {"C:\\Documentos\\A\xF1o", "C:\\DOCUMENTOS\\A\xD1O", true},
+        {"C:\\Donn\xE9" "es", "C:\\DONNEES", false},   // an accent is no other letter's case
+        {"C:\\Donn\xE9" "es", "C:\\Donn\xE8" "es", false},
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
+        EXPECT_EQ(rows[i].below, IsAtOrBelow(rows[i].path, rows[i].directory)) << "row " << i;
+    // A name beyond ASCII is never its own short form: the system is asked.
+    EXPECT_FALSE(IsShortFormAlready("C:\\Donn\xE9" "es"));
+    EXPECT_TRUE(IsShortFormAlready("C:\\DONNEES"));
 }
 
 TEST(ProtectedPlaces, SystemPlacesInEverySpelling)
@@ -39,7 +59,7 @@ TEST(ProtectedPlaces, SystemPlacesInEverySpelling)
         {"\\\\127.0.0.1\\c$" + belowDrive + "\\inf", "windows-directory"},
         {"\\\\localhost\\ADMIN$\\Fonts", "shell-folder"},
         {"\\\\localhost\\C$", "drive-root"},
-        {"\\\\server\\share\\Morwa Antivirus", "none"},
+        {"\\\\server\\share\\Morwa Antivirus", "cannot-tell"},  // no such share: what it reaches is unknown
         {"\\\\?\\" + std::string(windows), "device-path"},
         {"//?/" + std::string(windows), "device-path"},
         {"\\??\\" + std::string(windows), "device-path"},
