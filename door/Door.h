@@ -3,6 +3,7 @@
 // change would do), and writes the removal log's line with the outcome. The callers say what to
 // change and why; the door decides whether and how.
 #pragma once
+#include "rules/PathForms.h"
 #include "rules/Refusal.h"
 #include "rules/RegistryRoot.h"
 #include "rules/SharedFiles.h"
@@ -62,6 +63,11 @@ enum class FileOwner {
 // and a file counted once goes (its count to remove is returned); *count is then applied with
 // ReleaseSharedCount once the module is removed.
 Outcome DeleteProductFile(const std::string& path, FileOwner owner, SharedFileCount* count = nullptr);
+
+// The same with the file's spellings as a list composed them once (IdentityOf); the rest of
+// them is computed here once and kept in `file` for the next check.
+Outcome DeleteProductFile(const std::string& path, FileSpellings& file, FileOwner owner,
+                          SharedFileCount* count = nullptr);
 
 // Deletes a shortcut only when it points at one of `targets` (files, or directories it may lie
 // in), in any spelling; any other shortcut, or a file that is no shortcut, is another's.

@@ -40,9 +40,9 @@ Outcome Delete(const std::string& path)
 
 // A file other programs count on stays; one counted once goes, and so does its count. Counts
 // are read for any full path: installers count files outside the system directory too.
-bool KeptForItsCount(const std::string& path, SharedFileCount* count)
+bool KeptForItsCount(FileSpellings& file, const std::string& path, SharedFileCount* count)
 {
-    *count = LookUpSharedFile(path);
+    *count = LookUpSharedFile(file);
     const SharedFileDecision& decision = count->decision;
     if (decision.action == SharedFileAction::kKeep) {
         LOG_OUTCOME(kRefused, "FILE", "kept by rule %s: %s (its SharedDLLs count %s is not a number)",
@@ -72,11 +72,12 @@ const std::vector<std::string>& SystemForms()
 
 // Whether one of the product's files may go from where it lies: from the private install
 // directory, or from the system directory when neither Windows nor another company owns it.
-RefusalRule CheckProductFile(const std::string& path, std::string* company)
+RefusalRule CheckProductFile(FileSpellings& file, std::string* company)
 {
-    const std::string full = FullPathOf(path);
+    const std::string& full = file.full;
     if (full.empty() || IsDevicePath(full)) return RefusalRule::kUnresolvedPath;
-    const std::vector<std::string> forms = FormsOf(full);
+    CompleteSpellings(&file);
+    const std::vector<std::string>& forms = file.forms;
     const RunState& state = State();
     RefusalRule rule = RefusalRule::kNone;
     if (IsAtOrBelowAnyForm(forms, SystemForms())) {
@@ -204,13 +205,20 @@ Outcome Remove(const std::string& directory)
 
 Outcome DeleteProductFile(const std::string& path, FileOwner owner, SharedFileCount* count)
 {
+    FileSpellings file;
+    IdentityOf(path, &file);
+    return DeleteProductFile(path, file, owner, count);
+}
+
+Outcome DeleteProductFile(const std::string& path, FileSpellings& file, FileOwner owner, SharedFileCount* count)
+{
     std::string company;
-    RefusalRule rule = owner == FileOwner::kProduct ? CheckProductFile(path, &company) : CheckProgramFile(path);
+    RefusalRule rule = owner == FileOwner::kProduct ? CheckProductFile(file, &company) : CheckProgramFile(path);
     if (rule != RefusalRule::kNone) {
         LogFileRefusal(rule, path, company);
         return Refused(rule);
     }
-    if (count && KeptForItsCount(path, count)) return Refused(count->decision.rule);
+    if (count && KeptForItsCount(file, path, count)) return Refused(count->decision.rule);
     Outcome outcome = Delete(path);
     LogFileDeletion(outcome, path);
     return outcome;

@@ -46,7 +46,7 @@ struct DriverRun {
 };
 
 // What the module remover is told of the run beside the module of `mask`.
-ModuleListing ListingFor(const DriverRun& run, uint32_t mask)
+ModuleListing ListingFor(DriverRun& run, uint32_t mask)
 {
     ModuleListing listing;
     listing.listings = &run.listings;

@@ -7,7 +7,7 @@
 // What the driver knows beside one module: which modules list which files, the module's own
 // mask and the modules still installed. A file that another installed module lists stays.
 struct ModuleListing {
-    const FileListings* listings = nullptr;
+    FileListings* listings = nullptr;
     uint32_t mask = 0;
     int32_t installedModules = 0;
 };

@@ -1,5 +1,6 @@
 // The counts under which Windows records the files that several programs share.
 #pragma once
+#include "rules/PathForms.h"
 #include "rules/SharedFileRules.h"
 #include <string>
 #include <vector>
@@ -25,3 +26,6 @@ bool AnySharedFileBelow(const std::vector<std::string>& directoryForms);
 // Looks the file up under HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs in each
 // of its spellings (SharedFileNames); the first one found decides. Not found: kDelete.
 SharedFileCount LookUpSharedFile(const std::string& path);
+
+// The same with the spellings computed once (CompleteSpellings is called on them).
+SharedFileCount LookUpSharedFile(FileSpellings& file);

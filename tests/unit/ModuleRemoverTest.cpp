@@ -1,6 +1,7 @@
 // Removal of one module, on real files, a real manifest and the real registry of the prefix.
 #include "engine/Driver.h"
 #include "engine/ModuleRemover.h"
+#include "base/SystemDirectories.h"
 #include "tests/support/DoorRun.h"
 #include "tests/support/Keys.h"
 #include "tests/support/SavedKey.h"
@@ -54,6 +55,23 @@ TEST_F(ModuleRemoverTest, FilesTreesPatternsAndRegistry)
     EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, regBase, "Entry"));
     EXPECT_EQ(1, Remove("Other", "[Other]\nRelativePath=Gone\nFile1=only.txt\n"));
     EXPECT_FALSE(DirectoryExists(install + "Gone"));  // the emptied module directory goes
+}
+
+// The run reads a module's entries once: the removal goes by that reading, not by a second one.
+TEST_F(ModuleRemoverTest, TheRunsOneReadingIsWhatTheRemovalUses)
+{
+    for (const char* name : {"one.dat", "two.dat", "Logs\\a.log"}) WriteTextFile(install + "Scan\\" + name, "x");
+    WriteTextFile(manifest, "[General]\nApps=App\n[App]\nModules=Scanner\n[Scanner]\nMask=1\n"
+                            "RelativePath=Scan\nFile1=one.dat\nDelDir1=Logs\n");
+    FileListings listings;
+    listings.Read(manifest.c_str(), "App", install, SystemDirectory());
+    WriteTextFile(manifest, "[Scanner]\nRelativePath=Scan\nFile1=two.dat\n");
+    ModuleListing listing;
+    listing.listings = &listings;
+    listing.mask = 1;
+    listing.installedModules = 1;
+    EXPECT_EQ(1, RemoveModule("Scanner", install.c_str(), manifest.c_str(), NULL, &listing));
+    EXPECT_EQ(std::vector<std::string>{"two.dat"}, ListTree(install + "Scan"));
 }
 
 TEST_F(ModuleRemoverTest, RefusalKeepsTheRegistryEntriesAndTheRestStillGoes)
