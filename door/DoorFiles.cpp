@@ -45,8 +45,8 @@ bool KeptForItsCount(FileSpellings& file, const std::string& path, SharedFileCou
     *count = LookUpSharedFile(file);
     const SharedFileDecision& decision = count->decision;
     if (decision.action == SharedFileAction::kKeep) {
-        LOG_OUTCOME(kRefused, "FILE", "kept by rule %s: %s (its SharedDLLs count %s is not a number)",
-                    RefusalRuleName(decision.rule), path.c_str(), count->valueName.c_str());
+        LOG_REFUSAL(CannotTell(decision.rule), "FILE", "%s %s: %s (its SharedDLLs count %s is not a number)",
+                    KeptWords(decision.rule), RefusalRuleName(decision.rule), path.c_str(), count->valueName.c_str());
         return true;
     }
     if (decision.action == SharedFileAction::kKeepAndRelease) {
@@ -109,9 +109,9 @@ RefusalRule CheckProgramFile(const std::string& path)
 void LogFileRefusal(RefusalRule rule, const std::string& path, const std::string& company)
 {
     if (company.empty())
-        LOG_OUTCOME(kRefused, "FILE", "kept by rule %s: %s", RefusalRuleName(rule), path.c_str());
+        LOG_REFUSAL(CannotTell(rule), "FILE", "%s %s: %s", KeptWords(rule), RefusalRuleName(rule), path.c_str());
     else
-        LOG_OUTCOME(kRefused, "FILE", "kept by rule %s: %s (its version information names %s)",
+        LOG_REFUSAL(CannotTell(rule), "FILE", "%s %s: %s (its version information names %s)", KeptWords(rule),
                     RefusalRuleName(rule), path.c_str(), company.c_str());
 }
 
@@ -167,7 +167,8 @@ void LogDirectoryRemoval(const Outcome& outcome, const std::string& directory)
     else if (outcome.result == Result::kMissing)
         LOG_LINE("DIR", "not found: %s", directory.c_str());
     else if (outcome.result == Result::kRefused)
-        LOG_OUTCOME(kRefused, "DIR", "refused by rule %s: %s", RefusalRuleName(outcome.rule), directory.c_str());
+        LOG_REFUSAL(CannotTell(outcome.rule), "DIR", "%s %s: %s", RefusedWords(outcome.rule),
+                    RefusalRuleName(outcome.rule), directory.c_str());
     else
         LOG_OUTCOME(kLeft, "DIR", "left %s " LOG_ERROR_FORMAT, directory.c_str(), LOG_ERROR_ARGS(outcome.error));
 }
@@ -229,7 +230,7 @@ Outcome AcceptTree(TreeUse use, Origin origin, const std::string& directory, Tre
     std::vector<std::string> forms;
     RefusalRule rule = CheckDirectory(use, origin, directory, forms);
     if (rule != RefusalRule::kNone) {
-        LOG_OUTCOME(kRefused, TreeKeyword(use), "refused by rule %s: %s", RefusalRuleName(rule),
+        LOG_REFUSAL(CannotTell(rule), TreeKeyword(use), "%s %s: %s", RefusedWords(rule), RefusalRuleName(rule),
                     directory.c_str());
         return Refused(rule);
     }
@@ -245,8 +246,8 @@ Outcome DeleteInTree(const Tree& tree, const std::string& path)
         // Other programs count on the files of this tree too: one counted more than once stays.
         const SharedFileDecision decision = LookUpSharedFile(path).decision;
         if (decision.rule != RefusalRule::kNone) {
-            LOG_OUTCOME(kRefused, "FILE", "kept by rule %s: %s (other programs count on it)",
-                        RefusalRuleName(decision.rule), path.c_str());
+            LOG_REFUSAL(CannotTell(decision.rule), "FILE", "%s %s: %s (other programs count on it)",
+                        KeptWords(decision.rule), RefusalRuleName(decision.rule), path.c_str());
             return Refused(decision.rule);
         }
     }

@@ -28,7 +28,7 @@ struct ModuleRun {
     const ModuleListing* listing = nullptr;
     HWND progressBar = NULL;  // only for a shared module given a window
     uint32_t totalFiles = 10;
-    int result = 1;
+    WalkTally met;  // the first failure and the first "cannot tell" of every file, tree and pattern
     // Shared-file counts to lower or remove with the registry entries, once nothing was
     // refused: a retry run must find them as they were, or it would lower them twice.
     std::vector<SharedFileCount> counts;
@@ -59,7 +59,7 @@ void RemoveFile(ModuleRun& run, ManifestEntry& entry)
 {
     SharedFileCount count;
     door::Outcome deleted = door::DeleteProductFile(entry.path, entry.spellings, door::FileOwner::kProduct, &count);
-    if (deleted.result == door::Result::kFailed && IsInUse(deleted.error)) run.result = 0;
+    run.met.Note(deleted);
     // A retry run finds a file deleted already; its count goes all the same.
     bool gone = deleted.done() || deleted.result == door::Result::kMissing;
     if (count.decision.action == SharedFileAction::kKeepAndRelease ||
@@ -113,11 +113,9 @@ void RemoveTrees(ModuleRun& run)
             continue;
         }
         door::Tree accepted;
-        int emptied = EmptyTree(entry.path.c_str(), door::Origin::kInstallation, &accepted);
         // -1: refused, or not there to list; a refused directory is not removed either, even
-        // when it is empty.
-        if (emptied == -1) continue;
-        if (IsInUse(static_cast<DWORD>(emptied))) run.result = 0;
+        // when it is empty. A failure at any depth is in the tally, whatever came after it.
+        if (EmptyTree(entry.path.c_str(), door::Origin::kInstallation, &accepted, &run.met) == -1) continue;
         door::RemoveEmptyDirectory(accepted, entry.path.substr(0, entry.path.size() - 1));
     }
 }
@@ -131,9 +129,8 @@ void RemovePatterns(ModuleRun& run)
             if (removal_log::on) LogUnusedEntry("DelExt", i, entry);
             continue;
         }
-        if (IsInUse(static_cast<DWORD>(DeleteMatchingFiles(entry.path.c_str(), run.entries->patternDirectory.c_str(),
-                                                           door::Origin::kInstallation))))
-            run.result = 0;
+        DeleteMatchingFiles(entry.path.c_str(), run.entries->patternDirectory.c_str(), door::Origin::kInstallation,
+                            &run.met);
     }
 }
 
@@ -153,7 +150,7 @@ void RemoveModuleDirectory(const ModuleRun& run, bool shared)
 }
 
 int Remove(const char* section, const char* installDir, const char* manifestPath, HWND window,
-           const ModuleListing* listing)
+           const ModuleListing* listing, RefusalRule* kept)
 {
     ModuleRun run;
     run.listing = listing;
@@ -176,29 +173,38 @@ int Remove(const char* section, const char* installDir, const char* manifestPath
     RemoveTrees(run);
     RemovePatterns(run);
     RemoveModuleDirectory(run, shared);
-    if (run.result) {
-        for (const SharedFileCount& count : run.counts) door::ReleaseSharedCount(count);
-        RemoveRegistryEntries(section, manifestPath);
-    } else {
+    if (run.met.inUse != 0) {
         LOG_LINE("MODULE", "%s has a file in use: its registry entries and shared counts stay for the retry run",
                  section);
+        return 0;
     }
-    return run.result;
+    if (run.met.cannotTell != RefusalRule::kNone) {
+        // The item stays, and so does the module: nothing would tell the product it is gone.
+        LOG_LINE("MODULE", "%s kept, cannot tell (rule %s): its registry entries and shared counts stay",
+                 section, RefusalRuleName(run.met.cannotTell));
+        if (kept) *kept = run.met.cannotTell;
+        return 0;
+    }
+    for (const SharedFileCount& count : run.counts) door::ReleaseSharedCount(count);
+    RemoveRegistryEntries(section, manifestPath);
+    return 1;
 }
 
 }  // namespace
 
 int RemoveModule(const char* section, const char* installDir, const char* manifestPath,
-                 HWND window, const ModuleListing* listing)
+                 HWND window, const ModuleListing* listing, RefusalRule* kept)
 {
+    if (kept) *kept = RefusalRule::kNone;
     if (section == NULL || installDir == NULL || manifestPath == NULL) return 0;
     // A fault, exhausted memory included, leaves 0: the module counts as not removed and keeps
     // its registry entries.
     int result = 0;
     DWORD fault = GuardedFault([&] {
         test_hooks::ModuleRemovalBegins(section);
-        result = Remove(section, installDir, manifestPath, window, listing);
+        result = Remove(section, installDir, manifestPath, window, listing, kept);
     });
+    if (fault != 0 && kept) *kept = RefusalRule::kNone;  // a fault waits for the retry run
     if (fault != 0)
         LOG_LINE("MODULE", "%s ended by fault 0x%lx: it counts as not removed", section,
                  static_cast<unsigned long>(fault));

@@ -36,3 +36,29 @@ const char* RefusalRuleName(RefusalRule rule)
     }
     return "unknown";
 }
+
+bool CannotTell(RefusalRule rule)
+{
+    switch (rule) {
+    case RefusalRule::kShortPath:
+    case RefusalRule::kUnresolvedPath:
+    case RefusalRule::kDriveRoot:
+    case RefusalRule::kLink:
+    case RefusalRule::kUnresolvedDrive:
+    case RefusalRule::kInstallDirectory:
+    case RefusalRule::kUnreadableOwner:
+        return true;
+    default:
+        return false;
+    }
+}
+
+const char* KeptWords(RefusalRule rule)
+{
+    return CannotTell(rule) ? "kept, cannot tell, by rule" : "kept by rule";
+}
+
+const char* RefusedWords(RefusalRule rule)
+{
+    return CannotTell(rule) ? "refused, cannot tell, by rule" : "refused by rule";
+}

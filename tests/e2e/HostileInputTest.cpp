@@ -232,6 +232,9 @@ struct Row {
     std::vector<std::string> rules95;   // the rules on Windows 95, where they differ
     std::string absent;                 // functions the test variant reports absent ("X") or failing ("X!")
     std::vector<std::string> stays;     // staged keys ("HKLM\\path") and values that must still be there
+    std::string modulesAfter;           // the version manager's module mask after the run, when checked
+                                        // ("1": the module stays installed, "0": it went)
+    bool retry = false;                 // the run schedules a retry
 };
 
 // Every table runs twice: with the program as it ships, on Windows 98; and with the test variant
@@ -358,6 +361,8 @@ void HostileInput::RunRow(size_t index, const Row& row)
         EXPECT_TRUE(run.after.keys.count(name) || run.after.values.count(name)) << name << " is gone";
     }
     for (const auto& text : row.texts) EXPECT_EQ(text.second, ReadTextFile(text.first)) << text.first;
+    if (!row.modulesAfter.empty()) EXPECT_EQ(row.modulesAfter, run.after.installedModules.value_or("(none)"));
+    EXPECT_EQ(row.retry, run.after.retryCommand.has_value()) << run.after.retryCommand.value_or("(none)");
 }
 
 TEST_P(HostileInput, KeyEntriesNamingTheSystemsKeys)
@@ -620,12 +625,17 @@ TEST_P(HostileInput, LinksAreNotFollowed)
     inside.items = "file Scanner\\Reports\\report01.txt\r\n";
     inside.links = {{Install("Scanner\\Reports\\Desktop"), desktop}};
     inside.gone = {Install("Scanner\\Reports\\report01.txt")};
+    // Where a link leads cannot be told: the module stays installed, and no retry is due for it.
+    inside.modulesAfter = "1";
+    inside.rules = {"link"};
     RunRow(0, inside);
 
     Row top;
     top.what = "a tree and a module directory that are links";
     top.module = "RelativePath=Linked\r\nDelDir1=QEL Sentinel\r\nDelExt1=.txt\r\n";
     top.links = {{Install("Linked"), documents}};
+    top.modulesAfter = "1";
+    top.rules = {"link"};
     RunRow(1, top);
 }
 
