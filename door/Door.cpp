@@ -133,6 +133,8 @@ void End()
     state.installForms.clear();
     state.systemForms.clear();
     state.gone.clear();
+    state.released.clear();
+    state.recorded = false;
 }
 
 RefusalRule InstallDirectoryRule()

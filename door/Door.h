@@ -73,8 +73,13 @@ Outcome DeleteProductFile(const std::string& path, FileSpellings& file, FileOwne
 // in), in any spelling; any other shortcut, or a file that is no shortcut, is another's.
 Outcome DeleteShortcut(const std::string& path, const std::vector<std::string>& targets);
 
-// Lowers or removes a SharedDLLs count that DeleteProductFile returned.
+// Lowers or removes a SharedDLLs count that DeleteProductFile returned. A count lowered is
+// recorded first (kReleasedCountsKey), so that nothing lowers it again: a file whose count the
+// product released before is another's from then on.
 Outcome ReleaseSharedCount(const SharedFileCount& count);
+
+// Deletes the record of released counts, once the removal has ended.
+Outcome ForgetReleases();
 
 // What a tree is accepted for; also the keyword of its log lines.
 enum class TreeUse { kEmpty, kPattern };

@@ -38,6 +38,14 @@ Outcome Delete(const std::string& path)
     return FromError(GetLastError());
 }
 
+// Whether the product's count under this value name was released, by this run or an earlier one.
+bool ReleasedBefore(const std::string& valueName)
+{
+    const std::vector<std::string>& released = State().released;
+    return std::find(released.begin(), released.end(), UpperAscii(valueName)) != released.end() ||
+           ReleasedEarlier(valueName);
+}
+
 // A file other programs count on stays; one counted once goes, and so does its count. Counts
 // are read for any full path: installers count files outside the system directory too.
 bool KeptForItsCount(FileSpellings& file, const std::string& path, SharedFileCount* count)
@@ -47,6 +55,12 @@ bool KeptForItsCount(FileSpellings& file, const std::string& path, SharedFileCou
     if (decision.action == SharedFileAction::kKeep) {
         LOG_REFUSAL(CannotTell(decision.rule), "FILE", "%s %s: %s (its SharedDLLs count %s is not a number)",
                     KeptWords(decision.rule), RefusalRuleName(decision.rule), path.c_str(), count->valueName.c_str());
+        return true;
+    }
+    if (decision.action != SharedFileAction::kDelete && ReleasedBefore(count->valueName)) {
+        LOG_OUTCOME(kRefused, "FILE", "kept by rule %s: %s (the product's count of it was released before)",
+                    RefusalRuleName(RefusalRule::kSharedFile), path.c_str());
+        count->decision.action = SharedFileAction::kKeep;
         return true;
     }
     if (decision.action == SharedFileAction::kKeepAndRelease) {
@@ -82,11 +96,15 @@ RefusalRule CheckProductFile(FileSpellings& file, std::string* company)
     RefusalRule rule = RefusalRule::kNone;
     if (IsAtOrBelowAnyForm(forms, SystemForms())) {
         rule = CheckSystemFile(full, company);
-        // Deeper than the system directory itself (drivers\etc, iosubsys, ...) lie Windows'
-        // own files: only one the vendor's version information names is the product's.
-        if (rule == RefusalRule::kNone && company->empty() &&
-            !IsAtOrBelowAnyForm(SystemForms(), FormsOf(full.substr(0, full.rfind('\\')))))
-            rule = RefusalRule::kWindowsDirectory;
+        // Without the vendor's version information a file is the product's by its name, or,
+        // directly in the system directory, by a SharedDLLs count; deeper down (drivers\etc,
+        // iosubsys, ...) lie Windows' own files, and only the product's name tells one apart.
+        if (rule == RefusalRule::kNone && company->empty() && !HasProductsName(full)) {
+            if (!IsAtOrBelowAnyForm(SystemForms(), FormsOf(full.substr(0, full.rfind('\\')))))
+                rule = RefusalRule::kWindowsDirectory;
+            else if (LookUpSharedFile(file).valueName.empty())
+                rule = RefusalRule::kNoEvidence;
+        }
     }
     else if (state.installRule != RefusalRule::kNone)
         rule = RefusalRule::kInstallDirectory;
@@ -113,6 +131,34 @@ void LogFileRefusal(RefusalRule rule, const std::string& path, const std::string
     else
         LOG_REFUSAL(CannotTell(rule), "FILE", "%s %s: %s (its version information names %s)", KeptWords(rule),
                     RefusalRuleName(rule), path.c_str(), company.c_str());
+}
+
+// A path's parent directory and the first word of its own name, upper-cased, without trailing
+// backslashes: "C:\PROGRAM FILES" and "MORWA" for C:\Program Files\Morwa Vantorix\; false for a
+// root or less.
+bool ParentAndFirstWord(const std::string& path, std::string* parent, std::string* word)
+{
+    size_t end = path.find_last_not_of('\\');
+    if (end == std::string::npos) return false;
+    size_t slash = path.rfind('\\', end);
+    if (slash == std::string::npos || slash < 3) return false;
+    *parent = UpperAscii(path.substr(0, slash));
+    const std::string name = UpperAscii(path.substr(slash + 1, end - slash));
+    *word = name.substr(0, name.find(' '));
+    return true;
+}
+
+// True when some spelling of each has the same parent, and their names the same first word (the
+// vendor's naming: Morwa Vantorix beside Morwa Antivirus, never Internet Explorer beside it).
+bool BesideAndNamedAlike(const std::vector<std::string>& forms, const std::vector<std::string>& others)
+{
+    std::string parent, word, otherParent, otherWord;
+    for (const std::string& form : forms)
+        for (const std::string& other : others)
+            if (ParentAndFirstWord(form, &parent, &word) && ParentAndFirstWord(other, &otherParent, &otherWord) &&
+                parent == otherParent && word == otherWord)
+                return true;
+    return false;
 }
 
 // True when both paths name the same drive letter.
@@ -144,6 +190,13 @@ RefusalRule CheckDirectory(TreeUse use, Origin origin, const std::string& direct
         !(state.installRule == RefusalRule::kNone && OnDriveOf(full, state.installDir)))
         return RefusalRule::kUnresolvedDrive;
     if (OnAnAliasOfDrive(full, WindowsDirectory())) return RefusalRule::kUnresolvedDrive;
+    // An edition's folder of its own beside the private install directory and named alike
+    // (C:\Program Files\Morwa Vantorix beside C:\Program Files\Morwa Antivirus) is private as
+    // that one is.
+    if (state.installRule == RefusalRule::kNone && BesideAndNamedAlike(forms, state.installForms)) {
+        std::vector<std::string> ignored;
+        return CheckInstallDirectory(full, &ignored);
+    }
     return CheckDirectoryForDeletion(directory.c_str());
 }
 
@@ -202,6 +255,31 @@ Outcome Remove(const std::string& directory)
     return FromError(GetLastError());
 }
 
+bool LastWritten(const std::string& path, FILETIME* time)
+{
+    WIN32_FIND_DATAA entry;
+    FindHandle find(FindFirstFileA(path.c_str(), &entry));
+    if (!find.valid()) return false;
+    *time = entry.ftLastWriteTime;
+    return true;
+}
+
+// A copy goes over the product's file, or one without an owner's name; a file that another
+// company's version information names, written after the copy's source, stays: a newer owner
+// put it there.
+RefusalRule NewerOwner(const std::string& from, const std::string& to)
+{
+    FILETIME target, source;
+    if (!LastWritten(to, &target)) return RefusalRule::kNone;
+    std::string company;
+    const std::string full = FullPathOf(to);
+    RefusalRule rule = full.empty() ? RefusalRule::kUnresolvedPath : CheckSystemFile(full, &company);
+    if (rule == RefusalRule::kNone) return rule;
+    if (rule == RefusalRule::kOtherCompany && LastWritten(from, &source) && CompareFileTime(&target, &source) <= 0)
+        return RefusalRule::kNone;
+    return rule;
+}
+
 }  // namespace
 
 Outcome DeleteProductFile(const std::string& path, FileOwner owner, SharedFileCount* count)
@@ -244,7 +322,11 @@ Outcome DeleteInTree(const Tree& tree, const std::string& path)
 {
     if (tree.counted_) {
         // Other programs count on the files of this tree too: one counted more than once stays.
-        const SharedFileDecision decision = LookUpSharedFile(path).decision;
+        const SharedFileCount count = LookUpSharedFile(path);
+        SharedFileDecision decision = count.decision;
+        // Counted once, but that once was the product's, released before: another's now.
+        if (decision.action == SharedFileAction::kDeleteAndForget && ReleasedBefore(count.valueName))
+            decision.rule = RefusalRule::kSharedFile;
         if (decision.rule != RefusalRule::kNone) {
             LOG_REFUSAL(CannotTell(decision.rule), "FILE", "%s %s: %s (other programs count on it)",
                         KeptWords(decision.rule), RefusalRuleName(decision.rule), path.c_str());
@@ -311,6 +393,12 @@ Outcome WriteTextFile(const char* keyword, const std::string& path, const std::s
 Outcome CopyOver(const std::string& from, const std::string& to)
 {
     Outcome outcome;
+    RefusalRule rule = NewerOwner(from, to);
+    if (rule != RefusalRule::kNone) {
+        LOG_OUTCOME(kRefused, "COPY", "kept by rule %s: %s (another owner wrote it after %s)",
+                    RefusalRuleName(rule), to.c_str(), from.c_str());
+        return Refused(rule);
+    }
     if (State().preview) {
         DWORD source = GetFileAttributesA(from.c_str());
         DWORD target = GetFileAttributesA(to.c_str());

@@ -395,6 +395,8 @@ int Run(HWND window)
         LOG_LINE("RETRY", "not scheduled: what stays cannot be told about by a retry either; the program stays");
         runContext.keepFilesFlag = 1;
     }
+    // The removal has ended: no count is the product's to release any longer.
+    if (!run.failed && !run.kept) door::ForgetReleases();
     PumpMessages();
     if (run.installedModules == 0) runContext.actionFlags = 0;
     return kUninstallWalked;

@@ -32,6 +32,7 @@ const char* RefusalRuleName(RefusalRule rule)
     case RefusalRule::kOtherCompany: return "other-company";
     case RefusalRule::kUnreadableOwner: return "unreadable-owner";
     case RefusalRule::kWindowsFile: return "windows-file";
+    case RefusalRule::kNoEvidence: return "no-evidence";
     case RefusalRule::kForeignShortcut: return "foreign-shortcut";
     }
     return "unknown";

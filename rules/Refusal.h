@@ -36,6 +36,8 @@ enum class RefusalRule {
     kOtherCompany,        // a system-directory file whose version information names another company
     kUnreadableOwner,     // a system-directory file whose version information the system cannot read
     kWindowsFile,         // a file that Windows itself protects
+    kNoEvidence,          // a system-directory file with no evidence of being the product's: no
+                          // vendor's version information, no product's name, no SharedDLLs count
     kForeignShortcut      // a shortcut that does not point at the product's own file
 };
 

@@ -116,3 +116,18 @@ SharedFileCount LookUpSharedFile(FileSpellings& file)
     }
     return count;
 }
+
+const char kReleasedCountsKey[] = "Software\\Morwa Software\\Uninstall\\Released Counts";
+
+bool ReleasedEarlier(const std::string& valueName)
+{
+    RegKey key;
+    return !valueName.empty() && key.Open(HKEY_LOCAL_MACHINE, kReleasedCountsKey, KEY_QUERY_VALUE) == ERROR_SUCCESS &&
+           RegQueryValueExA(key.get(), valueName.c_str(), NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
+}
+
+bool AnyReleaseRecorded()
+{
+    RegKey key;
+    return key.Open(HKEY_LOCAL_MACHINE, kReleasedCountsKey, KEY_QUERY_VALUE) == ERROR_SUCCESS;
+}

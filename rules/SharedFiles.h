@@ -29,3 +29,15 @@ SharedFileCount LookUpSharedFile(const std::string& path);
 
 // The same with the spellings computed once (CompleteSpellings is called on them).
 SharedFileCount LookUpSharedFile(FileSpellings& file);
+
+// Where a run records, below the product's own Uninstall key, each count it lowered (the value
+// name as SharedDLLs spells it, the count written), before it lowers it: the count is then the
+// product's no longer, whatever reads it next (a retry run, another module, a tree). The run
+// that ends the removal deletes the record.
+extern const char kReleasedCountsKey[];
+
+// True when a run recorded the count of this SharedDLLs value name as released.
+bool ReleasedEarlier(const std::string& valueName);
+
+// True when any release is recorded.
+bool AnyReleaseRecorded();

@@ -263,6 +263,50 @@ TEST(RetryValue, NamesTheProgramWithoutQuotesWhenItsPathHasNoBlank)
     EXPECT_EQ(kNone, sentinels.Missing());
 }
 
+// A library the product and another program count on: the first run lowers its count, and the
+// retry run, which walks the shared module again, leaves it to the other program; once the
+// removal has ended, the record of the release goes too. The retry's preview tells its story.
+TEST(SharedCountAndItsRetry, ACountIsLoweredOnceByARunAndItsRetry)
+{
+    Sentinels sentinels{kSampleInstallDir};
+    SavedKey sharedDlls{HKEY_LOCAL_MACHINE, kSharedDlls};
+    SavedKey record{HKEY_LOCAL_MACHINE, "Software\\Morwa Software\\Uninstall\\Released Counts"};
+    ScratchDir scratch{"twice"};
+    staging::Options options = SampleOptions();
+    options.readOnly = {"Engine\\qelsig.dat"};
+    EndToEnd e2e(options);
+    ASSERT_TRUE(e2e.Stage()) << e2e.error();
+    const std::string library = System("qelcomm.dll");
+    SetDwordValue(HKEY_LOCAL_MACHINE, kSharedDlls, library, 2);
+    EndToEndRun first = e2e.Run("qel60_uninst.ini 1 0 0");
+    ASSERT_TRUE(first.facts.finished) << e2e.Report(first);
+    ASSERT_TRUE(first.after.retryCommand.has_value());
+    EXPECT_TRUE(FileExists(library));
+    EXPECT_EQ(1u, DwordValue(HKEY_LOCAL_MACHINE, kSharedDlls, library));
+
+    DeleteValue(HKEY_LOCAL_MACHINE, kRunOnceKey, kRetryValue);
+    SetAttributes(Install("Engine\\qelsig.dat"), FILE_ATTRIBUTE_NORMAL);
+    const std::string log = scratch / "log.txt";
+    const std::string tokens = "qel60_uninst.ini 1 0 2 /LOG=\"" + log + "\"";
+    // What the stand-ins noted of each run's calls, which the shared module's pattern takes.
+    for (const char* callLog : {"qelsubs.log", "qeltask.log"}) DeleteFileA(Install(callLog).c_str());
+    e2e.Run(tokens + " /PREVIEW");
+    const std::vector<std::string> previewed = Story(LogLines(log));
+    DeleteFileA(log.c_str());
+    for (const char* callLog : {"qelsubs.log", "qeltask.log"}) DeleteFileA(Install(callLog).c_str());
+    EndToEndRun retry = e2e.Run(tokens);
+    ASSERT_TRUE(retry.facts.finished) << e2e.Report(retry);
+    const std::vector<std::string> story = Story(LogLines(log));
+    EXPECT_EQ(story, previewed) << Parting(story, previewed);
+    EXPECT_TRUE(FileExists(library)) << "the other program's library went";
+    EXPECT_EQ(1u, DwordValue(HKEY_LOCAL_MACHINE, kSharedDlls, library));
+    // The product's own items went: the module the first run left, and the shared module's.
+    EXPECT_EQ(kNone, StillPresent(retry.after, {Install("Engine"), kProduct + "\\Engine", Install("qelres.dll")}));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Morwa Software\\Uninstall\\Released Counts"));
+    EXPECT_TRUE(WaitForRemovalBatch(30000));
+    EXPECT_EQ(kNone, sentinels.Missing());
+}
+
 // The sample with more files in the Scanner's Reports tree: one that cannot go deep down, among
 // files other programs count on (each counted twice).
 class ScannerTree : public ::testing::Test {

@@ -104,7 +104,9 @@ TEST_F(ModuleRemoverTest, SystemRootOnlyAtTheStart)
     char systemDir[MAX_PATH], windowsDir[MAX_PATH];
     GetSystemDirectoryA(systemDir, MAX_PATH);
     GetWindowsDirectoryA(windowsDir, MAX_PATH);
-    std::string name = "uninst-unit-" + std::to_string(GetCurrentProcessId()) + ".tmp";
+    // Named as the product names its files: without version information that is what makes a
+    // file of the system directory the product's.
+    std::string name = "qeluninst-unit-" + std::to_string(GetCurrentProcessId()) + ".tmp";
     std::string inSystem = std::string(systemDir) + "\\" + name;
     std::string inWindows = std::string(windowsDir) + "\\" + name;
     WriteTextFile(inSystem, "x");
