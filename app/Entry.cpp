@@ -3,6 +3,8 @@
 #include "app/Edition.h"
 #include "app/Language.h"
 #include "app/ProductKeys.h"
+#include "app/Selection.h"
+#include "base/RegistryText.h"
 #include "log/RemovalLog.h"
 #include "app/RunContext.h"
 #include "app/SelfRemoval.h"
@@ -62,15 +64,15 @@ bool ConfirmRemoval()
 // removal must delete; an install directory that is no private place loses nothing.
 bool LogMayLieAt(const char* fullLogPath)
 {
-    const std::string installDir = door::PrivateInstallDirectory();
-    return installDir.empty() || !IsAtOrBelowInAnySpelling(fullLogPath, installDir);
+    const InstallationRecord& installation = door::TheInstallation();
+    return !installation.IsPrivate() || !IsAtOrBelowInAnySpelling(fullLogPath, installation.directory);
 }
 
 void RemoveInstallDir()
 {
-    char directory[kPathSize];
-    if (!CopyText(directory, sizeof directory, runContext.installDir) || directory[0] == '\0') return;
-    directory[std::strlen(directory) - 1] = '\0';
+    std::string directory = door::TheInstallation().directory;
+    if (directory.empty()) return;
+    directory.pop_back();
     // Only where a tree could be emptied: an install directory in an odd place (a drive root,
     // a shell folder) must not take an empty system folder with it.
     door::RemoveEmptyDirectory(door::Origin::kInstallation, directory);
@@ -137,6 +139,25 @@ bool StartUpEnds(const char* reason)
 
 }  // namespace
 
+// The value that names the edition's own directory, or NULL when `productBit` is no single edition.
+static const char* EditionValueName(DWORD productBit)
+{
+    static const char* const names[] = {NULL, "QEL60", "QEL60Exchange", NULL, "QEL60Vantorix"};
+    return productBit < sizeof names / sizeof names[0] ? names[productBit] : NULL;
+}
+
+void ReadEditionDirectory(DWORD productBit)
+{
+    RegKey key;
+    const bool opens = key.Open(HKEY_LOCAL_MACHINE, kUninstallKeyPath) == ERROR_SUCCESS;
+    const char* valueName = EditionValueName(productBit);
+    std::string directory;
+    // Never a cut path: a text that does not fit is none.
+    if (!opens || valueName == NULL || !ReadRegistryText(key.get(), valueName, kPathSize, &directory))
+        directory.clear();
+    door::NoteEditionDirectory(valueName ? valueName : "", opens, directory);
+}
+
 void FormatConfirmation(char (&caption)[kConfirmCaptionSize], char (&text)[kConfirmTextSize])
 {
     FormatLocalized(IDS_CONFIRM_CAPTION, 250, caption, sizeof caption);
@@ -176,11 +197,11 @@ bool StartUp(HINSTANCE instance, const char* commandLine, Library* versionManage
     LOG_LINE("START", "language %u", static_cast<unsigned>(runContext.languageId));
     std::string installDir;
     if (!ReadInstallDir(&installDir)) return StartUpEnds("no usable \"Path\" value in the product key");
-    if (!ManifestNameFits(fields.manifestName, installDir) ||
-        !CopyText(runContext.installDir, sizeof runContext.installDir, installDir.c_str()))
+    if (!ManifestNameFits(fields.manifestName, installDir) || installDir.size() > kMaxPathChars)
         return StartUpEnds("the install directory and the manifest name are too long");
-    LOG_LINE("START", "install directory %s", runContext.installDir);
-    door::Begin(runContext.installDir, previewRequested);
+    LOG_LINE("START", "install directory %s", installDir.c_str());
+    door::Begin(installDir, previewRequested);
+    ReadEditionDirectory(runContext.productBit);
     return true;
 }
 

@@ -13,6 +13,11 @@ int RunProgram(HINSTANCE instance, const char* commandLine);
 // "Path" value.
 bool StartUp(HINSTANCE instance, const char* commandLine, Library* versionManager);
 
+// Reads the edition's own directory ("QEL60", "QEL60Exchange" or "QEL60Vantorix" as
+// `productBit` says) into the run's record of the installation; StartUp does it once, after
+// door::Begin.
+void ReadEditionDirectory(DWORD productBit);
+
 // Enables the shutdown privilege of the process's token; false when that cannot be done
 // (always so on Windows 95/98, which have no tokens).
 bool EnableShutdownPrivilege();

@@ -14,7 +14,6 @@ void ResetRunContext()
     runContext.languageId = 0;
     runContext.readInstalledMasks = NULL;
     runContext.writeInstalledMasks = NULL;
-    runContext.installDir[0] = '\0';
     runContext.maintenanceLinkPath.reset();
     runContext.keepFilesFlag = 0;
     runContext.restartRequested = 0;

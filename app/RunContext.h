@@ -1,11 +1,13 @@
-// The one process-wide run record, created by the entry and read by every operation.
+// The one process-wide run record, created by the entry and read by every operation. The install
+// directory lives in the record of the installation (door::TheInstallation()), not here.
 #pragma once
 #include <windows.h>
 #include "base/PathLimits.h"
+#include "door/Door.h"
 #include <memory>
 
 // Both exports of kolbex.dll take the products text and the modules text, in this order.
-typedef int(WINAPI* InstalledMasksProc)(char* productsText, char* modulesText);
+typedef door::InstalledMasksProc InstalledMasksProc;
 
 const int kRetryTextSize = 256;   // retryCommandLine and the RunOnce composition
 
@@ -19,7 +21,6 @@ struct RunContext {
     WORD languageId;
     InstalledMasksProc readInstalledMasks;
     InstalledMasksProc writeInstalledMasks;
-    char installDir[kPathSize];                  // always ends with a backslash
     std::unique_ptr<char[]> maintenanceLinkPath; // kPathSize bytes, or none
     int keepFilesFlag;
     int restartRequested;

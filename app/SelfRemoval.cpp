@@ -71,7 +71,8 @@ bool ReadWholeFile(const std::string& path, std::string* content)
     return size == 0 || (ReadFile(file.get(), &(*content)[0], size, &read, NULL) && read == size);
 }
 
-void DeleteAtRestartByWininit(const std::vector<std::string>& paths)
+// True when WININIT.INI now lists the paths.
+bool DeleteAtRestartByWininit(const std::vector<std::string>& paths)
 {
     std::vector<std::string> shortPaths;
     for (const std::string& path : paths) {
@@ -82,12 +83,12 @@ void DeleteAtRestartByWininit(const std::vector<std::string>& paths)
     std::string wininit;
     if (shortPaths.empty() || windowsDir.empty() ||
         !ComposeEntryPath(DirectoryBase(windowsDir), "WININIT.INI", &wininit))
-        return;
+        return false;
     std::string text;
     std::string updated;
-    if (!ReadWholeFile(wininit, &text) || !AddWininitDeletions(text, shortPaths, &updated)) return;
+    if (!ReadWholeFile(wininit, &text) || !AddWininitDeletions(text, shortPaths, &updated)) return false;
     const std::string what = std::to_string(shortPaths.size()) + " file(s) listed for deletion at the next start";
-    door::WriteTextFile("RESTART", wininit, updated, true, what.c_str());
+    return door::WriteTextFile("RESTART", door::Reach::kInstallDirectory, wininit, updated, true, what.c_str()).done();
 }
 
 // The install directory, once WININIT.EXE has deleted its files, by a RunOnce command.
@@ -98,7 +99,7 @@ void RemoveDirectoryAtRestart(const std::string& directory)
     if (length == 0 || length >= sizeof interpreter) return;
     std::string command = RemoveDirectoryCommand(interpreter, ShortPath(directory));
     if (command.empty()) return;
-    door::WriteTextValue("RESTART", kRootLocalMachine, kRunOnceKey, kDirectoryValueName, command.c_str(),
+    door::WriteTextValue("RESTART", door::Reach::kInstallDirectory, kRootLocalMachine, kRunOnceKey, kDirectoryValueName, command.c_str(),
                          static_cast<unsigned long>(command.size() + 1));
 }
 
@@ -107,15 +108,10 @@ void DeleteAtRestartByMoveFileEx(const std::vector<std::string>& paths)
     for (const std::string& path : paths) door::DeleteAtRestart(path);
 }
 
-// The self-removal, the retry and the deletions at the next start all work through the install
-// directory: where it is not a private place, none of them happens, and the log says so.
-bool InstallDirectoryIsPrivate(const char* keyword, const char* consequence)
+// The install directory from the run's record, with its trailing backslash.
+const char* InstallDir()
 {
-    RefusalRule rule = door::InstallDirectoryRule();
-    if (rule == RefusalRule::kNone) return true;
-    LOG_LINE(keyword, "%s: the install directory is not a private place (rule %s)", consequence,
-             RefusalRuleName(rule));
-    return false;
+    return door::TheInstallation().directory.c_str();
 }
 
 }  // namespace
@@ -124,17 +120,15 @@ void RemoveSelf()
 {
     // Every path below is the install directory and a name; without one they would name
     // files of the current directory.
-    if (!EndsWithBackslash(runContext.installDir)) return;
-    // The batch removes the install directory, which must then be the product's own.
-    if (!InstallDirectoryIsPrivate("SELFREMOVAL", "the program removes nothing of itself")) return;
+    if (!EndsWithBackslash(InstallDir())) return;
     char manifestName[kPathSize] = "";
     LoadLocalizedString(runContext.instance, IDS_MANIFEST_NAME, manifestName, sizeof manifestName,
                         runContext.languageId);
     std::string path;
     // An empty name would make the "file" the install directory itself.
-    if (manifestName[0] != '\0' && ComposeEntryPath(runContext.installDir, manifestName, &path))
+    if (manifestName[0] != '\0' && ComposeEntryPath(InstallDir(), manifestName, &path))
         door::DeleteProductFile(path, door::FileOwner::kProduct);
-    if (ComposeEntryPath(runContext.installDir, "kolbex.dll", &path))
+    if (ComposeEntryPath(InstallDir(), "kolbex.dll", &path))
         door::DeleteProductFile(path, door::FileOwner::kProduct);
     StartRemovalBatch();
 }
@@ -147,7 +141,7 @@ void StartRemovalBatch()
         LOG_LINE("SELFREMOVAL", "no batch: the paths do not fit; the program and its directory stay");
         return;
     }
-    if (!WriteRemovalBatch(batchPath.c_str(), exePath.c_str(), runContext.installDir)) {
+    if (!WriteRemovalBatch(batchPath.c_str(), exePath.c_str(), InstallDir())) {
         LOG_LINE("SELFREMOVAL", "the batch %s could not be written; the program and its directory stay",
                  batchPath.c_str());
         return;
@@ -168,7 +162,8 @@ bool WriteRemovalBatch(const char* batchPath, const char* exePath, const char* i
     if (!FormatRemovalBatch(exePath, installDir, batchPath, &text)) return false;
     std::string oem(text.size(), '\0');
     CharToOemBuffA(text.c_str(), &oem[0], static_cast<DWORD>(text.size()));
-    return door::WriteTextFile("SELFREMOVAL", batchPath, oem, true, "the self-removal batch").done();
+    return door::WriteTextFile("SELFREMOVAL", door::Reach::kInstallDirectory, batchPath, oem, true,
+                               "the self-removal batch").done();
 }
 
 bool LaunchRemovalBatch(const char* batchPath)
@@ -178,16 +173,15 @@ bool LaunchRemovalBatch(const char* batchPath)
 
 void ScheduleRetry()
 {
-    if (!InstallDirectoryIsPrivate("RETRY", "no retry is scheduled")) return;
     char text[kRetryTextSize];
     // The retry run of a logged run appends to the same log.
     bool withLog = false;
-    if (!ComposeRetryTextWithLog(runContext.installDir, runContext.retryCommandLine,
+    if (!ComposeRetryTextWithLog(InstallDir(), runContext.retryCommandLine,
                                  removal_log::RetryPath(), text, sizeof text, &withLog)) {
         LOG_LINE("RETRY", "not scheduled: the retry command line does not fit a RunOnce value");
         return;
     }
-    if (door::WriteTextValue("RETRY", kRootLocalMachine, kRunOnceKey, kRetryValueName, text,
+    if (door::WriteTextValue("RETRY", door::Reach::kInstallDirectory, kRootLocalMachine, kRunOnceKey, kRetryValueName, text,
                              static_cast<unsigned long>(kRetryValueSize)).done() &&
         removal_log::RetryPath()[0] != '\0' && !withLog)
         LOG_LINE("RETRY", "the log switch did not fit the value and was left out");
@@ -195,20 +189,18 @@ void ScheduleRetry()
 
 void ScheduleRemovalAtRestart()
 {
-    if (!InstallDirectoryIsPrivate("RESTART", "nothing is handed to the next start")) return;
     std::string exePath;
     if (!ExecutablePath(&exePath)) exePath.clear();
     const std::vector<std::string> paths =
-        RestartDeletions(exePath, RemovalBatchPath(TemporaryDirectory()), runContext.installDir);
+        RestartDeletions(exePath, RemovalBatchPath(TemporaryDirectory()), InstallDir());
     if (!RunningOnWindows9x()) {
         DeleteAtRestartByMoveFileEx(paths);
         return;
     }
-    DeleteAtRestartByWininit(paths);
-    if (removal_log::on)
+    if (DeleteAtRestartByWininit(paths) && removal_log::on)
         for (const std::string& path : paths)
             LOG_LINE("RESTART", "%s is listed in WININIT.INI for deletion at the next start", path.c_str());
-    const std::string installDir = runContext.installDir;
+    const std::string installDir = InstallDir();
     if (!paths.empty() && paths.back() == installDir.substr(0, installDir.size() - 1))
         RemoveDirectoryAtRestart(paths.back());
 }

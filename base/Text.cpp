@@ -51,3 +51,9 @@ bool RegistryValueText(const char* data, size_t length, size_t capacity, bool te
     text->assign(data, end);
     return true;
 }
+
+std::string DirectoryBase(const std::string& directory)
+{
+    if (!directory.empty() && directory.back() == '\\') return directory;
+    return directory + "\\";
+}

@@ -20,6 +20,9 @@ std::string UpperAscii(std::string text);
 // True when the text is not empty and its last character is a backslash.
 bool EndsWithBackslash(const char* text);
 
+// The directory with a backslash appended when it does not already end with one.
+std::string DirectoryBase(const std::string& directory);
+
 // The text of a registry value: `data` holds `length` bytes as read into a buffer of
 // `capacity` bytes. False when the value is not text or its terminator is not within the
 // buffer (cut on reading).

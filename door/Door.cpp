@@ -5,9 +5,9 @@
 #include "log/RemovalLog.h"
 #include "door/DoorState.h"
 #include "rules/PathForms.h"
+#include "rules/PlaceRules.h"
 #include "rules/ProtectedPlaces.h"
 #include <algorithm>
-#include <cstring>
 #include <memory>
 
 namespace door {
@@ -49,7 +49,9 @@ bool IsGone(const std::string& name)
 
 Outcome Done()
 {
-    return Outcome();
+    Outcome outcome;
+    outcome.result = Result::kDone;
+    return outcome;
 }
 
 Outcome Missing(unsigned long error)
@@ -63,7 +65,6 @@ Outcome Missing(unsigned long error)
 Outcome Failed(unsigned long error)
 {
     Outcome outcome;
-    outcome.result = Result::kFailed;
     outcome.error = error;
     return outcome;
 }
@@ -76,10 +77,26 @@ Outcome Refused(RefusalRule rule)
     return outcome;
 }
 
+Outcome RefusedWithLine(const char* keyword, RefusalRule rule, const std::string& what)
+{
+    LOG_OUTCOME(kRefused, keyword, "refused by rule %s: %s", RefusalRuleName(rule), what.c_str());
+    return Refused(rule);
+}
+
 Outcome FromError(unsigned long error)
 {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Missing(error)
                                                                         : Failed(error);
+}
+
+const std::vector<std::string>& SystemForms()
+{
+    std::vector<std::string>& forms = State().systemForms;
+    if (forms.empty()) {
+        const std::string system = FullPathOf(SystemDirectory());
+        if (!system.empty()) forms = FormsOf(system);
+    }
+    return forms;
 }
 
 Outcome PreviewFileDeletion(const std::string& path)
@@ -101,6 +118,7 @@ namespace {
 // The places of the run, taken before anything is deleted (see ProtectedPlacesScope).
 std::unique_ptr<ProtectedPlacesScope> places;
 
+
 }  // namespace
 
 void Begin(const std::string& installDir, bool preview)
@@ -108,19 +126,28 @@ void Begin(const std::string& installDir, bool preview)
     End();
     detail::RunState& state = detail::State();
     state.preview = preview;
-    state.installDir = installDir;
     ForgetDriveAnswers();
     places.reset(new ProtectedPlacesScope());
     places->Take();
-    if (!installDir.empty()) {
-        state.installRule = CheckInstallDirectory(installDir, &state.installForms);
-        if (state.installRule == RefusalRule::kNone)
-            LOG_LINE("START", "the install directory is a private place: the product's files in it may go");
-        else
-            LOG_OUTCOME(kRefused, "START",
-                        "the install directory %s is not a private place, by rule %s: nothing is removed through it",
-                        installDir.c_str(), RefusalRuleName(state.installRule));
-    }
+    if (installDir.empty()) return;
+    InstallationRecord& record = state.installation;
+    record.directory = installDir;
+    record.rule = CheckInstallDirectory(installDir, &record.forms);
+    if (record.IsPrivate())
+        LOG_LINE("START", "the install directory is a private place: the product's files in it may go");
+    else
+        LOG_OUTCOME(kRefused, "START",
+                    "the install directory %s is not a private place, by rule %s: nothing is removed through it",
+                    installDir.c_str(), RefusalRuleName(record.rule));
+}
+
+void NoteEditionDirectory(const char* valueName, bool keyOpens, const std::string& directory)
+{
+    InstallationRecord& record = detail::State().installation;
+    record.editionValue = valueName;
+    record.editionKeyOpens = keyOpens;
+    record.editionDirectory = directory;
+    record.editionRule = CheckFullPath(directory);
 }
 
 void End()
@@ -128,24 +155,23 @@ void End()
     places.reset();
     detail::RunState& state = detail::State();
     state.preview = false;
-    state.installDir.clear();
-    state.installRule = RefusalRule::kInstallDirectory;
-    state.installForms.clear();
+    InstallationRecord& record = state.installation;
+    record.directory.clear();
+    record.rule = RefusalRule::kInstallDirectory;
+    record.forms.clear();
+    record.editionValue = "";
+    record.editionKeyOpens = false;
+    record.editionDirectory.clear();
+    record.editionRule = RefusalRule::kRelativePath;
     state.systemForms.clear();
     state.gone.clear();
     state.released.clear();
     state.recorded = false;
 }
 
-RefusalRule InstallDirectoryRule()
+const InstallationRecord& TheInstallation()
 {
-    return detail::State().installRule;
-}
-
-std::string PrivateInstallDirectory()
-{
-    const detail::RunState& state = detail::State();
-    return state.installRule == RefusalRule::kNone ? state.installDir : std::string();
+    return detail::State().installation;
 }
 
 bool Previewing()
@@ -158,23 +184,17 @@ bool AlreadyGone(const std::string& path)
     return detail::State().preview && detail::IsGone(detail::GoneName(path));
 }
 
-bool ChangesProductState()
+const char* Verb(Did done)
 {
-    return !detail::State().preview;
-}
-
-const char* Verb(const char* done)
-{
+    // In the order of Did: a run's word, then a preview's.
     static const char* const kVerbs[][2] = {
         {"deleted", "would delete"}, {"removed", "would remove"}, {"written", "would write"},
         {"copied", "would copy"},    {"started", "would start"},  {"lowered", "would lower"},
-        {"called", "would call"},    {"cleared", "would clear"},  {"listed", "would list"},
-        {"requested", "would request"},
+        {"cleared", "would clear"},  {"listed", "would list"},    {"requested", "would request"},
     };
-    if (!detail::State().preview) return done;
-    for (const auto& verb : kVerbs)
-        if (std::strcmp(verb[0], done) == 0) return verb[1];
-    return done;
+    static_assert(sizeof kVerbs / sizeof kVerbs[0] == static_cast<size_t>(Did::kRequested) + 1,
+                  "every change has its verbs");
+    return kVerbs[static_cast<int>(done)][detail::State().preview ? 1 : 0];
 }
 
 }  // namespace door

@@ -1,12 +1,15 @@
-// The one door through which every change the program makes to the machine passes. Each
-// operation checks the refusal rules, makes the change (in a preview it only finds out what the
-// change would do), and writes the removal log's line with the outcome. The callers say what to
-// change and why; the door decides whether and how.
+// The one door through which every change the program makes to the machine passes, the calls
+// that change the product's libraries' state included. Each operation asks rules/ first, makes
+// the change (in a preview it only finds out what the change would do), and writes the removal
+// log's line with the outcome. The callers say what to change and why; the door decides
+// whether and how.
 #pragma once
+#include "rules/Installation.h"
 #include "rules/PathForms.h"
 #include "rules/Refusal.h"
 #include "rules/RegistryRoot.h"
 #include "rules/SharedFiles.h"
+#include <windows.h>
 #include <string>
 #include <vector>
 
@@ -14,14 +17,15 @@ namespace door {
 
 // How one change ended.
 enum class Result {
+    kFailed,   // the system refused it: `error` says why; also what an outcome starts as
     kDone,     // made (in a preview: it would be)
     kMissing,  // there was nothing to change (a file, directory, key or value not found)
-    kFailed,   // the system refused it: `error` says why
     kRefused,  // a rule refused it: `rule` says which
 };
 
+// An outcome starts as a failure: only an operation that made its change says kDone.
 struct Outcome {
-    Result result = Result::kDone;
+    Result result = Result::kFailed;
     unsigned long error = 0;  // the system's error code, for kFailed and kMissing
     RefusalRule rule = RefusalRule::kNone;
     bool done() const { return result == Result::kDone; }
@@ -30,22 +34,24 @@ struct Outcome {
 // ---- The run ------------------------------------------------------------------------------
 
 // Starts a run: the protected places are gathered now, before anything is deleted, and kept
-// for the run; `installDir` (with its trailing backslash, or empty when unknown) is the
-// directory the product's own files lie in. In a preview nothing is changed: every operation
-// reports what it would do and the log says "would ...".
+// for the run. `installDir` (with its trailing backslash, or empty when unknown) is the
+// directory the product's own files lie in: it starts the run's one record of the
+// installation, which Begin judges now and every check of the run reads. In a preview nothing
+// is changed: every operation reports what it would do and the log says "would ...".
 void Begin(const std::string& installDir, bool preview);
+
+// The edition's own directory into the run's record, as the registry names it under
+// `valueName` ("" when the run's editions name none); `keyOpens` is false when the key that
+// holds it does not open. Noted once, at the run's start, before anything is changed.
+void NoteEditionDirectory(const char* valueName, bool keyOpens, const std::string& directory);
 
 // Ends the run: the places are gathered anew at every check again, and the preview is over.
 void End();
 
 bool Previewing();
 
-// kNone when the install directory given to Begin is a private place, the product's own;
-// otherwise the rule that makes it none, and nothing is removed through it.
-RefusalRule InstallDirectoryRule();
-
-// The install directory given to Begin when it is a private place, "" otherwise.
-std::string PrivateInstallDirectory();
+// The run's record of the installation, as Begin judged it (an empty one outside a run).
+const InstallationRecord& TheInstallation();
 
 // ---- Files, trees, directories ------------------------------------------------------------
 
@@ -125,32 +131,44 @@ Outcome RemoveEmptyDirectory(const Tree& tree, const std::string& directory);
 
 // ---- Other changes to files ---------------------------------------------------------------
 
+// What one of the program's own changes reaches besides its place, which decides the rules it
+// must pass.
+enum class Reach {
+    kOwnPlace,          // a place the program fixes itself and nothing more (the QELCL line)
+    kInstallDirectory,  // the install directory too (the line that names it, WININIT.INI's
+                        // deletions, the self-removal batch, the RunOnce values): only where the
+                        // install directory is a private place
+};
+
 // Writes `content` over the whole of an existing text file in place (the start-up file), or
 // creates it (WININIT.INI, the self-removal batch) when `create` is set. `keyword` and `what`
-// say in the log what the text is.
-Outcome WriteTextFile(const char* keyword, const std::string& path, const std::string& content,
+// say in the log what the text is. The file must be a full path reached through no link.
+Outcome WriteTextFile(const char* keyword, Reach reach, const std::string& path, const std::string& content,
                       bool create, const char* what);
 
-// Copies a file over another (the Maintenance Wizard's saved copy over the wizard).
+// Copies a file over another (the Maintenance Wizard's saved copy over the wizard); the file
+// written must be a full path reached through no link.
 Outcome CopyOver(const std::string& from, const std::string& to);
 
 // Clears a file's read-only attribute (the program's own executable, so that the batch can
-// delete it).
+// delete it): part of the self-removal, so only for a private install directory.
 Outcome ClearReadOnly(const std::string& path);
 
 // Writes a shell link at `path` (with its ".lnk") that points at `target`, with an empty
-// description. COM must be initialised by the caller.
+// description; `path` must be a full path reached through no link. COM must be initialised by
+// the caller.
 Outcome SaveShortcut(const std::string& path, const std::string& target);
 
-// Hands a file or an empty directory to the system's deletion at its next start (MoveFileEx).
+// Hands a file or an empty directory to the system's deletion at its next start (MoveFileEx):
+// part of the self-removal, so only for a private install directory.
 Outcome DeleteAtRestart(const std::string& path);
 
 // Starts the self-removal batch hidden, suspended and at idle priority, with the root of the
 // current drive as its current directory; raises this program's own priorities; then lets it
-// run.
+// run. The batch removes the install directory, which must be a private place.
 Outcome StartRemovalBatch(const std::string& batchPath);
 
-// Asks Windows to restart.
+// Asks Windows to restart. No place is changed, and no rule applies.
 Outcome RestartWindows();
 
 // ---- The registry -------------------------------------------------------------------------
@@ -164,18 +182,42 @@ Outcome DeleteValue(RegistryRoot root, const std::string& keyPath, const std::st
                     const std::string& shown);
 
 // Writes a REG_SZ value of `size` bytes from `data` (the retry value is stored with 255 bytes
-// whatever its text). `keyword` and `shown` name it in the log.
-Outcome WriteTextValue(const char* keyword, RegistryRoot root, const std::string& keyPath,
+// whatever its text), never directly in one of the system's own keys (RunOnce is a registration
+// list). `keyword` and `name` name it in the log.
+Outcome WriteTextValue(const char* keyword, Reach reach, RegistryRoot root, const std::string& keyPath,
                        const std::string& name, const char* data, unsigned long size);
 
 // ---- The product's libraries --------------------------------------------------------------
 
-// Calls into the product's libraries that change their state (the masks, the channel, the
-// jobs) are made only outside a preview; the caller asks first, and logs with Verb.
-bool ChangesProductState();
+// The exports that change the product's libraries' state, called only through the door: only
+// where the install directory is a private place (whose libraries these are), never in a
+// preview, and under a fault guard each. A faulting export comes back as kFailed.
+typedef int(WINAPI* InstalledMasksProc)(char* productsText, char* modulesText);
+typedef int(WINAPI* RemoveChannelProc)(const char* channelUrl, const char* title, int flags);
+typedef int(WINAPI* DesktopItemProc)(int action, const char* itemUrl, const char* itemPage,
+                                     const char* title, int flags);
+typedef int(WINAPI* JobCursorProc)(int* cursor);
+typedef int(WINAPI* JobNumberProc)(int number);
 
-// The log's verb for a change: "deleted" in a run, "would delete" in a preview, and so on for
-// "removed", "written", "copied", "started", "lowered", "called".
-const char* Verb(const char* done);
+// Tells the version manager the installed masks (KOLBEX_ESCRIBIRREGISTRY), as decimal texts.
+Outcome WriteMasks(InstalledMasksProc writeMasks, char* productsText, char* modulesText);
+
+// Removes the desktop channel (SM_EliminaCanalA).
+Outcome RemoveChannel(RemoveChannelProc removeChannel, const char* channelUrl, const char* title);
+
+// Removes the desktop item (SM_ManageDesktopItem with action 0).
+Outcome RemoveDesktopItem(DesktopItemProc desktopItem, const char* itemUrl, const char* itemPage,
+                          const char* title);
+
+// Walks the scheduled jobs and deletes each (JOB_DeleteJob); a preview walks them without
+// deleting. All four exports are needed.
+Outcome DeleteJobs(JobCursorProc findFirst, JobNumberProc deleteJob, JobCursorProc findNext,
+                   JobNumberProc findEnd);
+
+// The changes the log names, each with its verb.
+enum class Did { kDeleted, kRemoved, kWritten, kCopied, kStarted, kLowered, kCleared, kListed, kRequested };
+
+// The log's verb for a change: "deleted" in a run, "would delete" in a preview, and so on.
+const char* Verb(Did done);
 
 }  // namespace door

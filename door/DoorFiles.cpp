@@ -6,9 +6,8 @@
 #include "base/Text.h"
 #include "log/RemovalLog.h"
 #include "door/DoorState.h"
-#include "rules/PlaceRules.h"
+#include "rules/ChangeRules.h"
 #include "rules/PathForms.h"
-#include "rules/ProtectedPlaces.h"
 #include "rules/SharedFileRules.h"
 #include <cstring>
 #include <algorithm>
@@ -24,7 +23,7 @@ void LogFileDeletion(const Outcome& outcome, const std::string& path)
 {
     if (!removal_log::on) return;
     if (outcome.done())
-        LOG_OUTCOME(kRemoved, "FILE", "%s %s", Verb("deleted"), path.c_str());
+        LOG_OUTCOME(kRemoved, "FILE", "%s %s", Verb(Did::kDeleted), path.c_str());
     else if (outcome.result == Result::kMissing)
         LOG_LINE("FILE", "not found: %s", path.c_str());
     else
@@ -74,56 +73,6 @@ bool KeptForItsCount(FileSpellings& file, const std::string& path, SharedFileCou
     return false;
 }
 
-const std::vector<std::string>& SystemForms()
-{
-    std::vector<std::string>& forms = State().systemForms;
-    if (forms.empty()) {
-        const std::string system = FullPathOf(SystemDirectory());
-        if (!system.empty()) forms = FormsOf(system);
-    }
-    return forms;
-}
-
-// Whether one of the product's files may go from where it lies: from the private install
-// directory, or from the system directory when neither Windows nor another company owns it.
-RefusalRule CheckProductFile(FileSpellings& file, std::string* company)
-{
-    const std::string& full = file.full;
-    if (full.empty() || IsDevicePath(full)) return RefusalRule::kUnresolvedPath;
-    CompleteSpellings(&file);
-    const std::vector<std::string>& forms = file.forms;
-    const RunState& state = State();
-    RefusalRule rule = RefusalRule::kNone;
-    if (IsAtOrBelowAnyForm(forms, SystemForms())) {
-        rule = CheckSystemFile(full, company);
-        // Without the vendor's version information a file is the product's by its name, or,
-        // directly in the system directory, by a SharedDLLs count; deeper down (drivers\etc,
-        // iosubsys, ...) lie Windows' own files, and only the product's name tells one apart.
-        if (rule == RefusalRule::kNone && company->empty() && !HasProductsName(full)) {
-            if (!IsAtOrBelowAnyForm(SystemForms(), FormsOf(full.substr(0, full.rfind('\\')))))
-                rule = RefusalRule::kWindowsDirectory;
-            else if (LookUpSharedFile(file).valueName.empty())
-                rule = RefusalRule::kNoEvidence;
-        }
-    }
-    else if (state.installRule != RefusalRule::kNone)
-        rule = RefusalRule::kInstallDirectory;
-    else if (!IsAtOrBelowAnyForm(forms, state.installForms))
-        rule = RefusalRule::kOutsideInstallation;
-    if (rule == RefusalRule::kNone && PassesThroughLink(full.substr(0, full.rfind('\\'))))
-        rule = RefusalRule::kLink;
-    return rule;
-}
-
-// A file at a place the program fixes itself: a full path, reached through no link.
-RefusalRule CheckProgramFile(const std::string& path)
-{
-    const std::string full = FullPathOf(path);
-    if (full.empty() || IsDevicePath(full) || CheckFullPath(full) != RefusalRule::kNone)
-        return RefusalRule::kUnresolvedPath;
-    return PassesThroughLink(full.substr(0, full.rfind('\\'))) ? RefusalRule::kLink : RefusalRule::kNone;
-}
-
 void LogFileRefusal(RefusalRule rule, const std::string& path, const std::string& company)
 {
     if (company.empty())
@@ -131,73 +80,6 @@ void LogFileRefusal(RefusalRule rule, const std::string& path, const std::string
     else
         LOG_REFUSAL(CannotTell(rule), "FILE", "%s %s: %s (its version information names %s)", KeptWords(rule),
                     RefusalRuleName(rule), path.c_str(), company.c_str());
-}
-
-// A path's parent directory and the first word of its own name, upper-cased, without trailing
-// backslashes: "C:\PROGRAM FILES" and "MORWA" for C:\Program Files\Morwa Vantorix\; false for a
-// root or less.
-bool ParentAndFirstWord(const std::string& path, std::string* parent, std::string* word)
-{
-    size_t end = path.find_last_not_of('\\');
-    if (end == std::string::npos) return false;
-    size_t slash = path.rfind('\\', end);
-    if (slash == std::string::npos || slash < 3) return false;
-    *parent = UpperAscii(path.substr(0, slash));
-    const std::string name = UpperAscii(path.substr(slash + 1, end - slash));
-    *word = name.substr(0, name.find(' '));
-    return true;
-}
-
-// True when some spelling of each has the same parent, and their names the same first word (the
-// vendor's naming: Morwa Vantorix beside Morwa Antivirus, never Internet Explorer beside it).
-bool BesideAndNamedAlike(const std::vector<std::string>& forms, const std::vector<std::string>& others)
-{
-    std::string parent, word, otherParent, otherWord;
-    for (const std::string& form : forms)
-        for (const std::string& other : others)
-            if (ParentAndFirstWord(form, &parent, &word) && ParentAndFirstWord(other, &otherParent, &otherWord) &&
-                parent == otherParent && word == otherWord)
-                return true;
-    return false;
-}
-
-// True when both paths name the same drive letter.
-bool OnDriveOf(const std::string& path, const std::string& other)
-{
-    return path.size() >= 2 && other.size() >= 2 && path[1] == ':' && other[1] == ':' &&
-           UpperAscii(path[0]) == UpperAscii(other[0]);
-}
-
-// The rule for a directory: inside the private install directory anything but a link may go;
-// what is composed on the install directory goes nowhere else; what is named elsewhere must be
-// a private place of its own. `forms` receives the directory's spellings.
-RefusalRule CheckDirectory(TreeUse use, Origin origin, const std::string& directory, std::vector<std::string>& forms)
-{
-    if (use == TreeUse::kEmpty && directory.size() <= 3) return RefusalRule::kShortPath;
-    if (directory.size() > kMaxPathChars) return RefusalRule::kUnresolvedPath;
-    std::string full;
-    RefusalRule rule = DirectoryForms(directory.c_str(), &full, &forms);
-    if (rule != RefusalRule::kNone) return rule;
-    const RunState& state = State();
-    if (state.installRule == RefusalRule::kNone && IsAtOrBelowAnyForm(forms, state.installForms))
-        return PassesThroughLink(full) ? RefusalRule::kLink : RefusalRule::kNone;
-    if (origin == Origin::kInstallation)
-        return state.installRule != RefusalRule::kNone ? RefusalRule::kInstallDirectory
-                                                       : RefusalRule::kOutsideInstallation;
-    // Where the system cannot tell what a drive stands for, only the drives of Windows and of the
-    // install directory are taken as what they are: another may be a folder of either.
-    if (!SystemTellsDrive(full) && !OnDriveOf(full, WindowsDirectory()) &&
-        !(state.installRule == RefusalRule::kNone && OnDriveOf(full, state.installDir)))
-        return RefusalRule::kUnresolvedDrive;
-    if (OnAnAliasOfDrive(full, WindowsDirectory())) return RefusalRule::kUnresolvedDrive;
-    // An edition's folder of its own beside the private install directory and named alike
-    // (C:\Program Files\Morwa Vantorix beside C:\Program Files\Morwa Antivirus) is private as
-    // that one is.
-    if (state.installRule == RefusalRule::kNone && BesideAndNamedAlike(forms, state.installForms)) {
-        std::vector<std::string> ignored;
-        return CheckInstallDirectory(full, &ignored);
-    }
-    return CheckDirectoryForDeletion(directory.c_str());
 }
 
 const char* TreeKeyword(TreeUse use)
@@ -216,7 +98,7 @@ void LogDirectoryRemoval(const Outcome& outcome, const std::string& directory)
 {
     if (!removal_log::on) return;
     if (outcome.done())
-        LOG_OUTCOME(kRemoved, "DIR", "%s %s", Verb("removed"), directory.c_str());
+        LOG_OUTCOME(kRemoved, "DIR", "%s %s", Verb(Did::kRemoved), directory.c_str());
     else if (outcome.result == Result::kMissing)
         LOG_LINE("DIR", "not found: %s", directory.c_str());
     else if (outcome.result == Result::kRefused)
@@ -234,8 +116,7 @@ Outcome PreviewDirectoryRemoval(const std::string& directory)
     DWORD attributes = GetFileAttributesA(directory.c_str());
     if (IsGone(name) || attributes == INVALID_FILE_ATTRIBUTES) return Missing(ERROR_FILE_NOT_FOUND);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return Failed(ERROR_DIRECTORY);
-    std::string base = directory;
-    if (base.empty() || base.back() != '\\') base += '\\';
+    const std::string base = DirectoryBase(directory);
     WIN32_FIND_DATAA entry;
     FindHandle find(FindFirstFileA((base + "*.*").c_str(), &entry));
     if (find.valid()) {
@@ -255,29 +136,12 @@ Outcome Remove(const std::string& directory)
     return FromError(GetLastError());
 }
 
-bool LastWritten(const std::string& path, FILETIME* time)
+// The rule for a change at a place the program fixes itself, and through the install directory
+// when it reaches that too.
+RefusalRule ProgramPlaceRule(Reach reach, const std::string& path)
 {
-    WIN32_FIND_DATAA entry;
-    FindHandle find(FindFirstFileA(path.c_str(), &entry));
-    if (!find.valid()) return false;
-    *time = entry.ftLastWriteTime;
-    return true;
-}
-
-// A copy goes over the product's file, or one without an owner's name; a file that another
-// company's version information names, written after the copy's source, stays: a newer owner
-// put it there.
-RefusalRule NewerOwner(const std::string& from, const std::string& to)
-{
-    FILETIME target, source;
-    if (!LastWritten(to, &target)) return RefusalRule::kNone;
-    std::string company;
-    const std::string full = FullPathOf(to);
-    RefusalRule rule = full.empty() ? RefusalRule::kUnresolvedPath : CheckSystemFile(full, &company);
-    if (rule == RefusalRule::kNone) return rule;
-    if (rule == RefusalRule::kOtherCompany && LastWritten(from, &source) && CompareFileTime(&target, &source) <= 0)
-        return RefusalRule::kNone;
-    return rule;
+    return reach == Reach::kInstallDirectory ? CheckProgramFileThroughInstallation(TheInstallation(), path)
+                                             : CheckProgramFile(path);
 }
 
 }  // namespace
@@ -292,7 +156,9 @@ Outcome DeleteProductFile(const std::string& path, FileOwner owner, SharedFileCo
 Outcome DeleteProductFile(const std::string& path, FileSpellings& file, FileOwner owner, SharedFileCount* count)
 {
     std::string company;
-    RefusalRule rule = owner == FileOwner::kProduct ? CheckProductFile(file, &company) : CheckProgramFile(path);
+    RefusalRule rule = owner == FileOwner::kProduct
+                           ? CheckProductFile(TheInstallation(), SystemForms(), file, &company)
+                           : CheckProgramFile(path);
     if (rule != RefusalRule::kNone) {
         LogFileRefusal(rule, path, company);
         return Refused(rule);
@@ -306,14 +172,14 @@ Outcome DeleteProductFile(const std::string& path, FileSpellings& file, FileOwne
 Outcome AcceptTree(TreeUse use, Origin origin, const std::string& directory, Tree* tree)
 {
     std::vector<std::string> forms;
-    RefusalRule rule = CheckDirectory(use, origin, directory, forms);
+    RefusalRule rule = CheckDirectory(TheInstallation(), use == TreeUse::kEmpty, origin == Origin::kInstallation,
+                                      directory, &forms);
     if (rule != RefusalRule::kNone) {
         LOG_REFUSAL(CannotTell(rule), TreeKeyword(use), "%s %s: %s", RefusedWords(rule), RefusalRuleName(rule),
                     directory.c_str());
         return Refused(rule);
     }
-    tree->base_ = directory;
-    if (tree->base_.empty() || tree->base_.back() != '\\') tree->base_ += '\\';
+    tree->base_ = DirectoryBase(directory);
     tree->counted_ = AnySharedFileBelow(forms);
     return Done();
 }
@@ -333,7 +199,9 @@ Outcome DeleteInTree(const Tree& tree, const std::string& path)
             return Refused(decision.rule);
         }
     }
-    Outcome outcome = Below(tree, path) ? Delete(path) : Refused(RefusalRule::kUnresolvedPath);
+    // A path the walk did not meet below the tree is none of its files.
+    if (!Below(tree, path)) return RefusedWithLine("FILE", RefusalRule::kUnresolvedPath, path);
+    Outcome outcome = Delete(path);
     LogFileDeletion(outcome, path);
     return outcome;
 }
@@ -341,7 +209,7 @@ Outcome DeleteInTree(const Tree& tree, const std::string& path)
 Outcome RemoveEmptyDirectory(Origin origin, const std::string& directory)
 {
     std::vector<std::string> forms;
-    RefusalRule rule = CheckDirectory(TreeUse::kEmpty, origin, directory, forms);
+    RefusalRule rule = CheckDirectory(TheInstallation(), true, origin == Origin::kInstallation, directory, &forms);
     Outcome outcome = rule != RefusalRule::kNone ? Refused(rule) : Remove(directory);
     LogDirectoryRemoval(outcome, directory);
     return outcome;
@@ -349,17 +217,17 @@ Outcome RemoveEmptyDirectory(Origin origin, const std::string& directory)
 
 Outcome RemoveEmptyDirectory(const Tree& tree, const std::string& directory)
 {
-    std::string inside = directory;
-    if (inside.empty() || inside.back() != '\\') inside += '\\';
-    Outcome outcome = Below(tree, inside) ? Remove(directory) : Refused(RefusalRule::kUnresolvedPath);
+    Outcome outcome = Below(tree, DirectoryBase(directory)) ? Remove(directory) : Refused(RefusalRule::kUnresolvedPath);
     LogDirectoryRemoval(outcome, directory);
     return outcome;
 }
 
-Outcome WriteTextFile(const char* keyword, const std::string& path, const std::string& content,
+Outcome WriteTextFile(const char* keyword, Reach reach, const std::string& path, const std::string& content,
                       bool create, const char* what)
 {
-    Outcome outcome;
+    const RefusalRule rule = ProgramPlaceRule(reach, path);
+    if (rule != RefusalRule::kNone) return RefusedWithLine(keyword, rule, path);
+    Outcome outcome = Done();
     if (State().preview) {
         DWORD attributes = GetFileAttributesA(path.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES && !create) outcome = FromError(GetLastError());
@@ -383,7 +251,7 @@ Outcome WriteTextFile(const char* keyword, const std::string& path, const std::s
             outcome = Failed(GetLastError());
     }
     if (outcome.done())
-        LOG_OUTCOME(kRemoved, keyword, "%s %s: %s", Verb("written"), path.c_str(), what);
+        LOG_OUTCOME(kRemoved, keyword, "%s %s: %s", Verb(Did::kWritten), path.c_str(), what);
     else
         LOG_OUTCOME(kLeft, keyword, "left %s (%s) " LOG_ERROR_FORMAT, path.c_str(), what,
                     LOG_ERROR_ARGS(outcome.error));
@@ -392,13 +260,10 @@ Outcome WriteTextFile(const char* keyword, const std::string& path, const std::s
 
 Outcome CopyOver(const std::string& from, const std::string& to)
 {
-    Outcome outcome;
-    RefusalRule rule = NewerOwner(from, to);
-    if (rule != RefusalRule::kNone) {
-        LOG_OUTCOME(kRefused, "COPY", "kept by rule %s: %s (another owner wrote it after %s)",
-                    RefusalRuleName(rule), to.c_str(), from.c_str());
-        return Refused(rule);
-    }
+    // Only `to` changes: `from` is read. A newer owner's file stays.
+    const RefusalRule rule = CheckCopyTarget(from, to);
+    if (rule != RefusalRule::kNone) return RefusedWithLine("COPY", rule, to);
+    Outcome outcome = Done();
     if (State().preview) {
         DWORD source = GetFileAttributesA(from.c_str());
         DWORD target = GetFileAttributesA(to.c_str());
@@ -409,7 +274,7 @@ Outcome CopyOver(const std::string& from, const std::string& to)
         outcome = Failed(GetLastError());
     }
     if (outcome.done())
-        LOG_LINE("COPY", "%s %s over %s", Verb("copied"), from.c_str(), to.c_str());
+        LOG_LINE("COPY", "%s %s over %s", Verb(Did::kCopied), from.c_str(), to.c_str());
     else
         LOG_OUTCOME(kLeft, "COPY", "left %s: not copied over %s " LOG_ERROR_FORMAT, from.c_str(),
                     to.c_str(), LOG_ERROR_ARGS(outcome.error));
@@ -418,14 +283,16 @@ Outcome CopyOver(const std::string& from, const std::string& to)
 
 Outcome ClearReadOnly(const std::string& path)
 {
+    const RefusalRule rule = ProgramPlaceRule(Reach::kInstallDirectory, path);
+    if (rule != RefusalRule::kNone) return RefusedWithLine("FILE", rule, path);
     DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return FromError(GetLastError());
     if (!(attributes & FILE_ATTRIBUTE_READONLY)) return Done();
-    Outcome outcome;
+    Outcome outcome = Done();
     if (!State().preview && !SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY))
         outcome = Failed(GetLastError());
     if (outcome.done())
-        LOG_LINE("FILE", "read-only attribute %s: %s", Verb("cleared"), path.c_str());
+        LOG_LINE("FILE", "read-only attribute %s: %s", Verb(Did::kCleared), path.c_str());
     else
         LOG_LINE("FILE", "read-only attribute left on %s " LOG_ERROR_FORMAT, path.c_str(),
                  LOG_ERROR_ARGS(outcome.error));
@@ -434,12 +301,14 @@ Outcome ClearReadOnly(const std::string& path)
 
 Outcome DeleteAtRestart(const std::string& path)
 {
-    Outcome outcome;
+    const RefusalRule rule = ProgramPlaceRule(Reach::kInstallDirectory, path);
+    if (rule != RefusalRule::kNone) return RefusedWithLine("RESTART", rule, path);
+    Outcome outcome = Done();
     if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return Missing(ERROR_FILE_NOT_FOUND);
     if (!State().preview && !MoveFileExA(path.c_str(), NULL, MOVEFILE_DELAY_UNTIL_REBOOT))
         outcome = Failed(GetLastError());
     if (outcome.done())
-        LOG_LINE("RESTART", "%s for deletion at the next start (MoveFileEx): %s", Verb("listed"), path.c_str());
+        LOG_LINE("RESTART", "%s for deletion at the next start (MoveFileEx): %s", Verb(Did::kListed), path.c_str());
     else
         LOG_LINE("RESTART", "%s could not be handed to the next start: " LOG_ERROR_FORMAT, path.c_str(),
                  LOG_ERROR_ARGS(outcome.error));
@@ -448,7 +317,9 @@ Outcome DeleteAtRestart(const std::string& path)
 
 Outcome StartRemovalBatch(const std::string& batchPath)
 {
-    Outcome outcome;
+    const RefusalRule rule = ProgramPlaceRule(Reach::kInstallDirectory, batchPath);
+    if (rule != RefusalRule::kNone) return RefusedWithLine("SELFREMOVAL", rule, batchPath);
+    Outcome outcome = Done();
     if (!State().preview) {
         // The command line is the batch path, quoted when it holds a blank.
         const bool quote = batchPath.find(' ') != std::string::npos;
@@ -481,7 +352,7 @@ Outcome StartRemovalBatch(const std::string& batchPath)
         }
     }
     if (outcome.done())
-        LOG_LINE("SELFREMOVAL", "batch %s %s", batchPath.c_str(), Verb("started"));
+        LOG_LINE("SELFREMOVAL", "batch %s %s", batchPath.c_str(), Verb(Did::kStarted));
     else
         LOG_LINE("SELFREMOVAL", "the batch %s did not start: " LOG_ERROR_FORMAT, batchPath.c_str(),
                  LOG_ERROR_ARGS(outcome.error));
@@ -490,7 +361,7 @@ Outcome StartRemovalBatch(const std::string& batchPath)
 
 Outcome RestartWindows()
 {
-    LOG_LINE("RESTART", "%s a restart of Windows", Verb("requested"));
+    LOG_LINE("RESTART", "%s a restart of Windows", Verb(Did::kRequested));
     if (State().preview) return Done();
     // The restart may end this program before it returns: the log ends first.
     removal_log::Close();

@@ -4,6 +4,7 @@
 #include "base/Text.h"
 #include "log/RemovalLog.h"
 #include "door/DoorState.h"
+#include "rules/ChangeRules.h"
 #include "rules/KeyRules.h"
 
 namespace door {
@@ -86,11 +87,8 @@ void LogOpenFailure(const char* keyword, const Outcome& outcome, const std::stri
 Outcome DeleteKey(RegistryRoot root, const std::string& keyPath, const std::string& shown)
 {
     RefusalRule rule = CheckKeyDeletion(root, keyPath);
-    if (rule != RefusalRule::kNone) {
-        LOG_OUTCOME(kRefused, "KEY", "refused by rule %s: %s", RefusalRuleName(rule), shown.c_str());
-        return Refused(rule);
-    }
-    Outcome outcome;
+    if (rule != RefusalRule::kNone) return RefusedWithLine("KEY", rule, shown);
+    Outcome outcome = Failed(ERROR_INVALID_HANDLE);
     {
         RegKey key;
         outcome = OpenForChange(root, keyPath, &key);
@@ -104,7 +102,7 @@ Outcome DeleteKey(RegistryRoot root, const std::string& keyPath, const std::stri
     else if (!DeleteTreeAt(RootKey(root), keyPath.c_str(), 0))
         outcome = Failed(ERROR_ACCESS_DENIED);
     if (outcome.done())
-        LOG_OUTCOME(kRemoved, "KEY", "%s %s", Verb("deleted"), shown.c_str());
+        LOG_OUTCOME(kRemoved, "KEY", "%s %s", Verb(Did::kDeleted), shown.c_str());
     else
         LOG_OUTCOME(kLeft, "KEY", "left %s (not every sub-key could be deleted)", shown.c_str());
     return outcome;
@@ -114,10 +112,7 @@ Outcome DeleteValue(RegistryRoot root, const std::string& keyPath, const std::st
                     const std::string& shown)
 {
     RefusalRule rule = CheckValueDeletion(root, keyPath);
-    if (rule != RefusalRule::kNone) {
-        LOG_OUTCOME(kRefused, "VALUE", "refused by rule %s: %s", RefusalRuleName(rule), shown.c_str());
-        return Refused(rule);
-    }
+    if (rule != RefusalRule::kNone) return RefusedWithLine("VALUE", rule, shown);
     RegKey key;
     Outcome outcome = OpenForChange(root, keyPath, &key);
     if (!outcome.done()) {
@@ -135,7 +130,7 @@ Outcome DeleteValue(RegistryRoot root, const std::string& keyPath, const std::st
         deleted = RegDeleteValueA(key.get(), name.c_str());
     }
     if (deleted == ERROR_SUCCESS) {
-        LOG_OUTCOME(kRemoved, "VALUE", "%s %s", Verb("deleted"), shown.c_str());
+        LOG_OUTCOME(kRemoved, "VALUE", "%s %s", Verb(Did::kDeleted), shown.c_str());
         return Done();
     }
     if (deleted == ERROR_FILE_NOT_FOUND) {
@@ -146,15 +141,17 @@ Outcome DeleteValue(RegistryRoot root, const std::string& keyPath, const std::st
     return Failed(static_cast<unsigned long>(deleted));
 }
 
-Outcome WriteTextValue(const char* keyword, RegistryRoot root, const std::string& keyPath,
+Outcome WriteTextValue(const char* keyword, Reach reach, RegistryRoot root, const std::string& keyPath,
                        const std::string& name, const char* data, unsigned long size)
 {
+    const RefusalRule rule = CheckValueWrite(TheInstallation(), reach == Reach::kInstallDirectory, root, keyPath);
+    if (rule != RefusalRule::kNone) return RefusedWithLine(keyword, rule, name);
     RegKey key;
     LONG result = key.Open(RootKey(root), keyPath.c_str());
     if (result == ERROR_SUCCESS && !State().preview)
         result = RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data), size);
     if (result == ERROR_SUCCESS) {
-        LOG_LINE(keyword, "value %s %s: %s", name.c_str(), Verb("written"), data);
+        LOG_LINE(keyword, "value %s %s: %s", name.c_str(), Verb(Did::kWritten), data);
         return Done();
     }
     LOG_LINE(keyword, "value %s not written: " LOG_ERROR_FORMAT, name.c_str(), LOG_ERROR_ARGS(result));
@@ -165,11 +162,13 @@ Outcome ForgetReleases()
 {
     // A preview's releases were not recorded, but the run's would have been.
     if (!State().recorded && !AnyReleaseRecorded()) return Missing(ERROR_FILE_NOT_FOUND);
+    const RefusalRule rule = CheckKeyDeletion(kRootLocalMachine, kReleasedCountsKey);
+    if (rule != RefusalRule::kNone) return RefusedWithLine("SHARED", rule, kReleasedCountsKey);
     if (!State().preview && !DeleteTreeAt(HKEY_LOCAL_MACHINE, kReleasedCountsKey, 0)) {
         LOG_LINE("SHARED", "the record of released counts is left: HKEY_LOCAL_MACHINE\\%s", kReleasedCountsKey);
         return Failed(ERROR_ACCESS_DENIED);
     }
-    LOG_LINE("SHARED", "the record of released counts %s: HKEY_LOCAL_MACHINE\\%s", Verb("deleted"), kReleasedCountsKey);
+    LOG_LINE("SHARED", "the record of released counts %s: HKEY_LOCAL_MACHINE\\%s", Verb(Did::kDeleted), kReleasedCountsKey);
     return Done();
 }
 
@@ -220,10 +219,10 @@ Outcome ReleaseSharedCount(const SharedFileCount& count)
     State().released.push_back(UpperAscii(count.valueName));
     if (action == SharedFileAction::kKeepAndRelease) State().recorded = true;
     if (action == SharedFileAction::kKeepAndRelease)
-        LOG_LINE("SHARED", "count %s %s to %lu", count.valueName.c_str(), Verb("lowered"),
+        LOG_LINE("SHARED", "count %s %s to %lu", count.valueName.c_str(), Verb(Did::kLowered),
                  static_cast<unsigned long>(count.decision.newCount));
     else
-        LOG_LINE("SHARED", "count %s %s with its file", count.valueName.c_str(), Verb("removed"));
+        LOG_LINE("SHARED", "count %s %s with its file", count.valueName.c_str(), Verb(Did::kRemoved));
     return Done();
 }
 

@@ -5,7 +5,7 @@
 #include "log/RemovalLog.h"
 #include "base/PathLimits.h"
 #include "door/DoorState.h"
-#include "rules/PathForms.h"
+#include "rules/ChangeRules.h"
 #include <objbase.h>
 #include <shlobj.h>
 
@@ -73,30 +73,28 @@ Outcome DeleteShortcut(const std::string& path, const std::vector<std::string>& 
 {
     if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return DeleteProductFile(path, FileOwner::kProgram);
     std::string target;
-    bool ours = false;
-    if (ReadShortcutTarget(path, &target)) {
-        for (const std::string& own : targets)
-            if (!own.empty() && IsAtOrBelowInAnySpelling(target, own)) ours = true;
-    }
-    if (!ours) {
-        LOG_OUTCOME(kRefused, "FILE", "kept by rule %s: %s (it points at %s)",
-                    RefusalRuleName(RefusalRule::kForeignShortcut), path.c_str(),
+    if (!ReadShortcutTarget(path, &target)) target.clear();
+    const RefusalRule rule = CheckShortcutTarget(target, targets);
+    if (rule != RefusalRule::kNone) {
+        LOG_OUTCOME(kRefused, "FILE", "kept by rule %s: %s (it points at %s)", RefusalRuleName(rule), path.c_str(),
                     target.empty() ? "nothing the program can read" : target.c_str());
-        return Refused(RefusalRule::kForeignShortcut);
+        return Refused(rule);
     }
     return DeleteProductFile(path, FileOwner::kProgram);
 }
 
 Outcome SaveShortcut(const std::string& path, const std::string& target)
 {
-    Outcome outcome;
+    const RefusalRule rule = CheckProgramFile(path);
+    if (rule != RefusalRule::kNone) return RefusedWithLine("SHORTCUT", rule, path);
+    Outcome outcome = Done();
     if (!State().preview) {
         WriteShellLink(path.c_str(), target.c_str());
         // Save reports nothing the caller could act on: the file tells.
         if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) outcome = Failed(GetLastError());
     }
     if (outcome.done())
-        LOG_LINE("SHORTCUT", "%s %s, to %s", Verb("written"), path.c_str(), target.c_str());
+        LOG_LINE("SHORTCUT", "%s %s, to %s", Verb(Did::kWritten), path.c_str(), target.c_str());
     else
         LOG_OUTCOME(kLeft, "SHORTCUT", "left %s: it could not be written, to %s", path.c_str(), target.c_str());
     return outcome;

@@ -10,11 +10,10 @@ namespace detail {
 
 struct RunState {
     bool preview = false;
-    std::string installDir;
-    // What Begin found: whether the install directory is a private place, and the spellings of
-    // it and of the system directory, which the rules compare paths with.
-    RefusalRule installRule = RefusalRule::kInstallDirectory;
-    std::vector<std::string> installForms;
+    // The run's one record of the installation, judged by Begin.
+    InstallationRecord installation;
+    // The system directory's spellings, which the rules compare the product's files with; taken
+    // where first needed.
     std::vector<std::string> systemForms;
     // In a preview, what earlier operations would have deleted, sorted: files and directories
     // by their upper-cased full path, keys as "K:" and values as "V:" with their canonical names.
@@ -35,6 +34,12 @@ Outcome Done();
 Outcome Missing(unsigned long error);
 Outcome Failed(unsigned long error);
 Outcome Refused(RefusalRule rule);
+
+// The same, with the log's line "refused by rule <rule>: <what>" under `keyword`.
+Outcome RefusedWithLine(const char* keyword, RefusalRule rule, const std::string& what);
+
+// The system directory's spellings, taken at the first call of a run.
+const std::vector<std::string>& SystemForms();
 
 // The outcome of a deletion that GetLastError explains: not found (file or path) or failed.
 Outcome FromError(unsigned long error);

@@ -15,9 +15,7 @@
 #include "engine/ManifestRules.h"
 #include "engine/ModuleRemover.h"
 #include "engine/InUse.h"
-#include "rules/PlaceRules.h"
 #include "door/Door.h"
-#include "rules/ProtectedPlaces.h"
 #include "base/Text.h"
 #include "res/resource.h"
 #include "restore/Restore.h"
@@ -36,6 +34,7 @@ const int kWarningCaptionSize = 25;
 // The working values of one run.
 struct DriverRun {
     HWND window = NULL;
+    const char* installDir = "";  // the run's record's, with its trailing backslash
     bool controls = false;  // a window was given and the run is not silent mode 0
     int32_t installedProducts = 0;
     int32_t installedModules = 0;
@@ -104,16 +103,7 @@ void WriteMasks(DriverRun& run)
     CopyText(run.modulesText, sizeof run.modulesText, std::to_string(run.installedModules).c_str());
     // A fault ends this report only: the next one carries the masks whole again.
     // A preview keeps them in memory, so that the walk takes the modules a run would.
-    if (!door::ChangesProductState()) {
-        LOG_LINE("MASKS", "%s: editions %s modules %s", door::Verb("written"), run.productsText, run.modulesText);
-    } else if (InstalledMasksProc writeMasks = runContext.writeInstalledMasks) {
-        if (Guarded([&run, writeMasks] { writeMasks(run.productsText, run.modulesText); }))
-            LOG_LINE("MASKS", "%s: editions %s modules %s", door::Verb("written"), run.productsText,
-                     run.modulesText);
-        else
-            LOG_LINE("MASKS", "the version manager faulted while recording editions %s modules %s",
-                     run.productsText, run.modulesText);
-    }
+    door::WriteMasks(runContext.writeInstalledMasks, run.productsText, run.modulesText);
 }
 
 void ReadMaintenanceLinkPath()
@@ -132,7 +122,7 @@ bool MailClientHoldsLibrary(const DriverRun& run)
 {
     if ((runContext.actionFlags & kMailClientBit) == 0 && runContext.actionFlags != 0) return false;
     char path[kPathSize];
-    if (!CopyText(path, sizeof path, runContext.installDir) ||
+    if (!CopyText(path, sizeof path, run.installDir) ||
         !AppendText(path, sizeof path, "qelexcli.dll"))
         return false;  // no such file can exist
     door::Outcome deleted = door::DeleteProductFile(path, door::FileOwner::kProduct);
@@ -161,10 +151,10 @@ bool MailClientHoldsLibrary(const DriverRun& run)
 }
 
 // installDir and the bare manifest name; false when the two do not fit the field.
-bool MakeManifestPathFull()
+bool MakeManifestPathFull(const DriverRun& run)
 {
     char full[kPathSize];
-    if (!CopyText(full, sizeof full, runContext.installDir) ||
+    if (!CopyText(full, sizeof full, run.installDir) ||
         !AppendText(full, sizeof full, runContext.manifestPath))
         return false;
     return CopyText(runContext.manifestPath, sizeof runContext.manifestPath, full);
@@ -210,7 +200,7 @@ void RemoveModules(DriverRun& run, const std::string& moduleList)
             LOG_LINE("MODULE", "%s taken: mask %u", names[k].c_str(), mask);
             const ModuleListing listing = ListingFor(run, mask);
             RefusalRule kept = RefusalRule::kNone;
-            if (RemoveModule(names[k].c_str(), runContext.installDir, runContext.manifestPath,
+            if (RemoveModule(names[k].c_str(), run.installDir, runContext.manifestPath,
                              NULL, &listing, &kept)) {
                 LOG_LINE("MODULE", "%s removed", names[k].c_str());
                 run.listings.MarkRemoved(names[k]);
@@ -228,45 +218,33 @@ void RemoveModules(DriverRun& run, const std::string& moduleList)
     }
 }
 
-const char* EditionValueName(DWORD productBit)
-{
-    switch (productBit) {
-    case kBaseEdition: return "QEL60";
-    case kMailEdition: return "QEL60Exchange";
-    case kVantorixEdition: return "QEL60Vantorix";
-    default: return NULL;
-    }
-}
-
 // kNone, or the rule by which the program could not tell about the edition's directory.
 RefusalRule RemoveEditionDirectory()
 {
-    RegKey key;
-    if (key.Open(HKEY_LOCAL_MACHINE, kUninstallKeyPath) != ERROR_SUCCESS) {
+    const InstallationRecord& installation = door::TheInstallation();
+    const char* valueName = installation.editionValue;
+    if (!installation.editionKeyOpens) {
         LOG_LINE("EDITION", "no edition directory: the key %s does not open", kUninstallKeyPath);
         return RefusalRule::kNone;
     }
-    const char* valueName = EditionValueName(runContext.productBit);
-    if (valueName == NULL) {
+    if (valueName[0] == '\0') {
         LOG_LINE("EDITION", "no edition directory for the editions %lu", runContext.productBit);
         return RefusalRule::kNone;
     }
-    char directory[kPathSize];
-    ReadTextInto(key.get(), valueName, directory, sizeof directory);
     // Only a full path: a relative one would resolve against the current directory, which is
     // the Windows directory in a retry run started by RunOnce.
-    RefusalRule rule = CheckFullPath(directory);
-    if (rule != RefusalRule::kNone) {
-        LOG_OUTCOME(kRefused, "EDITION", "%s=%s refused by rule %s", valueName, directory,
-                    RefusalRuleName(rule));
-        return RefusalRule::kNone;
+    if (installation.editionRule != RefusalRule::kNone) {
+        LOG_REFUSAL(CannotTell(installation.editionRule), "EDITION", "%s=%s %s %s", valueName,
+                    installation.editionDirectory.c_str(), RefusedWords(installation.editionRule),
+                    RefusalRuleName(installation.editionRule));
+        return CannotTell(installation.editionRule) ? installation.editionRule : RefusalRule::kNone;
     }
-    LOG_LINE("EDITION", "%s=%s", valueName, directory);
-    if (!AppendText(directory, sizeof directory, "\\")) return RefusalRule::kNone;
+    LOG_LINE("EDITION", "%s=%s", valueName, installation.editionDirectory.c_str());
+    const std::string directory = installation.editionDirectory + "\\";
     // A refused directory is not removed either, even when it is empty.
     door::Tree accepted;
     WalkTally met;
-    if (EmptyTree(directory, door::Origin::kElsewhere, &accepted, &met) != -1)
+    if (EmptyTree(directory.c_str(), door::Origin::kElsewhere, &accepted, &met) != -1)
         door::RemoveEmptyDirectory(accepted, directory);
     return met.cannotTell;
 }
@@ -291,7 +269,7 @@ void RemoveEditionRest(DriverRun& run)
     LOG_LINE("MODULE", "Shared taken");
     const ModuleListing listing = ListingFor(run, 0);
     RefusalRule kept = RefusalRule::kNone;
-    if (RemoveModule("Shared", runContext.installDir, runContext.manifestPath,
+    if (RemoveModule("Shared", run.installDir, runContext.manifestPath,
                      run.controls ? run.window : NULL, &listing, &kept)) {
         LOG_LINE("MODULE", "Shared removed");
         run.listings.MarkRemoved("Shared");
@@ -350,8 +328,9 @@ int Run(HWND window)
 {
     // Every path below is composed on the install directory, which ends with a backslash;
     // without one, names would resolve against the current directory.
-    if (!EndsWithBackslash(runContext.installDir)) return kUninstallIncomplete;
     DriverRun run;
+    run.installDir = door::TheInstallation().directory.c_str();
+    if (!EndsWithBackslash(run.installDir)) return kUninstallIncomplete;
     run.window = window;
     run.controls = window != NULL && runContext.runMode != 0;
     if (!ReadMasks(run)) {
@@ -366,7 +345,7 @@ int Run(HWND window)
         runContext.keepFilesFlag = 1;
         return kUninstallMailClientBusy;
     }
-    if (!MakeManifestPathFull()) {
+    if (!MakeManifestPathFull(run)) {
         LOG_LINE("APPS", "the install directory and the manifest name do not fit one path");
         return kUninstallIncomplete;
     }
@@ -377,12 +356,12 @@ int Run(HWND window)
         return kUninstallIncomplete;
     }
     LOG_LINE("APPS", "%s from %s", apps.c_str(), runContext.manifestPath);
-    run.listings.Read(runContext.manifestPath, apps, runContext.installDir, SystemDirectory());
+    run.listings.Read(runContext.manifestPath, apps, run.installDir, SystemDirectory());
     for (const std::string& name : SplitList(apps))
         if (!RemoveApplication(run, name)) return kUninstallIncomplete;
     HWND bar = run.controls ? GetDlgItem(window, IDC_PROGRESS_BAR) : NULL;
     PumpMessages();
-    RestoreConfiguration(bar, runContext.installDir);
+    RestoreConfiguration(bar, run.installDir);
     ShowStepMark(run, IDC_MARK_RESTORE);
     PostPosition(run, 0);
     PumpMessages();
@@ -407,20 +386,8 @@ int Run(HWND window)
 int RunUninstall(HWND window)
 {
     int result = kUninstallIncomplete;  // what a fault leaves
-    ProtectedPlacesScope places;  // outside the guard: its destructor must run after a fault
-    bool completed = Guarded([&result, &places, window] {
-        places.Take();  // before anything is deleted
-        result = Run(window);
-    });
+    // The places were taken by door::Begin, before anything is deleted.
+    bool completed = Guarded([&result, window] { result = Run(window); });
     if (!completed) LOG_LINE("RUN", "the removal was ended by a fault");
     return result;
-}
-
-void PumpMessages()
-{
-    MSG message;
-    while (PeekMessageA(&message, NULL, 0, 0, PM_NOREMOVE)) {
-        if (GetMessageA(&message, NULL, 0, 0) <= 0) return;  // the quit message, now taken
-        DispatchMessageA(&message);  // untranslated: key presses make no characters here
-    }
 }

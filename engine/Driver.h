@@ -1,5 +1,7 @@
-// The uninstall driver and the message pump that keeps the wizard alive meanwhile.
+// The uninstall driver; the message pump that keeps the wizard alive meanwhile is in
+// engine/MessagePump.h.
 #pragma once
+#include "engine/MessagePump.h"
 #include <windows.h>
 
 // What RunUninstall reports.
@@ -12,6 +14,3 @@ enum UninstallResult {
 // Runs one uninstall, with the progress page's window or none; returns an UninstallResult.
 int RunUninstall(HWND window);
 
-// Dispatches every message waiting in the thread's queue, without translation; returns
-// when the queue is empty or a quit message has been taken.
-void PumpMessages();

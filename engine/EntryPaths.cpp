@@ -2,12 +2,6 @@
 #include "engine/EntryPaths.h"
 #include "base/Text.h"
 
-std::string DirectoryBase(const std::string& directory)
-{
-    if (!directory.empty() && directory.back() == '\\') return directory;
-    return directory + "\\";
-}
-
 bool ComposeEntryPath(const std::string& base, const std::string& name, std::string* path)
 {
     if (base.size() + name.size() > kMaxPathChars) return false;

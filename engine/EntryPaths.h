@@ -1,10 +1,8 @@
 // Decisions about paths for the file-tree deletion, kept apart from the Win32 calls.
 #pragma once
 #include "base/PathLimits.h"
+#include "base/Text.h"
 #include <string>
-
-// The directory with a backslash appended when it does not already end with one.
-std::string DirectoryBase(const std::string& directory);
 
 // `base` followed by `name`, or false when that would exceed kMaxPathChars: a longer
 // path is never cut, since the cut text could name another file.

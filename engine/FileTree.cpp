@@ -78,12 +78,6 @@ int EmptyTree(const char* directory, door::Origin origin, door::Tree* tree, Walk
     return result;
 }
 
-int DeleteDirectoryContents(const char* directory, door::Origin origin)
-{
-    door::Tree tree;
-    return EmptyTree(directory, origin, &tree);
-}
-
 int DeleteMatchingFiles(const char* pattern, const char* directory, door::Origin origin, WalkTally* tally)
 {
     WalkTally ignored;

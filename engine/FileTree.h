@@ -17,9 +17,7 @@ struct WalkTally {
 // holds one or lies in one, a path through a link; for a directory of the installation, one
 // outside a private install directory) or it cannot be listed; 0 when every deletion directly
 // in it succeeded; otherwise the error code of the last deletion directly in it that failed.
-int DeleteDirectoryContents(const char* directory, door::Origin origin = door::Origin::kElsewhere);
-
-// The same, handing the accepted tree to the caller, who removes the directory afterwards with
+// The accepted tree goes to the caller, who removes the directory afterwards with
 // door::RemoveEmptyDirectory(*tree, ...) without checking it again. *tree is set unless -1 comes
 // back for a refusal.
 // With `tally`, what the walk met at every depth is added to it.

@@ -41,22 +41,22 @@ bool ReadBatchFile(const char* path, const char* marker, std::string* content)
     return true;
 }
 
-void RewriteWithoutMarker(const char* path, const char* marker, MarkerMatch match)
+void RewriteWithoutMarker(const char* path, const char* marker, MarkerMatch match, door::Reach reach)
 {
     std::string content;
     if (!ReadBatchFile(path, marker, &content)) return;
     size_t dropped = 0;
     std::string kept = FilterBatchLines(content, marker, &dropped, match);
     std::string what = std::to_string(dropped) + " line(s) with " + marker + " removed";
-    door::WriteTextFile("STARTUP", path, kept, false, what.c_str());
+    door::WriteTextFile("STARTUP", reach, path, kept, false, what.c_str());
 }
 
-void RemoveLines(const char* path, const char* marker, MarkerMatch match)
+void RemoveLines(const char* path, const char* marker, MarkerMatch match, door::Reach reach)
 {
     if (path == NULL || marker == NULL || marker[0] == '\0') return;
     // A fault, out of memory for the kept text among them, ends the edit; nothing more is
     // written.
-    if (!Guarded([path, marker, match] { RewriteWithoutMarker(path, marker, match); }))
+    if (!Guarded([path, marker, match, reach] { RewriteWithoutMarker(path, marker, match, reach); }))
         LOG_LINE("STARTUP", "the edit of %s was ended by a fault", path);
 }
 
@@ -64,10 +64,12 @@ void RemoveLines(const char* path, const char* marker, MarkerMatch match)
 
 void RemoveBatchLines(const char* path, const char* marker)
 {
-    RemoveLines(path, marker, MarkerMatch::kAnywhere);
+    RemoveLines(path, marker, MarkerMatch::kAnywhere, door::Reach::kOwnPlace);
 }
 
 void RemoveBatchLinesNaming(const char* path, const char* marker)
 {
-    RemoveLines(path, marker, MarkerMatch::kWholeName);
+    // The line names the install directory, which must then be the product's own: an install
+    // directory such as C:\WINDOWS would take the system's own lines, the PATH line among them.
+    RemoveLines(path, marker, MarkerMatch::kWholeName, door::Reach::kInstallDirectory);
 }

@@ -7,5 +7,6 @@
 void RemoveBatchLines(const char* path, const char* marker);
 
 // The same for the lines that name a directory: `marker` (its upper-cased path) counts only as
-// a whole path name (MarkerMatch::kWholeName), so that C:\AV takes no line of C:\AVTOOLS.
+// a whole path name (MarkerMatch::kWholeName), so that C:\AV takes no line of C:\AVTOOLS. The
+// directory is the install directory: the door writes only where it is a private place.
 void RemoveBatchLinesNaming(const char* path, const char* marker);

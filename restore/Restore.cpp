@@ -2,9 +2,8 @@
 #include "restore/Restore.h"
 #include "log/RemovalLog.h"
 #include "app/RunContext.h"
-#include "engine/Driver.h"
+#include "engine/MessagePump.h"
 #include "base/FaultGuard.h"
-#include "rules/ProtectedPlaces.h"
 #include "base/Handles.h"
 #include "engine/EntryPaths.h"
 #include "door/Door.h"
@@ -32,11 +31,6 @@ const char kDesktopItemPage[] = "http://canales.morwa.example/canales/a.htm";
 const char kChannelTitle[] = "Morwa de la semana";
 
 typedef int(WINAPI* IE4InstalledProc)();
-typedef int(WINAPI* RemoveChannelProc)(const char* channelUrl, const char* title, int flags);
-typedef int(WINAPI* DesktopItemProc)(int action, const char* itemUrl, const char* itemPage,
-                                     const char* title, int flags);
-typedef int(WINAPI* JobCursorProc)(int* cursor);
-typedef int(WINAPI* JobNumberProc)(int number);
 
 // Posts the position to the bar, if any, and lets the wizard repaint either way.
 void ReportProgress(HWND progressBar, int position)
@@ -62,6 +56,14 @@ std::string Beside(const std::string& base, const char* name)
     return path;
 }
 
+// The Windows directory with its trailing backslash, or "" when the system does not give it:
+// names composed on it are then none, never names in the root of the current drive.
+std::string WindowsBase()
+{
+    const std::string found = WindowsDirectory();
+    return found.empty() ? found : DirectoryBase(found);
+}
+
 // Deletes the file when there is a path.
 void DeleteIfNamed(const std::string& path, door::FileOwner owner)
 {
@@ -80,14 +82,6 @@ void RemoveInstallDirLine(const char* installDir)
 {
     std::string probe;
     if (!InstallDirProbe(installDir, &probe)) return;
-    // An install directory that is not the product's own (C:\WINDOWS, a drive root) would take
-    // the system's own lines, the PATH line among them.
-    RefusalRule rule = door::InstallDirectoryRule();
-    if (rule != RefusalRule::kNone) {
-        LOG_OUTCOME(kRefused, "RESTORE", "the start-up line of %s is not looked for: refused by rule %s",
-                    probe.c_str(), RefusalRuleName(rule));
-        return;
-    }
     char shortPath[kPathSize] = "";
     DWORD length = GetShortPathNameA(probe.c_str(), shortPath, sizeof shortPath);
     std::string marker;
@@ -116,20 +110,19 @@ void RestoreMaintenanceShortcut()
     }
     // Only the product's shortcut, one that points at its wizard, is written again: another
     // vendor's shortcut of that name stays as it is.
-    const std::string windowsDir = WindowsDirectory();
-    const std::vector<std::string> own = {Beside(DirectoryBase(windowsDir), "tuneupQEL.exe"),
-                                          Beside(DirectoryBase(windowsDir), "tuneup.exe"), door::PrivateInstallDirectory()};
+    const std::string windowsDir = WindowsBase();
+    const std::vector<std::string> own = {Beside(windowsDir, "tuneupQEL.exe"), Beside(windowsDir, "tuneup.exe"),
+                                          door::TheInstallation().PrivateDirectory()};
     if (!door::DeleteShortcut(shortcut, own).done()) return;
     std::string target;
-    if (MaintenanceShortcutTarget(windowsDir, &target)) CreateShortcut(shortcut.c_str(), target.c_str());
+    if (MaintenanceShortcutTarget(WindowsDirectory(), &target)) CreateShortcut(shortcut.c_str(), target.c_str());
 }
 
 // Puts the saved Windows wizard back in place of the product's copy. The saved copy goes
 // only once it has been copied over, so that a failed copy loses nothing.
 void RestoreTuneupFiles()
 {
-    const std::string found = WindowsDirectory();
-    const std::string windowsDir = found.empty() ? found : DirectoryBase(found);
+    const std::string windowsDir = WindowsBase();
     const std::string saved = Beside(windowsDir, "tuneupMS.exe");
     const std::string wizard = Beside(windowsDir, "tuneup.exe");
     if (saved.empty() || wizard.empty()) return;
@@ -184,23 +177,9 @@ void RemoveDesktopChannel(const char* installDir)
     {
         Library library;
         if (library.Load(kSubscriptionLibrary)) {
-            RemoveChannelProc removeChannel = library.Find<RemoveChannelProc>("SM_EliminaCanalA");
-            DesktopItemProc desktopItem = library.Find<DesktopItemProc>("SM_ManageDesktopItem");
-            const bool change = door::ChangesProductState();
-            if (!removeChannel)
-                LOG_LINE("RESTORE", "desktop channel: qelsubs.dll has no SM_EliminaCanalA");
-            else if (!change || Guarded([removeChannel] { removeChannel(kChannelUrl, kChannelTitle, 0); }))
-                LOG_LINE("RESTORE", "desktop channel %s: %s", door::Verb("removed"), kChannelUrl);
-            else
-                LOG_LINE("RESTORE", "desktop channel: SM_EliminaCanalA faulted");
-            if (!desktopItem)
-                LOG_LINE("RESTORE", "desktop item: qelsubs.dll has no SM_ManageDesktopItem");
-            else if (!change || Guarded([desktopItem] {
-                         desktopItem(0, kDesktopItemUrl, kDesktopItemPage, kChannelTitle, 1);
-                     }))
-                LOG_LINE("RESTORE", "desktop item %s: %s", door::Verb("removed"), kDesktopItemUrl);
-            else
-                LOG_LINE("RESTORE", "desktop item: SM_ManageDesktopItem faulted");
+            door::RemoveChannel(library.Find<door::RemoveChannelProc>("SM_EliminaCanalA"), kChannelUrl, kChannelTitle);
+            door::RemoveDesktopItem(library.Find<door::DesktopItemProc>("SM_ManageDesktopItem"), kDesktopItemUrl,
+                                    kDesktopItemPage, kChannelTitle);
         } else {
             LOG_LINE("RESTORE", "desktop channel: qelsubs.dll does not load");
         }
@@ -221,7 +200,7 @@ void RemoveQuickLaunchShortcut()
     if (ReadRegistryText(key.get(), "AppData", kAppDataBufferSize, &appData) &&
         QuickLaunchShortcutPath(appData, &shortcut))
         // Only a shortcut into the install directory is the product's.
-        Guarded([&shortcut] { door::DeleteShortcut(shortcut, {door::PrivateInstallDirectory()}); });
+        Guarded([&shortcut] { door::DeleteShortcut(shortcut, {door::TheInstallation().PrivateDirectory()}); });
     else
         LOG_LINE("RESTORE", "Quick Launch shortcut: no usable AppData folder");
 }
@@ -233,29 +212,10 @@ void DeleteScheduledJobs()
         LOG_LINE("RESTORE", "scheduled jobs: qeltask.dll does not load");
         return;
     }
-    int cursor = 1;
-    JobCursorProc findFirst = library.Find<JobCursorProc>("JOB_FindFirstJob");
-    JobNumberProc deleteJob = library.Find<JobNumberProc>("JOB_DeleteJob");
-    JobCursorProc findNext = library.Find<JobCursorProc>("JOB_FindNextJob");
-    JobNumberProc findEnd = library.Find<JobNumberProc>("JOB_FindJobEnd");
-    if (!findFirst || !deleteJob || !findNext || !findEnd) {
-        LOG_LINE("RESTORE", "scheduled jobs: qeltask.dll lacks one of its four exports, no job is touched");
-        return;
-    }
-    // A fault ends the enumeration without its closing call: the library's state is unknown.
-    // A preview walks the jobs without deleting them.
-    const bool change = door::ChangesProductState();
-    unsigned long deleted = 0;
-    if (Guarded([&cursor, &deleted, change, findFirst, deleteJob, findNext, findEnd] {
-            for (int job = findFirst(&cursor); job > 0; job = findNext(&cursor)) {
-                if (change) deleteJob(job);
-                ++deleted;
-            }
-            findEnd(0);
-        }))
-        LOG_LINE("RESTORE", "scheduled jobs %s: %lu", door::Verb("deleted"), deleted);
-    else
-        LOG_LINE("RESTORE", "scheduled jobs: the task library faulted after %lu deletion(s)", deleted);
+    door::DeleteJobs(library.Find<door::JobCursorProc>("JOB_FindFirstJob"),
+                     library.Find<door::JobNumberProc>("JOB_DeleteJob"),
+                     library.Find<door::JobCursorProc>("JOB_FindNextJob"),
+                     library.Find<door::JobNumberProc>("JOB_FindJobEnd"));
 }
 
 }  // namespace

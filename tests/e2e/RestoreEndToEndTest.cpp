@@ -119,16 +119,42 @@ private:
     std::vector<std::string> files_;
 };
 
-// The Windows directory, the user's application data and the registry trees a run could reach.
+// The keys the restore reads and writes, and the lists the sample's registry entries lie in.
+const char* const kMachineKeys[] = {
+    "Software\\Microsoft\\Plus!",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+    "Software\\Microsoft\\Exchange",
+    "Software\\Morwa Software",
+    "Software\\Classes\\.qel",
+    "Software\\Classes\\Morwa.ScanList",
+    "System\\CurrentControlSet\\Services\\VxD",
+};
+const char* const kUserKeys[] = {
+    "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+    "Software\\Morwa Software",
+};
+
+// The places the restore works in, whole: the Windows directory's top level with the wizard's
+// files and the start-up companions' neighbours, the system directory's top level, the shortcuts'
+// folders, the root with the start-up file, and the keys above. A change beside what a row
+// expects shows there; whole-tree snapshots of the Windows directory and of HKLM\Software took
+// most of a row's time.
 system_state::State TakeSystemState(const staging::Installation& installation)
 {
     system_state::State state;
-    system_state::AddDirectoryTree(state, installation.Expand("{windows}"));
+    system_state::AddDirectoryTree(state, installation.Expand("{windows}"), 1);
+    system_state::AddDirectoryTree(state, installation.Expand("{system}"), 1);
+    system_state::AddDirectoryTree(state, installation.Expand(kSystemTools));
     system_state::AddDirectoryTree(state, installation.Expand("{appdata}\\Microsoft\\Internet Explorer"));
     system_state::AddDirectoryTree(state, "C:\\", 1);  // the start-up files beside the other roots
-    system_state::AddKeyTree(state, HKEY_LOCAL_MACHINE, "HKLM", "Software");
-    system_state::AddKeyTree(state, HKEY_LOCAL_MACHINE, "HKLM", "System\\CurrentControlSet\\Services");
-    system_state::AddKeyTree(state, HKEY_CURRENT_USER, "HKCU", "Software");
+    for (const char* key : kMachineKeys) system_state::AddKeyTree(state, HKEY_LOCAL_MACHINE, "HKLM", key);
+    for (const char* key : kUserKeys) system_state::AddKeyTree(state, HKEY_CURRENT_USER, "HKCU", key);
     return state;
 }
 

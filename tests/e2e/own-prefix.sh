@@ -1,23 +1,33 @@
-# Sourced by the restart tests: a copy of the test prefix with a server of its own, so that a
-# restart there runs only its own RunOnce entries and ends only its own windows.
+# Sourced by the restart tests: a prefix with a server of its own, so that a restart there runs
+# only its own RunOnce entries and ends only its own windows.
 # Sets `prefix` and exports WINEPREFIX; the copy and its server go when the script exits. A
 # script that needs more clean-up defines `extra_cleanup` before sourcing this file.
 # shellcheck shell=bash
 
+# Run through tools/lib/wine-test --shell, the prefix is already a private one with its server
+# running (UNINST_PRIVATE_PREFIX); run by hand, the script copies the prefix in WINEPREFIX.
 : "${WINEPREFIX:?the test prefix to copy}" "${DISPLAY:?every wine call needs the display of the test run}"
-prefix="$(mktemp -d "${TMPDIR:-/tmp}/uninst-${1:-prefix}.XXXXXX")"
-cleanup() {
-  if declare -F extra_cleanup >/dev/null; then extra_cleanup || true; fi
-  WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
-  WINEPREFIX="$prefix" wineserver -w 2>/dev/null || true
-  rm -rf "$prefix"
-}
-trap cleanup EXIT
-cp -a "$WINEPREFIX/." "$prefix/"
-export WINEPREFIX="$prefix"
-# Keep this prefix's server until the test ends it: an idle server would exit, and the next start
-# would run the RunOnce entries without any restart.
-wineserver -p
+if [ -n "${UNINST_PRIVATE_PREFIX:-}" ]; then
+  prefix="$WINEPREFIX"
+  cleanup() {
+    if declare -F extra_cleanup >/dev/null; then extra_cleanup || true; fi
+  }
+  trap cleanup EXIT
+else
+  prefix="$(mktemp -d "${TMPDIR:-/tmp}/uninst-${1:-prefix}.XXXXXX")"
+  cleanup() {
+    if declare -F extra_cleanup >/dev/null; then extra_cleanup || true; fi
+    WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+    WINEPREFIX="$prefix" wineserver -w 2>/dev/null || true
+    rm -rf "$prefix"
+  }
+  trap cleanup EXIT
+  cp -a "$WINEPREFIX/." "$prefix/"
+  export WINEPREFIX="$prefix"
+  # Keep this prefix's server until the test ends it: an idle server would exit, and the next
+  # start would run the RunOnce entries without any restart.
+  wineserver -p
+fi
 
 install_win='C:\Program Files\Morwa Antivirus\'
 install="$prefix/drive_c/Program Files/Morwa Antivirus"
@@ -47,9 +57,14 @@ wait_for() {
 # with its Windows command line) to end, so that what it removes is looked at once it is done;
 # false when it still runs after 120 s.
 batch_ends() {
-  local _
+  local _ pid running
   for _ in $(seq 1 1200); do
-    pgrep -f -i 'autodel\.bat' >/dev/null || return 0
+    running=no
+    for pid in $(pgrep -f -i 'autodel\.bat'); do
+      # Only this prefix's batch: other tests run beside this one.
+      if tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$prefix"; then running=yes; fi
+    done
+    [ "$running" = no ] && return 0
     sleep 0.1
   done
   return 1

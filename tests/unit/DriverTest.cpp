@@ -5,6 +5,7 @@
 #include "engine/Driver.h"
 #include "base/Text.h"
 #include "tests/support/DoorRun.h"
+#include "app/Entry.h"
 #include "tests/support/Keys.h"
 #include "tests/support/TestSupport.h"
 #include "tests/unit/ProgressWindow.h"
@@ -48,7 +49,6 @@ protected:
         ResetRunContext();
         runContext.instance = GetModuleHandleA(NULL);
         runContext.languageId = 0x0409;
-        CopyText(runContext.installDir, kPathSize, install.c_str());
         CopyText(runContext.manifestPath, kPathSize, "m.ini");
         runContext.readInstalledMasks = RecordRead;
         runContext.writeInstalledMasks = RecordWrite;
@@ -87,6 +87,7 @@ protected:
     void Select(DWORD productBit, DWORD actionFlags, int runMode)
     {
         runContext.productBit = productBit;
+        ReadEditionDirectory(productBit);  // as the run's start reads it
         runContext.actionFlags = actionFlags;
         runContext.runMode = runMode;
     }

@@ -3,6 +3,7 @@
 #include "app/Edition.h"
 #include "app/Entry.h"
 #include "app/RunContext.h"
+#include "door/Door.h"
 #include "tests/support/Keys.h"
 #include "tests/support/SavedKey.h"
 #include "tests/support/TestSupport.h"
@@ -56,7 +57,7 @@ TEST_F(StartUpTest, MissingVersionManagerEndsTheRun)
     EXPECT_FALSE(Run("qel60_uninst.ini 4 0 2", &library));
     EXPECT_FALSE(library.valid());
     EXPECT_STREQ("", runContext.manifestPath);
-    EXPECT_STREQ("", runContext.installDir);
+    EXPECT_EQ("", door::TheInstallation().directory);
 }
 
 TEST_F(StartUpTest, FillsTheRunRecord)
@@ -74,7 +75,7 @@ TEST_F(StartUpTest, FillsTheRunRecord)
     EXPECT_EQ(0, runContext.runMode);
     EXPECT_STREQ("qel60_uninst.ini 2 8 2", runContext.retryCommandLine);
     EXPECT_EQ(0x040C, runContext.languageId);
-    EXPECT_STREQ("C:\\AV Test\\", runContext.installDir);
+    EXPECT_EQ("C:\\AV Test\\", door::TheInstallation().directory);
     EXPECT_FALSE(runContext.keepFilesFlag);
     EXPECT_FALSE(runContext.maintenanceLinkPath);
 }
@@ -92,7 +93,7 @@ TEST_F(StartUpTest, InstallDirectoryValues)
         else DeleteValue(HKEY_LOCAL_MACHINE, kProductKey, "Path");
         Library library;
         EXPECT_EQ(rows[i].ok, Run("m.ini 1 0 2", &library)) << "row " << i;
-        if (rows[i].ok) { EXPECT_STREQ(rows[i].installDir, runContext.installDir) << "row " << i; }
+        if (rows[i].ok) { EXPECT_EQ(rows[i].installDir, door::TheInstallation().directory) << "row " << i; }
     }
 }
 

@@ -8,6 +8,13 @@ using namespace testing_support;
 
 namespace {
 
+// A tree emptied as a module's DelDir entry empties it, without removing the directory.
+int DeleteDirectoryContents(const char* directory, door::Origin origin = door::Origin::kElsewhere)
+{
+    door::Tree tree;
+    return EmptyTree(directory, origin, &tree);
+}
+
 class FileTreeTest : public ::testing::Test {
 protected:
     ScratchDir dir{"tree"};

@@ -75,6 +75,7 @@ class RemovalBatchFileTest : public ::testing::Test {
 protected:
     ScratchDir dir{"autodel"};
     std::string batch = dir / "autodel.bat";
+    DoorRun door{"C:\\AV\\"};  // the batch removes the install directory: a private place
 };
 
 TEST_F(RemovalBatchFileTest, WritesExactlyTheText)
@@ -120,6 +121,7 @@ TEST_F(RemovalBatchFileTest, TooLongIsNotWritten)
 TEST(LaunchRemovalBatch, StartsTheBatchHiddenAtTheDriveRoot)
 {
     ScratchDir dir{"launch"};
+    DoorRun door{dir / "install\\"};  // the batch removes the install directory: a private place
     const char* folders[] = {"plain", "with blank"};
     char current[MAX_PATH] = "";
     GetCurrentDirectoryA(sizeof current, current);
@@ -253,17 +255,17 @@ protected:
 
 TEST_F(ScheduleRetryTest, WritesTheRunOnceValue)
 {
-    std::strcpy(runContext.installDir, "C:\\AV\\");
     std::strcpy(runContext.retryCommandLine, "qel60_uninst.ini 4 0 2");
-    DoorRun door{runContext.installDir};
-    ScheduleRetry();
-    // Wine stores the text's own length whatever length is given, so the 255 bytes are
-    // checked on the composed buffer above, not here.
-    EXPECT_EQ("C:\\AV\\uninstall.exe qel60_uninst.ini 4 0 2",
-              ReadStringValue(HKEY_LOCAL_MACHINE, kRunOnceKey, "QELUninstTry"));
-    EXPECT_EQ("C:\\AV\\", std::string(runContext.installDir));
-
-    std::strcpy(runContext.installDir, "C:\\Program Files\\Morwa\\");
+    {
+        DoorRun door{"C:\\AV\\"};
+        ScheduleRetry();
+        // Wine stores the text's own length whatever length is given, so the 255 bytes are
+        // checked on the composed buffer above, not here.
+        EXPECT_EQ("C:\\AV\\uninstall.exe qel60_uninst.ini 4 0 2",
+                  ReadStringValue(HKEY_LOCAL_MACHINE, kRunOnceKey, "QELUninstTry"));
+        EXPECT_EQ("C:\\AV\\", door::TheInstallation().directory);
+    }
+    DoorRun door{"C:\\Program Files\\Morwa\\"};
     ScheduleRetry();  // a second one overwrites the first
     EXPECT_EQ("\"C:\\Program Files\\Morwa\\uninstall.exe\" qel60_uninst.ini 4 0 2",
               ReadStringValue(HKEY_LOCAL_MACHINE, kRunOnceKey, "QELUninstTry"));
@@ -271,9 +273,8 @@ TEST_F(ScheduleRetryTest, WritesTheRunOnceValue)
 
 TEST_F(ScheduleRetryTest, ATextThatDoesNotFitIsNotWritten)
 {
-    std::strcpy(runContext.installDir, ("C:\\" + std::string(200, 'd') + "\\").c_str());
     std::strcpy(runContext.retryCommandLine, (std::string(40, 'm') + " 4 0 2").c_str());
-    DoorRun door{runContext.installDir};
+    DoorRun door{"C:\\" + std::string(200, 'd') + "\\"};
     ScheduleRetry();
     EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kRunOnceKey, "QELUninstTry"));
 }

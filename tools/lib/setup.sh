@@ -18,7 +18,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 PACKAGES_HOST=(cmake make g++-mingw-w64-i686 googletest xvfb x11-apps imagemagick xauth python3
-               clang libclang-rt-14-dev fonts-wine)
+               clang libclang-rt-14-dev fonts-wine ccache)
 PACKAGES_I686=(wine wine32:i386)
 PACKAGES_X86_64=(wine wine64 g++-mingw-w64-x86-64)
 
@@ -159,8 +159,21 @@ ensure_packages() {
 
 # ---- Builds --------------------------------------------------------------------------------
 
+# Every compile goes through ccache, whose cache lies outside the clone (ccache's own default in
+# the home directory), so that a fresh clone on the same machine reuses the work of the last one;
+# paths below the clone are hashed relative to it.
+export CCACHE_BASEDIR="$ROOT"
+export CCACHE_NOHASHDIR=1
+CCACHE_ARGS=()
+use_ccache() {
+  if command -v ccache >/dev/null 2>&1; then
+    CCACHE_ARGS=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  fi
+}
+
 build_fuzz() {
-  cmake -S "$ROOT/tests/fuzz" -B "$FUZZ_BUILD" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug >/dev/null
+  cmake -S "$ROOT/tests/fuzz" -B "$FUZZ_BUILD" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
+        "${CCACHE_ARGS[@]}" >/dev/null
   cmake --build "$FUZZ_BUILD" -j"$(nproc)"
 }
 
@@ -168,11 +181,12 @@ build_fuzz() {
 build_ship_tree() {
   local tree="$1" toolchain="$2"
   cmake -S "$ROOT" -B "$tree" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/$toolchain.cmake" \
-        -DCMAKE_BUILD_TYPE=Release >/dev/null
+        -DCMAKE_BUILD_TYPE=Release "${CCACHE_ARGS[@]}" >/dev/null
   cmake --build "$tree" -j"$(nproc)"
 }
 
 build_all() {
+  use_ccache
   build_fuzz
   # What ships, in every lane.
   build_ship_tree "$SHIP_BUILD" i686-w64-mingw32-win32
@@ -182,7 +196,7 @@ build_all() {
   cmake -S "$ROOT" -B "$TEST_BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/$LANE-w64-mingw32-posix.cmake" \
         -DCMAKE_BUILD_TYPE=Release -DUNINST_TESTS=ON -DUNINST_SHIP_DIR="$RUN_SHIP" \
         -DUNINST_RELEASE_DIR="$SHIP_BUILD" \
-        -DUNINST_FUZZ_DIR="$FUZZ_BUILD" -DUNINST_FUZZ_SECONDS="${FUZZ_SECONDS:-10}" >/dev/null
+        -DUNINST_FUZZ_DIR="$FUZZ_BUILD" -DUNINST_FUZZ_SECONDS="${FUZZ_SECONDS:-10}" "${CCACHE_ARGS[@]}" >/dev/null
   cmake --build "$TEST_BUILD" -j"$(nproc)"
 }
 
@@ -192,9 +206,11 @@ wine_reg() {
   wine 'C:\windows\system32\reg.exe' "$@" >/dev/null
 }
 
-# A fresh prefix of the lane set to Windows 98, made once per build tree and copied from then on.
-make_prefix() {
-  local template="$LANE_DIR/wineprefix-template"
+# The lane's template prefix set to Windows 98, made once per build tree: every test runs in a
+# private overlay of it (tools/lib/wine-test), the demo and the benchmark in a copy.
+make_template() {
+  TEMPLATE_PREFIX="$LANE_DIR/wineprefix-template"
+  local template="$TEMPLATE_PREFIX"
   if [ ! -f "$template/.ready" ]; then
     rm -rf "$template"
     WINEPREFIX="$template" wineboot -i >/dev/null 2>&1
@@ -204,16 +220,21 @@ make_prefix() {
     cp /usr/share/wine/fonts/marlett.ttf "$template/drive_c/windows/Fonts/" 2>/dev/null || true
     WINEPREFIX="$template" wine_reg add 'HKCU\Software\Wine' /v Version /d win98 /f
     WINEPREFIX="$template" wine_reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+    WINEPREFIX="$template" wineserver -k 2>/dev/null || true
     WINEPREFIX="$template" wineserver -w
     touch "$template/.ready"
   fi
-  rm -rf "$WINEPREFIX"
-  cp -a "$template" "$WINEPREFIX"
 }
 
-# Starts a private display, then the prefix's server. Set `trap stop_platform EXIT` first: a start
-# that fails half-way still leaves what it started to stop_platform.
-start_platform() {
+# A fresh copy of the template in WINEPREFIX.
+make_prefix() {
+  make_template
+  rm -rf "$WINEPREFIX"
+  cp -a "$TEMPLATE_PREFIX" "$WINEPREFIX"
+}
+
+# Starts a private display; sets DISPLAY. Set `trap stop_platform EXIT` first.
+start_display() {
   # Xvfb picks a free display itself and writes its number to fd 3.
   local fifo; fifo="$(mktemp -u)"; mkfifo "$fifo"
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
@@ -226,6 +247,12 @@ start_platform() {
     return 1
   fi
   export DISPLAY=":$n"
+}
+
+# Starts a private display, then the prefix's server. Set `trap stop_platform EXIT` first: a start
+# that fails half-way still leaves what it started to stop_platform.
+start_platform() {
+  start_display
   make_prefix
   # Keep this prefix's server alive for the run: an idle server would exit, and the next
   # start would run whatever RunOnce entries a test left.
@@ -233,7 +260,34 @@ start_platform() {
   wine cmd /c exit >/dev/null 2>&1 || true
 }
 
+# The tests' platform: a private display and the template prefix, which every test sees through
+# an overlay of its own (tools/lib/wine-test), with a server of its own. No server runs on the
+# template itself, so that it never changes under the tests.
+start_test_platform() {
+  start_display
+  make_template
+  export UNINST_TEMPLATE_PREFIX="$TEMPLATE_PREFIX"
+  export UNINST_PREFIX_SCRATCH="$LANE_DIR/test-prefixes"
+  rm -rf "$UNINST_PREFIX_SCRATCH"
+  mkdir -p "$UNINST_PREFIX_SCRATCH"
+  # Nothing may run wine on the template: a stray call lands in a prefix nobody uses.
+  export WINEPREFIX="$UNINST_PREFIX_SCRATCH/unused"
+}
+
+# The servers and processes of the tests' private prefixes that a killed test left behind.
+stop_test_prefixes() {
+  local scratch="${UNINST_PREFIX_SCRATCH:-}" pid
+  [ -n "$scratch" ] && [ -d "$scratch" ] || return 0
+  for pid in $(pgrep -f 'wine' 2>/dev/null); do
+    if tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -q "^WINEPREFIX=$scratch/"; then
+      kill -9 "$pid" 2>/dev/null || true
+    fi
+  done
+  rm -rf "$scratch"
+}
+
 stop_platform() {
+  stop_test_prefixes
   if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
