@@ -1,4 +1,5 @@
-// The record of open find handles that the fault guards close after a fault.
+// The record of open find handles, and of directories held open, that the fault guards close
+// after a fault.
 #include "base/Handles.h"
 
 namespace {
@@ -8,6 +9,7 @@ const size_t kMaxOpenFinds = 160;
 struct OpenFind {
     HANDLE handle;
     unsigned long number;
+    bool held;  // a directory held open (CloseHandle), not a find handle (FindClose)
 };
 
 // In the order opened, so in growing numbers; a walk closes its newest first.
@@ -27,9 +29,9 @@ unsigned long NextFindNumber()
     return nextNumber;
 }
 
-void NoteOpenFind(HANDLE handle)
+void NoteOpenFind(HANDLE handle, bool held)
 {
-    if (openFindCount < kMaxOpenFinds) openFinds[openFindCount++] = {handle, nextNumber};
+    if (openFindCount < kMaxOpenFinds) openFinds[openFindCount++] = {handle, nextNumber, held};
     ++nextNumber;
 }
 
@@ -46,6 +48,7 @@ void CloseFindsFrom(unsigned long first)
 {
     while (openFindCount > 0 && openFinds[openFindCount - 1].number >= first) {
         --openFindCount;
-        FindClose(openFinds[openFindCount].handle);
+        if (openFinds[openFindCount].held) CloseHandle(openFinds[openFindCount].handle);
+        else FindClose(openFinds[openFindCount].handle);
     }
 }

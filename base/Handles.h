@@ -31,7 +31,7 @@ private:
 // number the next one will get, and closes those numbered from it on. A walk deeper than the
 // record's 160 levels (a path holds at most 130) goes unnoted below that depth.
 unsigned long NextFindNumber();
-void NoteOpenFind(HANDLE handle);
+void NoteOpenFind(HANDLE handle, bool held = false);
 void ForgetOpenFind(HANDLE handle);
 // Closes every noted handle numbered `first` or later, the newest first.
 void CloseFindsFrom(unsigned long first);
@@ -57,6 +57,33 @@ public:
     }
 private:
     HANDLE handle_;
+};
+
+// A directory held open while a tree walk is inside it: noted like a find handle, so that a
+// fault's guard closes it and the directory can still be removed by a later step.
+class HeldDirectory {
+public:
+    HeldDirectory() = default;
+    ~HeldDirectory() { Close(); }
+    HeldDirectory(const HeldDirectory&) = delete;
+    HeldDirectory& operator=(const HeldDirectory&) = delete;
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != NULL; }
+    void reset(HANDLE handle)
+    {
+        Close();
+        handle_ = handle;
+        if (valid()) NoteOpenFind(handle_, true);
+    }
+    void Close()
+    {
+        if (valid()) {
+            ForgetOpenFind(handle_);
+            CloseHandle(handle_);
+        }
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+private:
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
 class RegKey {

@@ -165,6 +165,8 @@ void End()
     record.editionRule = RefusalRule::kRelativePath;
     state.systemForms.clear();
     state.gone.clear();
+    state.released.clear();
+    state.recorded = false;
 }
 
 const InstallationRecord& TheInstallation()

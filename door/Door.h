@@ -5,6 +5,7 @@
 // whether and how.
 #pragma once
 #include "rules/Installation.h"
+#include "rules/PathForms.h"
 #include "rules/Refusal.h"
 #include "rules/RegistryRoot.h"
 #include "rules/SharedFiles.h"
@@ -69,12 +70,22 @@ enum class FileOwner {
 // ReleaseSharedCount once the module is removed.
 Outcome DeleteProductFile(const std::string& path, FileOwner owner, SharedFileCount* count = nullptr);
 
+// The same with the file's spellings as a list composed them once (IdentityOf); the rest of
+// them is computed here once and kept in `file` for the next check.
+Outcome DeleteProductFile(const std::string& path, FileSpellings& file, FileOwner owner,
+                          SharedFileCount* count = nullptr);
+
 // Deletes a shortcut only when it points at one of `targets` (files, or directories it may lie
 // in), in any spelling; any other shortcut, or a file that is no shortcut, is another's.
 Outcome DeleteShortcut(const std::string& path, const std::vector<std::string>& targets);
 
-// Lowers or removes a SharedDLLs count that DeleteProductFile returned.
+// Lowers or removes a SharedDLLs count that DeleteProductFile returned. A count lowered is
+// recorded first (kReleasedCountsKey), so that nothing lowers it again: a file whose count the
+// product released before is another's from then on.
 Outcome ReleaseSharedCount(const SharedFileCount& count);
+
+// Deletes the record of released counts, once the removal has ended.
+Outcome ForgetReleases();
 
 // What a tree is accepted for; also the keyword of its log lines.
 enum class TreeUse { kEmpty, kPattern };

@@ -39,15 +39,29 @@ Outcome Delete(const std::string& path)
     return Done();
 }
 
+// Whether the product's count under this value name was released, by this run or an earlier one.
+bool ReleasedBefore(const std::string& valueName)
+{
+    const std::vector<std::string>& released = State().released;
+    return std::find(released.begin(), released.end(), UpperAscii(valueName)) != released.end() ||
+           ReleasedEarlier(valueName);
+}
+
 // A file other programs count on stays; one counted once goes, and so does its count. Counts
 // are read for any full path: installers count files outside the system directory too.
-bool KeptForItsCount(const std::string& path, SharedFileCount* count)
+bool KeptForItsCount(FileSpellings& file, const std::string& path, SharedFileCount* count)
 {
-    *count = LookUpSharedFile(path);
+    *count = LookUpSharedFile(file);
     const SharedFileDecision& decision = count->decision;
     if (decision.action == SharedFileAction::kKeep) {
-        LOG_OUTCOME(kRefused, "FILE", "kept by rule %s: %s (its SharedDLLs count %s is not a number)",
-                    RefusalRuleName(decision.rule), path.c_str(), count->valueName.c_str());
+        LOG_REFUSAL(CannotTell(decision.rule), "FILE", "%s %s: %s (its SharedDLLs count %s is not a number)",
+                    KeptWords(decision.rule), RefusalRuleName(decision.rule), path.c_str(), count->valueName.c_str());
+        return true;
+    }
+    if (decision.action != SharedFileAction::kDelete && ReleasedBefore(count->valueName)) {
+        LOG_OUTCOME(kRefused, "FILE", "kept by rule %s: %s (the product's count of it was released before)",
+                    RefusalRuleName(RefusalRule::kSharedFile), path.c_str());
+        count->decision.action = SharedFileAction::kKeep;
         return true;
     }
     if (decision.action == SharedFileAction::kKeepAndRelease) {
@@ -64,9 +78,9 @@ bool KeptForItsCount(const std::string& path, SharedFileCount* count)
 void LogFileRefusal(RefusalRule rule, const std::string& path, const std::string& company)
 {
     if (company.empty())
-        LOG_OUTCOME(kRefused, "FILE", "kept by rule %s: %s", RefusalRuleName(rule), path.c_str());
+        LOG_REFUSAL(CannotTell(rule), "FILE", "%s %s: %s", KeptWords(rule), RefusalRuleName(rule), path.c_str());
     else
-        LOG_OUTCOME(kRefused, "FILE", "kept by rule %s: %s (its version information names %s)",
+        LOG_REFUSAL(CannotTell(rule), "FILE", "%s %s: %s (its version information names %s)", KeptWords(rule),
                     RefusalRuleName(rule), path.c_str(), company.c_str());
 }
 
@@ -90,7 +104,8 @@ void LogDirectoryRemoval(const Outcome& outcome, const std::string& directory)
     else if (outcome.result == Result::kMissing)
         LOG_LINE("DIR", "not found: %s", directory.c_str());
     else if (outcome.result == Result::kRefused)
-        LOG_OUTCOME(kRefused, "DIR", "refused by rule %s: %s", RefusalRuleName(outcome.rule), directory.c_str());
+        LOG_REFUSAL(CannotTell(outcome.rule), "DIR", "%s %s: %s", RefusedWords(outcome.rule),
+                    RefusalRuleName(outcome.rule), directory.c_str());
     else
         LOG_OUTCOME(kLeft, "DIR", "left %s " LOG_ERROR_FORMAT, directory.c_str(), LOG_ERROR_ARGS(outcome.error));
 }
@@ -140,15 +155,22 @@ RefusalRule ProgramPlaceRule(Reach reach, const std::string& path)
 
 Outcome DeleteProductFile(const std::string& path, FileOwner owner, SharedFileCount* count)
 {
+    FileSpellings file;
+    IdentityOf(path, &file);
+    return DeleteProductFile(path, file, owner, count);
+}
+
+Outcome DeleteProductFile(const std::string& path, FileSpellings& file, FileOwner owner, SharedFileCount* count)
+{
     std::string company;
     RefusalRule rule = owner == FileOwner::kProduct
-                           ? CheckProductFile(TheInstallation(), SystemForms(), path, &company)
+                           ? CheckProductFile(TheInstallation(), SystemForms(), file, &company)
                            : CheckProgramFile(path);
     if (rule != RefusalRule::kNone) {
         LogFileRefusal(rule, path, company);
         return Refused(rule);
     }
-    if (count && KeptForItsCount(path, count)) return Refused(count->decision.rule);
+    if (count && KeptForItsCount(file, path, count)) return Refused(count->decision.rule);
     Outcome outcome = Delete(path);
     LogFileDeletion(outcome, path);
     return outcome;
@@ -159,7 +181,11 @@ Outcome AcceptTree(TreeUse use, Origin origin, const std::string& directory, Tre
     std::vector<std::string> forms;
     RefusalRule rule = CheckDirectory(TheInstallation(), use == TreeUse::kEmpty, origin == Origin::kInstallation,
                                       directory, &forms);
-    if (rule != RefusalRule::kNone) return RefusedWithLine(TreeKeyword(use), rule, directory);
+    if (rule != RefusalRule::kNone) {
+        LOG_REFUSAL(CannotTell(rule), TreeKeyword(use), "%s %s: %s", RefusedWords(rule), RefusalRuleName(rule),
+                    directory.c_str());
+        return Refused(rule);
+    }
     tree->base_ = DirectoryBase(directory);
     tree->counted_ = AnySharedFileBelow(forms);
     return Done();
@@ -169,10 +195,14 @@ Outcome DeleteInTree(const Tree& tree, const std::string& path)
 {
     if (tree.counted_) {
         // Other programs count on the files of this tree too: one counted more than once stays.
-        const SharedFileDecision decision = LookUpSharedFile(path).decision;
+        const SharedFileCount count = LookUpSharedFile(path);
+        SharedFileDecision decision = count.decision;
+        // Counted once, but that once was the product's, released before: another's now.
+        if (decision.action == SharedFileAction::kDeleteAndForget && ReleasedBefore(count.valueName))
+            decision.rule = RefusalRule::kSharedFile;
         if (decision.rule != RefusalRule::kNone) {
-            LOG_OUTCOME(kRefused, "FILE", "kept by rule %s: %s (other programs count on it)",
-                        RefusalRuleName(decision.rule), path.c_str());
+            LOG_REFUSAL(CannotTell(decision.rule), "FILE", "%s %s: %s (other programs count on it)",
+                        KeptWords(decision.rule), RefusalRuleName(decision.rule), path.c_str());
             return Refused(decision.rule);
         }
     }
@@ -297,8 +327,8 @@ Outcome CompleteTextFile(const std::string& path)
 
 Outcome CopyOver(const std::string& from, const std::string& to)
 {
-    // Only `to` changes: `from` is read.
-    const RefusalRule rule = CheckProgramFile(to);
+    // Only `to` changes: `from` is read. A newer owner's file stays.
+    const RefusalRule rule = CheckCopyTarget(from, to);
     if (rule != RefusalRule::kNone) return RefusedWithLine("COPY", rule, to);
     Outcome outcome = Done();
     if (State().preview) {

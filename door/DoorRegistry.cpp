@@ -218,6 +218,33 @@ Outcome WriteTextValue(const char* keyword, Reach reach, RegistryRoot root, cons
     return Failed(static_cast<unsigned long>(result));
 }
 
+Outcome ForgetReleases()
+{
+    // A preview's releases were not recorded, but the run's would have been.
+    if (!State().recorded && !AnyReleaseRecorded()) return Missing(ERROR_FILE_NOT_FOUND);
+    const RefusalRule rule = CheckKeyDeletion(kRootLocalMachine, kReleasedCountsKey);
+    if (rule != RefusalRule::kNone) return RefusedWithLine("SHARED", rule, kReleasedCountsKey);
+    if (!State().preview && !DeleteTreeAt(HKEY_LOCAL_MACHINE, kReleasedCountsKey, 0)) {
+        LOG_LINE("SHARED", "the record of released counts is left: HKEY_LOCAL_MACHINE\\%s", kReleasedCountsKey);
+        return Failed(ERROR_ACCESS_DENIED);
+    }
+    LOG_LINE("SHARED", "the record of released counts %s: HKEY_LOCAL_MACHINE\\%s", Verb(Did::kDeleted), kReleasedCountsKey);
+    return Done();
+}
+
+namespace {
+
+// A key the door creates, closed with its owner.
+struct CreatedKey {
+    HKEY key = NULL;
+    ~CreatedKey()
+    {
+        if (key) RegCloseKey(key);
+    }
+};
+
+}  // namespace
+
 Outcome ReleaseSharedCount(const SharedFileCount& count)
 {
     SharedFileAction action = count.decision.action;
@@ -225,6 +252,16 @@ Outcome ReleaseSharedCount(const SharedFileCount& count)
         return Done();
     RegKey key;
     LONG result = key.Open(HKEY_LOCAL_MACHINE, kSharedDllsKey);
+    if (result == ERROR_SUCCESS && !State().preview && action == SharedFileAction::kKeepAndRelease) {
+        // Recorded first: a count lowered and not recorded could be lowered again.
+        CreatedKey record;
+        DWORD written = count.decision.newCount;
+        result = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kReleasedCountsKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL,
+                                 &record.key, NULL);
+        if (result == ERROR_SUCCESS)
+            result = RegSetValueExA(record.key, count.valueName.c_str(), 0, REG_DWORD,
+                                    reinterpret_cast<const BYTE*>(&written), sizeof written);
+    }
     if (result == ERROR_SUCCESS && !State().preview) {
         if (action == SharedFileAction::kDeleteAndForget) {
             result = RegDeleteValueA(key.get(), count.valueName.c_str());
@@ -240,6 +277,8 @@ Outcome ReleaseSharedCount(const SharedFileCount& count)
         LOG_LINE("SHARED", "count %s left " LOG_ERROR_FORMAT, count.valueName.c_str(), LOG_ERROR_ARGS(result));
         return Failed(static_cast<unsigned long>(result));
     }
+    State().released.push_back(UpperAscii(count.valueName));
+    if (action == SharedFileAction::kKeepAndRelease) State().recorded = true;
     if (action == SharedFileAction::kKeepAndRelease)
         LOG_LINE("SHARED", "count %s %s to %lu", count.valueName.c_str(), Verb(Did::kLowered),
                  static_cast<unsigned long>(count.decision.newCount));

@@ -19,6 +19,9 @@ struct RunState {
     // In a preview, what earlier operations would have deleted, sorted: files and directories
     // by their upper-cased full path, keys as "K:" and values as "V:" with their canonical names.
     std::vector<std::string> gone;
+    // The SharedDLLs value names (upper-cased) whose counts this run released, a preview's too.
+    std::vector<std::string> released;
+    bool recorded = false;  // a lowered count was recorded (a preview's would have been)
 };
 
 RunState& State();

@@ -42,11 +42,13 @@ struct DriverRun {
     char productsText[kMaskTextSize] = "";
     char modulesText[kMaskTextSize] = "";
     bool failed = false;  // a module was refused: retry after a restart
+    bool kept = false;    // an item stays that the program cannot tell about: its module and
+                          // edition stay installed, with no retry for it alone
     FileListings listings;  // which modules list which files
 };
 
 // What the module remover is told of the run beside the module of `mask`.
-ModuleListing ListingFor(const DriverRun& run, uint32_t mask)
+ModuleListing ListingFor(DriverRun& run, uint32_t mask)
 {
     ModuleListing listing;
     listing.listings = &run.listings;
@@ -172,6 +174,15 @@ bool ReadMask(const std::string& section, uint32_t* mask)
     return true;
 }
 
+// A module that keeps an item the program cannot tell about stays installed; a retry would
+// meet the same answer, so none is due for it.
+void LogKept(DriverRun& run, const char* section, RefusalRule rule)
+{
+    LOG_LINE("MODULE", "%s kept, cannot tell (rule %s): it stays installed; no retry is due for it",
+             section, RefusalRuleName(rule));
+    run.kept = true;
+}
+
 void RemoveModules(DriverRun& run, const std::string& moduleList)
 {
     std::vector<std::string> names = SplitList(moduleList);
@@ -189,12 +200,15 @@ void RemoveModules(DriverRun& run, const std::string& moduleList)
         } else {
             LOG_LINE("MODULE", "%s taken: mask %u", names[k].c_str(), mask);
             const ModuleListing listing = ListingFor(run, mask);
+            RefusalRule kept = RefusalRule::kNone;
             if (RemoveModule(names[k].c_str(), run.installDir, runContext.manifestPath,
-                             NULL, &listing)) {
+                             NULL, &listing, &kept)) {
                 LOG_LINE("MODULE", "%s removed", names[k].c_str());
                 run.listings.MarkRemoved(names[k]);
                 run.installedModules &= ~static_cast<int32_t>(mask);
                 WriteMasks(run);
+            } else if (kept != RefusalRule::kNone) {
+                LogKept(run, names[k].c_str(), kept);
             } else {
                 LOG_LINE("MODULE", "%s not removed: a retry after the next start is due", names[k].c_str());
                 run.failed = true;
@@ -205,31 +219,35 @@ void RemoveModules(DriverRun& run, const std::string& moduleList)
     }
 }
 
-void RemoveEditionDirectory()
+// kNone, or the rule by which the program could not tell about the edition's directory.
+RefusalRule RemoveEditionDirectory()
 {
     const InstallationRecord& installation = door::TheInstallation();
     const char* valueName = installation.editionValue;
     if (!installation.editionKeyOpens) {
         LOG_LINE("EDITION", "no edition directory: the key %s does not open", kUninstallKeyPath);
-        return;
+        return RefusalRule::kNone;
     }
     if (valueName[0] == '\0') {
         LOG_LINE("EDITION", "no edition directory for the editions %lu", runContext.productBit);
-        return;
+        return RefusalRule::kNone;
     }
     // Only a full path: a relative one would resolve against the current directory, which is
     // the Windows directory in a retry run started by RunOnce.
     if (installation.editionRule != RefusalRule::kNone) {
-        LOG_OUTCOME(kRefused, "EDITION", "%s=%s refused by rule %s", valueName,
-                    installation.editionDirectory.c_str(), RefusalRuleName(installation.editionRule));
-        return;
+        LOG_REFUSAL(CannotTell(installation.editionRule), "EDITION", "%s=%s %s %s", valueName,
+                    installation.editionDirectory.c_str(), RefusedWords(installation.editionRule),
+                    RefusalRuleName(installation.editionRule));
+        return CannotTell(installation.editionRule) ? installation.editionRule : RefusalRule::kNone;
     }
     LOG_LINE("EDITION", "%s=%s", valueName, installation.editionDirectory.c_str());
     const std::string directory = installation.editionDirectory + "\\";
     // A refused directory is not removed either, even when it is empty.
     door::Tree accepted;
-    if (EmptyTree(directory.c_str(), door::Origin::kElsewhere, &accepted) == -1) return;
-    door::RemoveEmptyDirectory(accepted, directory);
+    WalkTally met;
+    if (EmptyTree(directory.c_str(), door::Origin::kElsewhere, &accepted, &met) != -1)
+        door::RemoveEmptyDirectory(accepted, directory);
+    return met.cannotTell;
 }
 
 // The edition's directory and the shared module, once the edition has no module left.
@@ -239,16 +257,27 @@ void RemoveEditionRest(DriverRun& run)
     // back, since the retry run walks only the applications of editions still listed.
     int32_t productsBeforeShared = run.installedProducts;
     // A refused module keeps the edition listed, or the retry run would skip its application.
-    if (!run.failed) run.installedProducts &= ~static_cast<int32_t>(runContext.productBit);
-    RemoveEditionDirectory();
+    // So does a module kept because the program cannot tell about one of its items.
+    if (!run.failed && !run.kept) run.installedProducts &= ~static_cast<int32_t>(runContext.productBit);
+    const RefusalRule editionKept = RemoveEditionDirectory();
+    if (editionKept != RefusalRule::kNone) {
+        LOG_LINE("EDITION", "kept, cannot tell (rule %s): the edition stays listed; no retry is due for it",
+                 RefusalRuleName(editionKept));
+        run.kept = true;
+        run.installedProducts = productsBeforeShared;
+    }
     PumpMessages();
     LOG_LINE("MODULE", "Shared taken");
     const ModuleListing listing = ListingFor(run, 0);
+    RefusalRule kept = RefusalRule::kNone;
     if (RemoveModule("Shared", run.installDir, runContext.manifestPath,
-                     run.controls ? run.window : NULL, &listing)) {
+                     run.controls ? run.window : NULL, &listing, &kept)) {
         LOG_LINE("MODULE", "Shared removed");
         run.listings.MarkRemoved("Shared");
         WriteMasks(run);
+    } else if (kept != RefusalRule::kNone) {
+        LogKept(run, "Shared", kept);
+        run.installedProducts = productsBeforeShared;
     } else {
         LOG_LINE("MODULE", "Shared not removed: a retry after the next start is due");
         run.failed = true;
@@ -341,6 +370,13 @@ int Run(HWND window)
     if (run.failed && runContext.runMode != kRunRetry) KeepForRetry();
     else if (run.failed)
         LOG_LINE("RETRY", "not scheduled: this is the retry run, which removes the program all the same");
+    else if (run.kept) {
+        // The product stays installed in part: so does its uninstaller, with no retry.
+        LOG_LINE("RETRY", "not scheduled: what stays cannot be told about by a retry either; the program stays");
+        runContext.keepFilesFlag = 1;
+    }
+    // The removal has ended: no count is the product's to release any longer.
+    if (!run.failed && !run.kept) door::ForgetReleases();
     PumpMessages();
     if (run.installedModules == 0) runContext.actionFlags = 0;
     return kUninstallWalked;

@@ -19,22 +19,11 @@ bool SameSection(const std::string& a, const std::string& b)
 void FileListings::Add(const char* manifestPath, const std::string& section,
                        const std::string& installDir, const std::string& systemDir)
 {
-    if (section.empty()) return;
-    for (const Module& module : modules_)
-        if (SameSection(module.section, section)) return;
-    Module module;
-    module.section = section;
+    if (section.empty() || Find(section)) return;
+    modules_.emplace_back();
+    Module& module = modules_.back();
+    ReadModuleEntries(manifestPath, section, installDir, systemDir, module.entries);
     module.shared = section == kSharedSection;
-    module.mask = ParseMask(ReadManifestValue(manifestPath, section, "Mask", "0", kManifestMaskLimit));
-    const std::string relative = ReadManifestValue(manifestPath, section, "RelativePath", "", kManifestValueLimit);
-    for (unsigned long i = 1;; ++i) {
-        std::string value = ReadManifestValue(manifestPath, section, NumberedKey("File", i), "", kManifestValueLimit);
-        if (value.empty()) break;
-        std::string path;
-        if (ComposeFileEntryPath(installDir, relative, value, systemDir, &path))
-            module.files.push_back(UpperAscii(path));
-    }
-    modules_.push_back(module);
 }
 
 void FileListings::Read(const char* manifestPath, const std::string& apps, const std::string& installDir,
@@ -49,22 +38,29 @@ void FileListings::Read(const char* manifestPath, const std::string& apps, const
     Add(manifestPath, kSharedSection, installDir, systemDir);
 }
 
+ModuleEntries* FileListings::Find(const std::string& section)
+{
+    for (Module& module : modules_)
+        if (SameSection(module.entries.section, section)) return &module.entries;
+    return nullptr;
+}
+
 void FileListings::MarkRemoved(const std::string& section)
 {
     for (Module& module : modules_)
-        if (SameSection(module.section, section)) module.removed = true;
+        if (SameSection(module.entries.section, section)) module.removed = true;
 }
 
-std::string FileListings::OtherHolder(const std::string& section, uint32_t mask, const std::string& path,
+std::string FileListings::OtherHolder(const std::string& section, uint32_t mask, const std::string& identity,
                                       int32_t installedModules) const
 {
-    const std::string file = UpperAscii(path);
+    if (identity.empty()) return std::string();
     const uint32_t remaining = static_cast<uint32_t>(installedModules) & ~mask;
     for (const Module& module : modules_) {
-        if (module.removed || SameSection(module.section, section)) continue;
-        if (!module.shared && (module.mask & remaining) == 0) continue;
-        for (const std::string& listed : module.files)
-            if (listed == file) return module.section;
+        if (module.removed || SameSection(module.entries.section, section)) continue;
+        if (!module.shared && (module.entries.mask & remaining) == 0) continue;
+        for (const ManifestEntry& listed : module.entries.files)
+            if (listed.spellings.identity == identity) return module.entries.section;
     }
     return std::string();
 }

@@ -3,6 +3,7 @@
 #include "engine/FileTree.h"
 #include "base/Handles.h"
 #include "engine/EntryPaths.h"
+#include "engine/InUse.h"
 #include "log/RemovalLog.h"
 #include "rules/PlaceRules.h"
 #include "rules/ProtectedPlaces.h"
@@ -25,7 +26,7 @@ bool IsLink(const WIN32_FIND_DATAA& entry)
 // The path of a listed entry below `base`, composed only of a name that names that entry (its
 // own, or its short name once the system confirms that it names the same entry); false, with
 // the entry left and logged, otherwise.
-bool EntryPath(const std::string& base, const WIN32_FIND_DATAA& entry, std::string* path)
+bool EntryPath(const std::string& base, const WIN32_FIND_DATAA& entry, std::string* path, WalkTally& tally)
 {
     const std::string name = entry.cFileName, shortName = entry.cAlternateFileName;
     ListedNameUse use = UseOfListedName(name, shortName);
@@ -42,10 +43,11 @@ bool EntryPath(const std::string& base, const WIN32_FIND_DATAA& entry, std::stri
     }
     LOG_OUTCOME(kRefused, IsDirectory(entry) ? "DIR" : "FILE", "left by rule %s: %s%s",
                 RefusalRuleName(ListedNameRule(name)), base.c_str(), name.c_str());
+    tally.NoteRefusal(ListedNameRule(name));
     return false;
 }
 
-int DeleteTree(const door::Tree& tree, const std::string& directory)
+int DeleteTree(const door::Tree& tree, const std::string& directory, WalkTally& tally)
 {
     std::string base = DirectoryBase(directory);
     std::string listing;
@@ -57,16 +59,21 @@ int DeleteTree(const door::Tree& tree, const std::string& directory)
     do {
         std::string path;
         if (IsDirectory(entry) && entry.cFileName[0] == '.') continue;
-        if (!EntryPath(base, entry, &path) || door::AlreadyGone(path)) continue;
+        if (!EntryPath(base, entry, &path, tally) || door::AlreadyGone(path)) continue;
         if (IsDirectory(entry)) {
             // A link is never entered, which would empty its target, nor removed: Wine's
             // RemoveDirectoryA removes the target of a link to an empty directory. It is judged
             // again as the walk enters, and held while the walk is inside.
-            FileHandle held;
-            if (!IsLink(entry) && HoldDirectoryNoLink(path, &held)) DeleteTree(tree, path);
-            else LOG_OUTCOME(kRefused, "DIR", "not entered, by rule link: %s", path.c_str());
+            HeldDirectory held;
+            if (!IsLink(entry) && HoldDirectoryNoLink(path, &held)) {
+                DeleteTree(tree, path, tally);
+            } else {
+                LOG_REFUSAL(true, "DIR", "not entered, %s link: %s", KeptWords(RefusalRule::kLink), path.c_str());
+                tally.NoteRefusal(RefusalRule::kLink);
+            }
         } else {
             door::Outcome deleted = door::DeleteInTree(tree, path);
+            tally.Note(deleted);
             if (!deleted.done()) result = static_cast<int>(deleted.error);
         }
     } while (FindNextFileA(find.get(), &entry));
@@ -75,26 +82,46 @@ int DeleteTree(const door::Tree& tree, const std::string& directory)
 
 }  // namespace
 
-int EmptyTree(const char* directory, door::Origin origin, door::Tree* tree)
+void WalkTally::Note(const door::Outcome& outcome)
 {
-    if (directory == NULL || !door::AcceptTree(door::TreeUse::kEmpty, origin, directory, tree).done()) return -1;
+    if (outcome.result == door::Result::kFailed && IsInUse(outcome.error) && inUse == 0) inUse = outcome.error;
+    else if (outcome.result == door::Result::kRefused) NoteRefusal(outcome.rule);
+}
+
+void WalkTally::NoteRefusal(RefusalRule rule)
+{
+    if (cannotTell == RefusalRule::kNone && CannotTell(rule)) cannotTell = rule;
+}
+
+int EmptyTree(const char* directory, door::Origin origin, door::Tree* tree, WalkTally* tally)
+{
+    WalkTally ignored;
+    WalkTally& met = tally ? *tally : ignored;
+    if (directory == NULL) return -1;
+    door::Outcome accepted = door::AcceptTree(door::TreeUse::kEmpty, origin, directory, tree);
+    met.Note(accepted);
+    if (!accepted.done()) return -1;
     LOG_LINE("TREE", "emptying %s", directory);
-    FileHandle held;
+    HeldDirectory held;
     if (GetFileAttributesA(directory) != INVALID_FILE_ATTRIBUTES && !HoldDirectoryNoLink(directory, &held)) {
-        LOG_OUTCOME(kRefused, "TREE", "not entered, by rule link: %s", directory);
+        LOG_REFUSAL(true, "TREE", "not entered, %s link: %s", KeptWords(RefusalRule::kLink), directory);
+        met.NoteRefusal(RefusalRule::kLink);
         return -1;
     }
-    int result = DeleteTree(*tree, directory);
+    int result = DeleteTree(*tree, directory, met);
     if (result == -1) LOG_LINE("TREE", "not found: %s", directory);
     return result;
 }
 
-int DeleteMatchingFiles(const char* pattern, const char* directory, door::Origin origin)
+int DeleteMatchingFiles(const char* pattern, const char* directory, door::Origin origin, WalkTally* tally)
 {
+    WalkTally ignored;
+    WalkTally& met = tally ? *tally : ignored;
     door::Tree tree;
-    if (pattern == NULL || directory == NULL ||
-        !door::AcceptTree(door::TreeUse::kPattern, origin, directory, &tree).done())
-        return -1;
+    if (pattern == NULL || directory == NULL) return -1;
+    door::Outcome accepted = door::AcceptTree(door::TreeUse::kPattern, origin, directory, &tree);
+    met.Note(accepted);
+    if (!accepted.done()) return -1;
     LOG_LINE("PATTERN", "files matching %s in %s", pattern, directory);
     std::string listing;
     if (!ComposeEntryPath(tree.base(), "*.*", &listing)) return -1;
@@ -107,9 +134,10 @@ int DeleteMatchingFiles(const char* pattern, const char* directory, door::Origin
     int result = 0;
     do {
         std::string path;
-        if (IsDirectory(entry) || !EntryPath(tree.base(), entry, &path)) continue;
+        if (IsDirectory(entry) || !EntryPath(tree.base(), entry, &path, met)) continue;
         if (!PathMatchesPattern(path, pattern) || door::AlreadyGone(path)) continue;
         door::Outcome deleted = door::DeleteInTree(tree, path);
+        met.Note(deleted);
         if (!deleted.done()) result = static_cast<int>(deleted.error);
     } while (FindNextFileA(find.get(), &entry));
     return result;

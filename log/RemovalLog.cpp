@@ -21,7 +21,7 @@ FileHandle file;
 char path[kPathSize];       // full path once Open has decided
 char requested[kPathSize];  // as the switch gave it; empty for the default place
 std::string kept;
-unsigned long counts[3];
+unsigned long counts[4];
 bool carriedToRetry = true;
 bool preview = false;
 
@@ -72,7 +72,7 @@ void Request(const std::string& requestedPath, bool forRetry)
 {
     Drop();
     carriedToRetry = forRetry;
-    counts[kRemoved] = counts[kRefused] = counts[kLeft] = 0;
+    counts[kRemoved] = counts[kRefused] = counts[kLeft] = counts[kCannotTell] = 0;
     // A path too long for any buffer of the program names no log.
     on = CopyText(requested, sizeof requested, requestedPath.c_str());
 }
@@ -91,8 +91,13 @@ void MarkPreview()
 void Close()
 {
     if (!on) return;
-    Write("END", "%s %lu refused %lu left %lu", preview ? "would remove" : "removed", counts[kRemoved],
-          counts[kRefused], counts[kLeft]);
+    // The items the program could not tell about are counted only when there are any.
+    if (counts[kCannotTell] == 0)
+        Write("END", "%s %lu refused %lu left %lu", preview ? "would remove" : "removed", counts[kRemoved],
+              counts[kRefused], counts[kLeft]);
+    else
+        Write("END", "%s %lu refused %lu left %lu cannot tell %lu", preview ? "would remove" : "removed",
+              counts[kRemoved], counts[kRefused], counts[kLeft], counts[kCannotTell]);
     Drop();
 }
 

@@ -10,7 +10,8 @@ namespace removal_log {
 extern bool on;
 
 // What an action did, for the counts of the last line.
-enum Tally { kRemoved, kRefused, kLeft };
+// kCannotTell: kept because the program cannot tell whose it is or where it lies; counted apart.
+enum Tally { kRemoved, kRefused, kLeft, kCannotTell };
 
 // Asks for a log at `requestedPath` (empty: the default name in the temporary directory). Lines
 // are kept until Open decides where they go. `forRetry`: the retry run writes to it too (a log
@@ -60,6 +61,15 @@ const char* ErrorName(unsigned long code);
     do {                                                                         \
         if (removal_log::on)                                                     \
             removal_log::WriteCounted(removal_log::outcome, keyword, __VA_ARGS__); \
+    } while (0)
+
+// A refusal, counted apart when the program cannot tell whose the item is.
+#define LOG_REFUSAL(cannotTell, keyword, ...)                                   \
+    do {                                                                         \
+        if (removal_log::on)                                                     \
+            removal_log::WriteCounted((cannotTell) ? removal_log::kCannotTell    \
+                                                   : removal_log::kRefused,      \
+                                      keyword, __VA_ARGS__);                     \
     } while (0)
 
 // "error 5 (access denied)" as a format piece and its arguments.

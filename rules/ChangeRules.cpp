@@ -1,5 +1,6 @@
 // The rules the door asks before each change it makes.
 #include "rules/ChangeRules.h"
+#include "base/Handles.h"
 #include "base/PathLimits.h"
 #include "base/SystemDirectories.h"
 #include "base/Text.h"
@@ -24,22 +25,73 @@ std::string ParentOf(const std::string& full)
     return full.substr(0, full.rfind('\\'));
 }
 
+// A path's parent directory and the first word of its own name, upper-cased, without trailing
+// backslashes: "C:\PROGRAM FILES" and "MORWA" for C:\Program Files\Morwa Vantorix\; false for a
+// root or less.
+bool ParentAndFirstWord(const std::string& path, std::string* parent, std::string* word)
+{
+    size_t end = path.find_last_not_of('\\');
+    if (end == std::string::npos) return false;
+    size_t slash = path.rfind('\\', end);
+    if (slash == std::string::npos || slash < 3) return false;
+    *parent = UpperAscii(path.substr(0, slash));
+    const std::string name = UpperAscii(path.substr(slash + 1, end - slash));
+    *word = name.substr(0, name.find(' '));
+    return true;
+}
+
+// True when some spelling of each has the same parent, and their names the same first word (the
+// vendor's naming: Morwa Vantorix beside Morwa Antivirus, never Internet Explorer beside it).
+bool BesideAndNamedAlike(const std::vector<std::string>& forms, const std::vector<std::string>& others)
+{
+    std::string parent, word, otherParent, otherWord;
+    for (const std::string& form : forms)
+        for (const std::string& other : others)
+            if (ParentAndFirstWord(form, &parent, &word) && ParentAndFirstWord(other, &otherParent, &otherWord) &&
+                parent == otherParent && word == otherWord)
+                return true;
+    return false;
+}
+
+bool LastWritten(const std::string& path, FILETIME* time)
+{
+    WIN32_FIND_DATAA entry;
+    FindHandle find(FindFirstFileA(path.c_str(), &entry));
+    if (!find.valid()) return false;
+    *time = entry.ftLastWriteTime;
+    return true;
+}
+
 }  // namespace
 
 RefusalRule CheckProductFile(const InstallationRecord& installation, const std::vector<std::string>& systemForms,
                              const std::string& path, std::string* company)
 {
-    const std::string full = FullPathOf(path);
+    FileSpellings file;
+    IdentityOf(path, &file);
+    return CheckProductFile(installation, systemForms, file, company);
+}
+
+RefusalRule CheckProductFile(const InstallationRecord& installation, const std::vector<std::string>& systemForms,
+                             FileSpellings& file, std::string* company)
+{
+    const std::string& full = file.full;
     if (full.empty() || IsDevicePath(full)) return RefusalRule::kUnresolvedPath;
-    const std::vector<std::string> forms = FormsOf(full);
+    CompleteSpellings(&file);
+    const std::vector<std::string>& forms = file.forms;
     const std::string parent = ParentOf(full);
     RefusalRule rule = RefusalRule::kNone;
     if (IsAtOrBelowAnyForm(forms, systemForms)) {
         rule = CheckSystemFile(full, company);
-        // Deeper than the system directory itself (drivers\etc, iosubsys, ...) lie Windows'
-        // own files: only one the vendor's version information names is the product's.
-        if (rule == RefusalRule::kNone && company->empty() && !IsAtOrBelowAnyForm(systemForms, FormsOf(parent)))
-            rule = RefusalRule::kWindowsDirectory;
+        // Without the vendor's version information a file is the product's by its name, or,
+        // directly in the system directory, by a SharedDLLs count; deeper down (drivers\etc,
+        // iosubsys, ...) lie Windows' own files, and only the product's name tells one apart.
+        if (rule == RefusalRule::kNone && company->empty() && !HasProductsName(full)) {
+            if (!IsAtOrBelowAnyForm(systemForms, FormsOf(parent)))
+                rule = RefusalRule::kWindowsDirectory;
+            else if (LookUpSharedFile(file).valueName.empty())
+                rule = RefusalRule::kNoEvidence;
+        }
     }
     else if (!installation.IsPrivate())
         rule = RefusalRule::kInstallDirectory;
@@ -55,6 +107,18 @@ RefusalRule CheckProgramFile(const std::string& path)
     if (full.empty() || IsDevicePath(full) || CheckFullPath(full) != RefusalRule::kNone)
         return RefusalRule::kUnresolvedPath;
     return PassesThroughLink(ParentOf(full)) ? RefusalRule::kLink : RefusalRule::kNone;
+}
+
+RefusalRule CheckCopyTarget(const std::string& from, const std::string& to)
+{
+    RefusalRule rule = CheckProgramFile(to);
+    FILETIME target, source;
+    if (rule != RefusalRule::kNone || !LastWritten(to, &target)) return rule;
+    std::string company;
+    rule = CheckSystemFile(FullPathOf(to), &company);
+    if (rule == RefusalRule::kOtherCompany && LastWritten(from, &source) && CompareFileTime(&target, &source) <= 0)
+        return RefusalRule::kNone;
+    return rule;
 }
 
 RefusalRule CheckProgramFileThroughInstallation(const InstallationRecord& installation, const std::string& path)
@@ -85,6 +149,13 @@ RefusalRule CheckDirectory(const InstallationRecord& installation, bool shortPat
         !(installation.IsPrivate() && OnDriveOf(full, installation.directory)))
         return RefusalRule::kUnresolvedDrive;
     if (OnAnAliasOfDrive(full, WindowsDirectory())) return RefusalRule::kUnresolvedDrive;
+    // An edition's folder of its own beside the private install directory and named alike
+    // (C:\Program Files\Morwa Vantorix beside C:\Program Files\Morwa Antivirus) is private as
+    // that one is.
+    if (installation.IsPrivate() && BesideAndNamedAlike(*forms, installation.forms)) {
+        std::vector<std::string> ignored;
+        return CheckInstallDirectory(full, &ignored);
+    }
     return CheckDirectoryForDeletion(directory.c_str());
 }
 

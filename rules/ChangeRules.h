@@ -4,6 +4,7 @@
 // machine.
 #pragma once
 #include "rules/Installation.h"
+#include "rules/PathForms.h"
 #include "rules/RegistryRoot.h"
 #include <string>
 #include <vector>
@@ -11,8 +12,23 @@
 // Whether one of the product's files may go from where it lies: from the private install
 // directory, or from the system directory (given in `systemForms`) when neither Windows nor
 // another company owns it; *company names the company its version information gives, if any.
+// Without the vendor's company in its version information, a system-directory file is the
+// product's only by evidence: its name ("QEL...", HasProductsName) or, directly in the system
+// directory, a SharedDLLs count (else kNoEvidence); deeper down only its name (else
+// kWindowsDirectory).
 RefusalRule CheckProductFile(const InstallationRecord& installation, const std::vector<std::string>& systemForms,
                              const std::string& path, std::string* company);
+
+// The same with the file's spellings as a list composed them (IdentityOf); the rest of them is
+// computed once and kept in `file`.
+RefusalRule CheckProductFile(const InstallationRecord& installation, const std::vector<std::string>& systemForms,
+                             FileSpellings& file, std::string* company);
+
+// A copy over `to` (the Maintenance Wizard's saved copy over the wizard): a place the program
+// fixes itself, and not a file that another company's version information names and that was
+// written after `from` (a newer owner put it there): kOtherCompany then, or the rule by which
+// the owner cannot be read.
+RefusalRule CheckCopyTarget(const std::string& from, const std::string& to);
 
 // A file at a place the program fixes itself (the start-up file and its companion, the
 // Maintenance Wizard's files and shortcut, WININIT.INI, the self-removal batch): a full path,

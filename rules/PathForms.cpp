@@ -243,3 +243,19 @@ bool IsAtOrBelowInAnySpelling(const std::string& path, const std::string& direct
     if (fullPath.empty() || fullDirectory.empty()) return false;
     return IsAtOrBelowAnyForm(FormsOf(fullPath), FormsOf(fullDirectory));
 }
+
+void IdentityOf(const std::string& path, FileSpellings* spellings)
+{
+    spellings->full = FullPathOf(path);
+    if (spellings->full.empty()) return;
+    spellings->longForm = LongFormOf(spellings->full);
+    spellings->identity = UpperAscii(spellings->longForm.empty() ? spellings->full : spellings->longForm);
+}
+
+void CompleteSpellings(FileSpellings* spellings)
+{
+    if (spellings->complete || spellings->full.empty()) return;
+    spellings->complete = true;
+    spellings->shortForm = ShortFormOf(spellings->full);
+    spellings->forms = FormsOf(spellings->full);
+}

@@ -52,3 +52,21 @@ std::vector<std::string> FormsOf(const std::string& fullPath);
 // True when `path` is `directory` or lies below it in any of their spellings (full, short,
 // long), case ignored; false when either is not a path the system resolves.
 bool IsAtOrBelowInAnySpelling(const std::string& path, const std::string& directory);
+
+// One file's spellings, computed once and handed to every check of it. `identity` names the
+// file whatever spelling a list gives it (trailing dots, short or long names, case).
+struct FileSpellings {
+    std::string full;       // FullPathOf; "" when it does not resolve
+    std::string longForm;   // "" where the full path is its own long form
+    std::string identity;   // the long (else full) form, upper-cased; "" when it does not resolve
+    bool complete = false;  // the rest below was computed
+    std::string shortForm;
+    std::vector<std::string> forms;  // FormsOf(full)
+};
+
+// Sets the full and long forms and the identity of an empty `spellings`: cheap, for comparing
+// the files of lists.
+void IdentityOf(const std::string& path, FileSpellings* spellings);
+
+// Adds the short form and every spelling the checks compare, once.
+void CompleteSpellings(FileSpellings* spellings);

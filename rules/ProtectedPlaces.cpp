@@ -211,7 +211,7 @@ bool PassesThroughLink(const std::string& fullPath)
     return false;
 }
 
-bool HoldDirectoryNoLink(const std::string& directory, FileHandle* held)
+bool HoldDirectoryNoLink(const std::string& directory, HeldDirectory* held)
 {
     // Opened without FILE_SHARE_DELETE, the directory cannot be renamed or replaced while the
     // walk is inside it (the NT family; Windows 95/98 open no directory, and have no links).

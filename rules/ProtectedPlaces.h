@@ -66,4 +66,4 @@ bool PassesThroughLink(const std::string& fullPath);
 // Judges a directory of a tree at the moment the walk enters it: true when it is a directory and
 // no link now. *held then keeps it open where the system can (the NT family), so that it cannot
 // be swapped for a link while the walk deletes the files below it.
-bool HoldDirectoryNoLink(const std::string& directory, FileHandle* held);
+bool HoldDirectoryNoLink(const std::string& directory, HeldDirectory* held);

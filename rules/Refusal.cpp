@@ -37,7 +37,37 @@ const char* RefusalRuleName(RefusalRule rule)
     case RefusalRule::kOtherCompany: return "other-company";
     case RefusalRule::kUnreadableOwner: return "unreadable-owner";
     case RefusalRule::kWindowsFile: return "windows-file";
+    case RefusalRule::kNoEvidence: return "no-evidence";
     case RefusalRule::kForeignShortcut: return "foreign-shortcut";
     }
     return "unknown";
+}
+
+bool CannotTell(RefusalRule rule)
+{
+    switch (rule) {
+    case RefusalRule::kShortPath:
+    case RefusalRule::kUnresolvedPath:
+    case RefusalRule::kDriveRoot:
+    case RefusalRule::kLink:
+    case RefusalRule::kUnresolvedDrive:
+    case RefusalRule::kInstallDirectory:
+    case RefusalRule::kUnreadableOwner:
+    case RefusalRule::kCannotTell:
+    case RefusalRule::kListedName:
+    case RefusalRule::kTrailingDots:
+        return true;
+    default:
+        return false;
+    }
+}
+
+const char* KeptWords(RefusalRule rule)
+{
+    return CannotTell(rule) ? "kept, cannot tell, by rule" : "kept by rule";
+}
+
+const char* RefusedWords(RefusalRule rule)
+{
+    return CannotTell(rule) ? "refused, cannot tell, by rule" : "refused by rule";
 }

@@ -45,8 +45,23 @@ enum class RefusalRule {
     kOtherCompany,        // a system-directory file whose version information names another company
     kUnreadableOwner,     // a system-directory file whose version information the system cannot read
     kWindowsFile,         // a file that Windows itself protects
+    kNoEvidence,          // a system-directory file with no evidence of being the product's: no
+                          // vendor's version information, no product's name, no SharedDLLs count
     kForeignShortcut      // a shortcut that does not point at the product's own file
 };
 
 // The rule's stable short name, such as "device-path"; "none" for kNone.
 const char* RefusalRuleName(RefusalRule rule);
+
+// True for a rule that refuses because the program cannot tell whose an item is or where it
+// lies (a drive root, a path or drive it cannot resolve, a link, an install directory that is
+// no private place, an owner it cannot read): the item stays, and so does the module that names
+// it. The other rules prove an item another's (Windows', another company's, counted by others,
+// a count in a form only another installer writes, a foreign shortcut), and its module goes all
+// the same.
+bool CannotTell(RefusalRule rule);
+
+// The log's words before the rule's name: "kept by rule", or "kept, cannot tell, by rule";
+// "refused by rule", or "refused, cannot tell, by rule".
+const char* KeptWords(RefusalRule rule);
+const char* RefusedWords(RefusalRule rule);

@@ -34,6 +34,13 @@ RefusalRule CheckFileCompany(const std::string& company)
     return RefusalRule::kOtherCompany;
 }
 
+bool HasProductsName(const std::string& fullPath)
+{
+    const size_t slash = fullPath.find_last_of("\\/");
+    const std::string name = UpperAscii(fullPath.substr(slash == std::string::npos ? 0 : slash + 1));
+    return name.compare(0, 3, "QEL") == 0;
+}
+
 namespace {
 
 void AddName(std::vector<std::string>& names, const std::string& name)

@@ -34,6 +34,11 @@ SharedFileDecision DecideSharedFile(bool found, unsigned long type, const unsign
 // information goes as before), kOtherCompany for any other.
 RefusalRule CheckFileCompany(const std::string& company);
 
+// Whether a file's name is the product's own: every file the product puts into the system
+// directory is named "QEL..." (qelvxd.vxd, qelcomm.dll, ...). Evidence for a file that carries
+// no version information; Windows' own code pages, drivers, .inf and .ini files are not so named.
+bool HasProductsName(const std::string& fullPath);
+
 // The names under which the file's count may stand, in the order they are tried: the path
 // as composed, its long form and its short form, each once whatever its case (value names
 // are compared without case, so case needs no spelling of its own). Empty forms are skipped.

@@ -84,13 +84,24 @@ bool AnySharedFileBelow(const std::vector<std::string>& directoryForms)
 
 SharedFileCount LookUpSharedFile(const std::string& path)
 {
+    FileSpellings file;
+    IdentityOf(path, &file);
+    if (file.full.empty()) {
+        // Looked up as given: no other spelling can be told.
+        file.full = path;
+        file.complete = true;
+    }
+    return LookUpSharedFile(file);
+}
+
+SharedFileCount LookUpSharedFile(FileSpellings& file)
+{
     SharedFileCount count;
     RegKey key;
     if (key.Open(HKEY_LOCAL_MACHINE, kSharedDllsKey, KEY_QUERY_VALUE) != ERROR_SUCCESS) return count;
-    const std::string full = FullPathOf(path);
-    const std::string base = full.empty() ? path : full;
+    CompleteSpellings(&file);
     // The full path as the system spells it (trailing dots and blanks dropped) comes first.
-    for (const std::string& name : SharedFileNames(base, LongFormOf(base), ShortFormOf(base))) {
+    for (const std::string& name : SharedFileNames(file.full, file.longForm, file.shortForm)) {
         unsigned char data[16];
         DWORD size = sizeof data;
         DWORD type = 0;
@@ -104,4 +115,19 @@ SharedFileCount LookUpSharedFile(const std::string& path)
         return count;
     }
     return count;
+}
+
+const char kReleasedCountsKey[] = "Software\\Morwa Software\\Uninstall\\Released Counts";
+
+bool ReleasedEarlier(const std::string& valueName)
+{
+    RegKey key;
+    return !valueName.empty() && key.Open(HKEY_LOCAL_MACHINE, kReleasedCountsKey, KEY_QUERY_VALUE) == ERROR_SUCCESS &&
+           RegQueryValueExA(key.get(), valueName.c_str(), NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
+}
+
+bool AnyReleaseRecorded()
+{
+    RegKey key;
+    return key.Open(HKEY_LOCAL_MACHINE, kReleasedCountsKey, KEY_QUERY_VALUE) == ERROR_SUCCESS;
 }

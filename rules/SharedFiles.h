@@ -1,5 +1,6 @@
 // The counts under which Windows records the files that several programs share.
 #pragma once
+#include "rules/PathForms.h"
 #include "rules/SharedFileRules.h"
 #include <string>
 #include <vector>
@@ -25,3 +26,18 @@ bool AnySharedFileBelow(const std::vector<std::string>& directoryForms);
 // Looks the file up under HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs in each
 // of its spellings (SharedFileNames); the first one found decides. Not found: kDelete.
 SharedFileCount LookUpSharedFile(const std::string& path);
+
+// The same with the spellings computed once (CompleteSpellings is called on them).
+SharedFileCount LookUpSharedFile(FileSpellings& file);
+
+// Where a run records, below the product's own Uninstall key, each count it lowered (the value
+// name as SharedDLLs spells it, the count written), before it lowers it: the count is then the
+// product's no longer, whatever reads it next (a retry run, another module, a tree). The run
+// that ends the removal deletes the record.
+extern const char kReleasedCountsKey[];
+
+// True when a run recorded the count of this SharedDLLs value name as released.
+bool ReleasedEarlier(const std::string& valueName);
+
+// True when any release is recorded.
+bool AnyReleaseRecorded();

@@ -234,6 +234,10 @@ struct Row {
     std::string absent;                 // functions the test variant reports absent ("X") or failing ("X!")
     std::vector<std::string> stays;     // staged keys ("HKLM\\path") and values that must still be there
     std::function<bool()> afterStage;   // makes what staging cannot (Unicode names, registry links)
+    std::string modulesAfter;           // the version manager's module mask after the run, when checked
+                                        // ("1": the module stays installed, "0": it went)
+    std::string productsAfter;          // the same for the edition mask
+    bool retry = false;                 // the run schedules a retry
 };
 
 // Every table runs twice: with the program as it ships, on Windows 98; and with the test variant
@@ -367,6 +371,9 @@ void HostileInput::RunRow(size_t index, const Row& row)
         EXPECT_TRUE(run.after.keys.count(name) || run.after.values.count(name)) << name << " is gone";
     }
     for (const auto& text : row.texts) EXPECT_EQ(text.second, ReadTextFile(text.first)) << text.first;
+    if (!row.modulesAfter.empty()) EXPECT_EQ(row.modulesAfter, run.after.installedModules.value_or("(none)"));
+    if (!row.productsAfter.empty()) EXPECT_EQ(row.productsAfter, run.after.installedProducts.value_or("(none)"));
+    EXPECT_EQ(row.retry, run.after.retryCommand.has_value()) << run.after.retryCommand.value_or("(none)");
 }
 
 TEST_P(HostileInput, KeyEntriesNamingTheSystemsKeys)
@@ -532,6 +539,24 @@ TEST_P(HostileInput, EditionDirectoriesAndTheMaintenanceShortcut)
     }
     EXPECT_EQ(kSentinelText, ReadTextFile(otherDesktop + "\\" + kSentinelFolder + "\\inner.txt"));
     RemoveTree("C:\\QEL Other User");
+    // A folder of its own beside the install directory inside Program Files, named as the vendor
+    // names it, is the edition's, and it goes with the edition; Common Files beside it is not a
+    // folder of its own, and a folder named otherwise is another's.
+    const std::string install = kSampleInstallDir;
+    const std::string programFiles = install.substr(0, install.rfind('\\', install.size() - 2));
+    for (const char* name : {"Morwa Hostile Beside", "Common Files", "QEL Hostile Beside"}) {
+        const bool own = name[0] == 'M';
+        Row beside;
+        beside.what = std::string("edition directory beside the install directory: ") + name;
+        beside.items = "file " + programFiles + "\\" + name + "\\qelhostile-licence.key\r\n"
+                       "sz HKLM\\Software\\Morwa Software\\Uninstall\\QEL60 = " + programFiles + "\\" + name + "\r\n";
+        if (own) beside.gone = {programFiles + "\\" + name};
+        else beside.kept = {programFiles + "\\" + name + "\\qelhostile-licence.key"};
+        if (!own) beside.rules = {"protected-directory"};  // both: inside Program Files
+        beside.modulesAfter = "0";
+        beside.productsAfter = "0";
+        RunRow(200, beside);
+    }
     // The full Vantorix removal rewrites the maintenance shortcut on Windows 98 (the prefix's
     // mode): a relative value would name a file of the Windows directory.
     Row row;
@@ -632,12 +657,17 @@ TEST_P(HostileInput, LinksAreNotFollowed)
     inside.items = "file Scanner\\Reports\\report01.txt\r\n";
     inside.links = {{Install("Scanner\\Reports\\Desktop"), desktop}};
     inside.gone = {Install("Scanner\\Reports\\report01.txt")};
+    // Where a link leads cannot be told: the module stays installed, and no retry is due for it.
+    inside.modulesAfter = "1";
+    inside.rules = {"link"};
     RunRow(0, inside);
 
     Row top;
     top.what = "a tree and a module directory that are links";
     top.module = "RelativePath=Linked\r\nDelDir1=QEL Sentinel\r\nDelExt1=.txt\r\n";
     top.links = {{Install("Linked"), documents}};
+    top.modulesAfter = "1";
+    top.rules = {"link"};
     RunRow(1, top);
 }
 
@@ -679,6 +709,25 @@ TEST_P(HostileInput, SharedSystemFilesFollowTheirCounts)
     owners.gone = {system + "\\qelhostile-morwa.dll"};
     owners.rules = {"other-company"};
     RunRow(2, owners);
+
+    // Without version information a system file is the product's by its name ("QEL...") or, directly
+    // in the system directory, by a SharedDLLs count; Windows' own code pages, .inf files, programs
+    // and drivers stay, in the system directory and below it (IOSUBSYS), where the product's own
+    // unversioned driver still goes.
+    Row unversioned;
+    unversioned.what = "system files without version information";
+    const char* const names[] = {"c_hostile.nls", "hostile.inf", "hostilenover.exe", "iosubsys\\hostile-io.vxd",
+                                 "hostile-counted.dll", "qelhostile.vxd", "iosubsys\\qelhostile-io.vxd"};
+    for (size_t i = 0; i < sizeof names / sizeof names[0]; ++i) {
+        unversioned.items += "file {system}\\" + std::string(names[i]) + "\r\n";
+        unversioned.module += "File" + std::to_string(i + 1) + "=%SystemRoot%\\" + names[i] + "\r\n";
+        (i < 4 ? unversioned.kept : unversioned.gone).push_back(system + "\\" + names[i]);
+    }
+    unversioned.counts = {{system + "\\hostile-counted.dll", 1}};
+    unversioned.countsAfter = {{system + "\\hostile-counted.dll", 0}};
+    unversioned.rules = {"no-evidence", "windows-directory"};
+    unversioned.modulesAfter = "0";
+    RunRow(5, unversioned);
 
     // Where the system cannot read version information, no owner is known: both stay.
     for (const char* absent : {"GetFileVersionInfoSizeA", "GetFileVersionInfoA!"}) {

@@ -2,6 +2,9 @@
 // version manager is told after every module, and a refused file with its retry value and retry run.
 #include "tests/support/Keys.h"
 #include "tests/support/EndToEnd.h"
+#include "tests/support/LogStory.h"
+#include "tests/support/SavedKey.h"
+#include "tests/support/TestSupport.h"
 #include <gtest/gtest.h>
 
 using namespace testing_support;
@@ -19,6 +22,17 @@ std::string Read(const char* products, const char* modules)
 std::string Write(const char* products, const char* modules)
 {
     return std::string("KOLBEX_ESCRIBIRREGISTRY(\"") + products + "\", \"" + modules + "\")";
+}
+
+DWORD DwordValue(HKEY root, const std::string& path, const std::string& name)
+{
+    HKEY key = NULL;
+    DWORD value = 0, size = sizeof value;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+    if (RegQueryValueExA(key, name.c_str(), NULL, NULL, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS)
+        value = 0;
+    RegCloseKey(key);
+    return value;
 }
 
 std::vector<std::string> Joined(std::initializer_list<std::vector<std::string>> lists)
@@ -247,6 +261,138 @@ TEST(RetryValue, NamesTheProgramWithoutQuotesWhenItsPathHasNoBlank)
                                            "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\QELUpdate",
                                            installDir + "Vantorix", installDir + "qelres.dll"}));
     EXPECT_EQ(kNone, sentinels.Missing());
+}
+
+// A library the product and another program count on: the first run lowers its count, and the
+// retry run, which walks the shared module again, leaves it to the other program; once the
+// removal has ended, the record of the release goes too. The retry's preview tells its story.
+TEST(SharedCountAndItsRetry, ACountIsLoweredOnceByARunAndItsRetry)
+{
+    Sentinels sentinels{kSampleInstallDir};
+    SavedKey sharedDlls{HKEY_LOCAL_MACHINE, kSharedDlls};
+    SavedKey record{HKEY_LOCAL_MACHINE, "Software\\Morwa Software\\Uninstall\\Released Counts"};
+    ScratchDir scratch{"twice"};
+    staging::Options options = SampleOptions();
+    options.readOnly = {"Engine\\qelsig.dat"};
+    EndToEnd e2e(options);
+    ASSERT_TRUE(e2e.Stage()) << e2e.error();
+    const std::string library = System("qelcomm.dll");
+    SetDwordValue(HKEY_LOCAL_MACHINE, kSharedDlls, library, 2);
+    EndToEndRun first = e2e.Run("qel60_uninst.ini 1 0 0");
+    ASSERT_TRUE(first.facts.finished) << e2e.Report(first);
+    ASSERT_TRUE(first.after.retryCommand.has_value());
+    EXPECT_TRUE(FileExists(library));
+    EXPECT_EQ(1u, DwordValue(HKEY_LOCAL_MACHINE, kSharedDlls, library));
+
+    DeleteValue(HKEY_LOCAL_MACHINE, kRunOnceKey, kRetryValue);
+    SetAttributes(Install("Engine\\qelsig.dat"), FILE_ATTRIBUTE_NORMAL);
+    const std::string log = scratch / "log.txt";
+    const std::string tokens = "qel60_uninst.ini 1 0 2 /LOG=\"" + log + "\"";
+    // What the stand-ins noted of each run's calls, which the shared module's pattern takes.
+    for (const char* callLog : {"qelsubs.log", "qeltask.log"}) DeleteFileA(Install(callLog).c_str());
+    e2e.Run(tokens + " /PREVIEW");
+    const std::vector<std::string> previewed = Story(LogLines(log));
+    DeleteFileA(log.c_str());
+    for (const char* callLog : {"qelsubs.log", "qeltask.log"}) DeleteFileA(Install(callLog).c_str());
+    EndToEndRun retry = e2e.Run(tokens);
+    ASSERT_TRUE(retry.facts.finished) << e2e.Report(retry);
+    const std::vector<std::string> story = Story(LogLines(log));
+    EXPECT_EQ(story, previewed) << Parting(story, previewed);
+    EXPECT_TRUE(FileExists(library)) << "the other program's library went";
+    EXPECT_EQ(1u, DwordValue(HKEY_LOCAL_MACHINE, kSharedDlls, library));
+    // The product's own items went: the module the first run left, and the shared module's.
+    EXPECT_EQ(kNone, StillPresent(retry.after, {Install("Engine"), kProduct + "\\Engine", Install("qelres.dll")}));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Morwa Software\\Uninstall\\Released Counts"));
+    EXPECT_TRUE(WaitForRemovalBatch(30000));
+    EXPECT_EQ(kNone, sentinels.Missing());
+}
+
+// The sample with more files in the Scanner's Reports tree: one that cannot go deep down, among
+// files other programs count on (each counted twice).
+class ScannerTree : public ::testing::Test {
+protected:
+    ScratchDir scratch{"tree"};
+    SavedKey sharedDlls{HKEY_LOCAL_MACHINE, kSharedDlls};
+    Sentinels sentinels{kSampleInstallDir};
+    const std::vector<std::string> counted = {Install("Scanner\\Reports\\Old\\shared-a.dat"),
+                                              Install("Scanner\\Reports\\shared-b.dat")};
+    std::unique_ptr<EndToEnd> e2e;
+
+    void Stage(const staging::Options& options)
+    {
+        const std::string description = scratch / "installation.ini";
+        WriteTextFile(description, ReadTextFile(SampleDescription()) +
+                                       "\r\nfile Scanner\\Reports\\Old\\old.txt\r\n"
+                                       "file Scanner\\Reports\\Old\\shared-a.dat\r\nfile Scanner\\Reports\\shared-b.dat\r\n");
+        e2e.reset(new EndToEnd(options, description));
+        ASSERT_TRUE(e2e->Stage()) << e2e->error();
+        for (const std::string& file : counted) SetDwordValue(HKEY_LOCAL_MACHINE, kSharedDlls, file, 2);
+        e2e->EnableVersionManagerLog();
+    }
+    void TearDown() override { EXPECT_EQ(kNone, sentinels.Missing()); }
+};
+
+// Refusals and successes after a failure, at any depth of a tree, never hide it.
+TEST_F(ScannerTree, AFailureDeepInATreeAmongCountedFilesKeepsTheModuleForTheRetry)
+{
+    staging::Options options = SampleOptions();
+    options.readOnly = {"Scanner\\Reports\\Old\\old.txt"};
+    Stage(options);
+    EndToEndRun run = e2e->Run("qel60_uninst.ini 1 0 0");
+    ASSERT_TRUE(run.facts.finished) << e2e->Report(run);
+    // Scanner (2) is not written as removed, and the edition keeps its bit for the retry.
+    EXPECT_EQ((std::vector<std::string>{Read("7", "1023"), Write("7", "1022"), Write("7", "1018"), Write("7", "1002"),
+                                        Write("7", "1002")}),
+              e2e->VersionManagerCalls());
+    EXPECT_EQ("\"" + Install("uninstall.exe") + "\" qel60_uninst.ini 1 0 2", run.after.retryCommand.value_or("(none)"));
+    const staging::Difference difference = staging::Compare(run.before, run.after);
+    // The module's other items went; its registry entries and the counts wait for the retry.
+    EXPECT_EQ(kNone, StillPresent(run.after, {Install("Scanner\\qelscan.exe"), Install("Scanner\\Reports\\report01.txt"),
+                                              Install("Engine"), Install("Monitor")}));
+    EXPECT_EQ(kNone, LostFrom(difference, {Install("Scanner\\Reports\\Old\\old.txt"), kProduct + "\\Scanner",
+                                           "HKCR\\.qel", counted[0], counted[1]}));
+    for (const std::string& file : counted) EXPECT_EQ(2u, DwordValue(HKEY_LOCAL_MACHINE, kSharedDlls, file)) << file;
+}
+
+// A link in the tree: where it leads cannot be told. The module stays installed, with its registry
+// entries and its bit, and since a retry would meet the same answer, none is scheduled; the log
+// says so, and the preview tells the same story line for line.
+TEST_F(ScannerTree, AnItemThatCannotBeToldKeepsTheModuleWithoutARetry)
+{
+    Stage(SampleOptions());
+    char windows[MAX_PATH] = "";
+    GetWindowsDirectoryA(windows, sizeof windows);
+    if (!MakeUnixSymlink(Install("Scanner\\Reports\\Desktop"), windows)) GTEST_SKIP() << "no Unix links here";
+    const std::string log = scratch / "log.txt";
+    const std::string tokens = "qel60_uninst.ini 1 0 0 /LOG=\"" + log + "\"";
+    e2e->Run(tokens + " /PREVIEW");
+    const std::vector<std::string> previewed = Story(LogLines(log));
+    DeleteFileA(log.c_str());
+    // What the stand-ins noted of the preview's calls, which the run's pattern would take.
+    for (const char* callLog : {"qelsubs.log", "qeltask.log"}) DeleteFileA(Install(callLog).c_str());
+    e2e->VersionManagerCalls();
+    EndToEndRun run = e2e->Run(tokens);
+    RemoveUnixSymlink(Install("Scanner\\Reports\\Desktop"));
+    ASSERT_TRUE(run.facts.finished) << e2e->Report(run);
+    const std::vector<std::string> story = Story(LogLines(log));
+    EXPECT_EQ(story, previewed) << Parting(story, previewed);
+    EXPECT_EQ((std::vector<std::string>{Read("7", "1023"), Write("7", "1022"), Write("7", "1018"), Write("7", "1002"),
+                                        Write("7", "1002")}),
+              e2e->VersionManagerCalls());
+    EXPECT_FALSE(run.after.retryCommand.has_value());
+    const std::string text = testing_support::Joined(story);
+    EXPECT_NE(std::string::npos, text.find("kept, cannot tell, by rule link: " + Install("Scanner\\Reports\\Desktop")))
+        << text;
+    EXPECT_NE(std::string::npos, text.find("MODULE   Scanner kept, cannot tell (rule link)")) << text;
+    ASSERT_FALSE(story.empty());
+    const std::string& end = story.back();
+    EXPECT_EQ(" cannot tell 1", end.substr(end.size() - std::min<size_t>(end.size(), 14))) << end;
+    const staging::Difference difference = staging::Compare(run.before, run.after);
+    EXPECT_EQ(kNone, StillPresent(run.after, {Install("Scanner\\qelscan.exe"), Install("Scanner\\Reports\\report01.txt"),
+                                              Install("Engine"), Install("qelres.dll")}));
+    EXPECT_EQ(kNone, LostFrom(difference, {kProduct + "\\Scanner", "HKCR\\.qel", Install("uninstall.exe")}));
+    // Counted twice, the files stay, and their counts wait with the module.
+    for (const std::string& file : counted) EXPECT_EQ(2u, DwordValue(HKEY_LOCAL_MACHINE, kSharedDlls, file)) << file;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Removal of one module, on real files, a real manifest and the real registry of the prefix.
 #include "engine/Driver.h"
 #include "engine/ModuleRemover.h"
+#include "base/SystemDirectories.h"
 #include "tests/support/DoorRun.h"
 #include "tests/support/Keys.h"
 #include "tests/support/SavedKey.h"
@@ -56,6 +57,23 @@ TEST_F(ModuleRemoverTest, FilesTreesPatternsAndRegistry)
     EXPECT_FALSE(DirectoryExists(install + "Gone"));  // the emptied module directory goes
 }
 
+// The run reads a module's entries once: the removal goes by that reading, not by a second one.
+TEST_F(ModuleRemoverTest, TheRunsOneReadingIsWhatTheRemovalUses)
+{
+    for (const char* name : {"one.dat", "two.dat", "Logs\\a.log"}) WriteTextFile(install + "Scan\\" + name, "x");
+    WriteTextFile(manifest, "[General]\nApps=App\n[App]\nModules=Scanner\n[Scanner]\nMask=1\n"
+                            "RelativePath=Scan\nFile1=one.dat\nDelDir1=Logs\n");
+    FileListings listings;
+    listings.Read(manifest.c_str(), "App", install, SystemDirectory());
+    WriteTextFile(manifest, "[Scanner]\nRelativePath=Scan\nFile1=two.dat\n");
+    ModuleListing listing;
+    listing.listings = &listings;
+    listing.mask = 1;
+    listing.installedModules = 1;
+    EXPECT_EQ(1, RemoveModule("Scanner", install.c_str(), manifest.c_str(), NULL, &listing));
+    EXPECT_EQ(std::vector<std::string>{"two.dat"}, ListTree(install + "Scan"));
+}
+
 TEST_F(ModuleRemoverTest, RefusalKeepsTheRegistryEntriesAndTheRestStillGoes)
 {
     struct { const char* entry; const char* refused; } rows[] = {
@@ -86,7 +104,9 @@ TEST_F(ModuleRemoverTest, SystemRootOnlyAtTheStart)
     char systemDir[MAX_PATH], windowsDir[MAX_PATH];
     GetSystemDirectoryA(systemDir, MAX_PATH);
     GetWindowsDirectoryA(windowsDir, MAX_PATH);
-    std::string name = "uninst-unit-" + std::to_string(GetCurrentProcessId()) + ".tmp";
+    // Named as the product names its files: without version information that is what makes a
+    // file of the system directory the product's.
+    std::string name = "qeluninst-unit-" + std::to_string(GetCurrentProcessId()) + ".tmp";
     std::string inSystem = std::string(systemDir) + "\\" + name;
     std::string inWindows = std::string(windowsDir) + "\\" + name;
     WriteTextFile(inSystem, "x");

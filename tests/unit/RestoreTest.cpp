@@ -81,6 +81,26 @@ TEST(Restore, StepsPerRemoval)
     }
 }
 
+// Sets a file's last write time to `days` from now.
+void SetWritten(const std::string& path, int days)
+{
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    FILETIME time;
+    SystemTimeToFileTime(&now, &time);
+    ULARGE_INTEGER value;
+    value.LowPart = time.dwLowDateTime;
+    value.HighPart = time.dwHighDateTime;
+    value.QuadPart += static_cast<long long>(days) * 864000000000LL;
+    time.dwLowDateTime = value.LowPart;
+    time.dwHighDateTime = value.HighPart;
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file) << path;
+    SetFileTime(file, NULL, NULL, &time);
+    CloseHandle(file);
+}
+
 TEST(Restore, TuneupFilesOnlyMoveAfterASuccessfulCopy)
 {
     {
@@ -103,6 +123,18 @@ TEST(Restore, TuneupFilesOnlyMoveAfterASuccessfulCopy)
         EXPECT_EQ("windows wizard", ReadTextFile(install.savedWizard.path()));
         EXPECT_FALSE(FileExists(install.productWizard.path()));
         RemoveDirectoryA(install.wizard.path().c_str());
+    }
+    // Another company's wizard in the product's place: written after the saved copy, a newer
+    // owner put it there and it stays; written before it, Windows' wizard comes back over it.
+    for (bool newer : {true, false}) {
+        Installation install;
+        const std::string other = ReadTextFile(ShipPath("product\\versioned\\othercompany.dll"));
+        WriteTextFile(install.wizard.path(), other);
+        SetWritten(install.wizard.path(), newer ? 2 : -2);
+        SetWritten(install.savedWizard.path(), 0);
+        install.Run(0x80, 0);
+        EXPECT_EQ(newer ? other : "windows wizard", ReadTextFile(install.wizard.path())) << newer;
+        EXPECT_EQ(newer, FileExists(install.savedWizard.path())) << newer;
     }
 }
 
