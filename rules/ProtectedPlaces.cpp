@@ -27,9 +27,26 @@ bool UnderWine()
     return Bind(BoundFunction::kWineGetVersion) != NULL;
 }
 
+// While the places are gathered, the identities already read: the places share most of the
+// directories above them (the root, the Windows directory, the profile), and each open of a
+// directory costs a system call or two.
+bool cachingIdentities = false;
+std::vector<std::pair<std::string, DirectoryIdentity>> identityCache;
+
+DirectoryIdentity ReadIdentity(const std::string& directory);
+
 // The identity of an existing directory, opened as a directory (the NT family and Wine; Windows
 // 95/98 open no directory, and the identity stays unknown there).
 DirectoryIdentity IdentityOf(const std::string& directory)
+{
+    if (!cachingIdentities) return ReadIdentity(directory);
+    for (const auto& known : identityCache)
+        if (known.first == directory) return known.second;
+    identityCache.emplace_back(directory, ReadIdentity(directory));
+    return identityCache.back().second;
+}
+
+DirectoryIdentity ReadIdentity(const std::string& directory)
 {
     DirectoryIdentity identity;
     FileHandle opened(CreateFileA(directory.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
@@ -72,6 +89,7 @@ bool AnyKnown(const std::vector<DirectoryIdentity>& chain)
 // or host name. A network path whose identity the system cannot show at all: kCannotTell.
 RefusalRule CheckIdentity(const std::string& full, const std::vector<ProtectedPlace>& places, bool installDirectory)
 {
+    cachingIdentities = false;  // what the path shows now, even after a gathering a fault ended
     const std::vector<DirectoryIdentity> chain = IdentityChain(full);
     if (!AnyKnown(chain)) return full.compare(0, 2, "\\\\") == 0 ? RefusalRule::kCannotTell : RefusalRule::kNone;
     return CheckPlacesByIdentity(chain, places, installDirectory);
@@ -223,7 +241,18 @@ bool HoldDirectoryNoLink(const std::string& directory, HeldDirectory* held)
            !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+void GatherPlaces(std::vector<ProtectedPlace>* places);
+
 void GatherProtectedPlaces(std::vector<ProtectedPlace>* places)
+{
+    identityCache.clear();
+    cachingIdentities = true;
+    GatherPlaces(places);
+    cachingIdentities = false;
+    identityCache.clear();
+}
+
+void GatherPlaces(std::vector<ProtectedPlace>* places)
 {
     places->clear();
     LearnSystemCase();
