@@ -138,11 +138,15 @@ unsigned long long CreationAt(const std::string& directory, const char* name)
     return find.valid() ? CreationOf(entry) : 0;
 }
 
-// When the product came, and whether its directory was there before it: then the user chose a
-// folder of their own for it.
+// When the product came (its own files' creation: the program, the version manager and the
+// manifest under its product's name), and whether its directory was there before it: then the
+// user chose a folder of their own for it.
 void NoteInstallationTime(InstallationRecord& record)
 {
-    record.since = EarliestKnown(CreationAt(record.directory, "kolbex.dll"), CreationAt(record.directory, "uninstall.exe"));
+    // The earliest of three: an update that puts one of them in anew leaves the others' time.
+    record.since = EarliestKnown(EarliestKnown(CreationAt(record.directory, "kolbex.dll"),
+                                               CreationAt(record.directory, "uninstall.exe")),
+                                 CreationAt(record.directory, "qel60_uninst.ini"));
     record.shared = CreatedBeforeProduct(CreationAt(record.directory, ""), record.since);
     if (record.shared) LOG_LINE("START", "the install directory was there before the product: its older files are the user's");
 }

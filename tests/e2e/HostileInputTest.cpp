@@ -539,6 +539,18 @@ TEST_P(HostileInput, DirectoryEntriesNamingProtectedPlaces)
     shared.modulesAfter = "0";
     shared.productsAfter = "0";
     rows.push_back(shared);
+    // The same files in a folder the product made (not older than the product): all of them go.
+    Row own = shared;
+    own.what = "old files in a folder the product made";
+    own.afterStage = [&]() {
+        bool made = true;
+        for (const std::string& file : users) made = MakeOld(file) && made;
+        return made;
+    };
+    own.gone.insert(own.gone.end(), users.begin(), users.end());
+    own.kept.clear();
+    own.rules.clear();
+    rows.push_back(own);
     for (size_t i = 0; i < rows.size(); ++i) RunRow(i, rows[i]);
 }
 
