@@ -243,11 +243,12 @@ RefusalRule RemoveEditionDirectory()
     }
     LOG_LINE("EDITION", "%s=%s", valueName, installation.editionDirectory.c_str());
     const std::string directory = installation.editionDirectory + "\\";
-    // The install directory itself, in any spelling ("...\Morwa Antivirus."), is no directory of
-    // the edition's own: its files go with the modules that name them and with the program's own
-    // at the end, never by a walk that would meet the program's files in use.
+    // The private install directory itself, in any spelling ("...\Morwa Antivirus."), is no
+    // directory of the edition's own: its files go with the modules that name them and with the
+    // program's own at the end, never by a walk that would meet the program's files in use.
     const std::vector<std::string> edition(1, directory);
-    if (IsAtOrBelowAnyForm(edition, installation.forms) && IsAtOrBelowAnyForm(installation.forms, edition)) {
+    if (installation.IsPrivate() && IsAtOrBelowAnyForm(edition, installation.forms) &&
+        IsAtOrBelowAnyForm(installation.forms, edition)) {
         LOG_LINE("EDITION", "the install directory itself: not emptied");
         return RefusalRule::kNone;
     }
