@@ -15,6 +15,7 @@
 #include "engine/ManifestRules.h"
 #include "engine/ModuleRemover.h"
 #include "engine/InUse.h"
+#include "rules/PlaceRules.h"
 #include "door/Door.h"
 #include "base/Text.h"
 #include "base/TestHooks.h"
@@ -242,6 +243,15 @@ RefusalRule RemoveEditionDirectory()
     }
     LOG_LINE("EDITION", "%s=%s", valueName, installation.editionDirectory.c_str());
     const std::string directory = installation.editionDirectory + "\\";
+    // The private install directory itself, in any spelling ("...\Morwa Antivirus."), is no
+    // directory of the edition's own: its files go with the modules that name them and with the
+    // program's own at the end, never by a walk that would meet the program's files in use.
+    const std::vector<std::string> edition(1, directory);
+    if (installation.IsPrivate() && IsAtOrBelowAnyForm(edition, installation.forms) &&
+        IsAtOrBelowAnyForm(installation.forms, edition)) {
+        LOG_LINE("EDITION", "the install directory itself: not emptied");
+        return RefusalRule::kNone;
+    }
     // A refused directory is not removed either, even when it is empty.
     door::Tree accepted;
     WalkTally met;
