@@ -609,6 +609,19 @@ TEST_P(HostileInput, EditionDirectoriesAndTheMaintenanceShortcut)
         beside.productsAfter = "0";
         RunRow(200, beside);
     }
+    // A file of the edition's own directory that cannot go: the edition stays listed and the
+    // retry run is due, as for a module's file.
+    Row held;
+    held.what = "edition directory: the product's own, a file that cannot go";
+    const std::string heldFile = outside + "\\qelheld.dat";
+    held.items = "file " + heldFile + "\r\nsz HKLM\\Software\\Morwa Software\\Uninstall\\QEL60 = " + outside + "\r\n";
+    held.afterStage = [&]() { return SetFileAttributesA(heldFile.c_str(), FILE_ATTRIBUTE_READONLY) != 0; };
+    held.kept = {heldFile};
+    held.productsAfter = "1";
+    held.retry = true;
+    RunRow(400, held);
+    SetFileAttributesA(heldFile.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveTree(outside);
     // The install directory itself, also under another spelling (a trailing dot, which the system
     // reads away), is no edition directory of its own: the run does not walk it for the edition,
     // which would meet the program's own files in use where the preview said they would go.
