@@ -49,7 +49,9 @@ enum class RefusalRule {
                           // vendor's version information, no product's name, no SharedDLLs count;
                           // a key of the shared registration trees whose values name no file of
                           // the product's (RegistrationOf, EvidenceOf)
-    kForeignShortcut      // a shortcut that does not point at the product's own file
+    kForeignShortcut,     // a shortcut that does not point at the product's own file
+    kUserFile             // in a tree or pattern of an install directory the user shares with
+                          // the product: a file created before the product came
 };
 
 // The rule's stable short name, such as "device-path"; "none" for kNone.
