@@ -1018,6 +1018,20 @@ TEST_P(HostileInput, SharedRegistrationsGoByEvidence)
         row.modulesAfter = "0";
         RunRow(i, row);
     }
+    // A class named before its extension leaves the extension no evidence, and it stays; the
+    // preview, which deletes nothing, reads the class as gone and tells the same story.
+    Row order;
+    order.what = "the product's class named before its extension";
+    order.module = "RelativePath=Hostile\r\nFile1=qelhostile.dat\r\n";
+    order.items = staged("file Hostile\\qelhostile.dat\r\nkey " + ours[0].first + "\r\nsz " + ours[0].first + "\\" +
+                         ours[0].second + "\r\nkey " + ours[1].first + "\r\nsz " + ours[1].first + "\\" +
+                         ours[1].second + "\r\n");
+    order.keys = "Key1=" + entry(ours[1].first) + "\r\nKey2=" + entry(ours[0].first) + "\r\n";
+    order.gone = {Install("Hostile\\qelhostile.dat"), ours[1].first};
+    order.stays = {ours[0].first + "\\@"};
+    order.rules = {"no-evidence"};
+    order.modulesAfter = "0";
+    RunRow(sizeof rows / sizeof rows[0], order);
 }
 
 // The product's own values in its Uninstall key: the manifest lists them with the shared module,
