@@ -174,7 +174,6 @@ TEST(KeyRules, RegistrationTable)
         {kRootLocalMachine, "SOFTWARE\\Classes\\TypeLib\\{00020430-0000-0000-C000-000000000046}", R::kTypeLib, true},
         {kRootClassesRoot, "CLSIDX\\{x}", R::kClass, false},
         {kRootLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE", R::kAppPath, true},
-        {kRootLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Morwa Antivirus 6.0", R::kUninstall, true},
         {kRootCurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other", R::kUninstall, true},
         {kRootLocalMachine, "Software\\Microsoft\\Active Setup\\Installed Components\\{89820200-ECBD-11cf-8B85-00AA005B4383}",
          R::kComponent, true},
@@ -183,7 +182,6 @@ TEST(KeyRules, RegistrationTable)
         {kRootLocalMachine, "System\\CurrentControlSet\\Services\\VxD\\QELVXD\\Parts", R::kService, false},
         {kRootLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Run\\QELHostile", R::kNone, false},
         {kRootLocalMachine, "Software\\Morwa Software\\Morwa Antivirus 6.0\\Scanner", R::kNone, false},
-        {kRootCurrentUser, "Software\\Morwa Software\\Mail", R::kNone, false},
     };
     for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
         bool whole = !rows[i].whole;
@@ -201,24 +199,19 @@ TEST(KeyRules, EvidenceTable)
         {R::kClass, 3, "command", "", E::kFile},          // shell\open\command
         {R::kClass, 1, "DefaultIcon", "", E::kFile},
         {R::kClass, 0, "Paint.Picture", "", E::kNone},    // a class's own default: its description
-        {R::kClass, 1, "shell", "", E::kNone},
         {R::kExtension, 0, ".qel", "", E::kRegistration},
         {R::kExtension, 0, ".qel", "Content Type", E::kNone},
         {R::kClsid, 1, "InprocServer32", "", E::kFile},
-        {R::kClsid, 1, "LocalServer32", "", E::kFile},
         {R::kClsid, 1, "InprocServer32", "ThreadingModel", E::kNone},
         {R::kInterface, 1, "ProxyStubClsid32", "", E::kRegistration},
         {R::kInterface, 0, "{x}", "", E::kNone},
         {R::kTypeLib, 3, "win32", "", E::kFile},
         {R::kAppPath, 0, "qelscan.exe", "", E::kFile},
-        {R::kAppPath, 0, "qelscan.exe", "Path", E::kFile},
         {R::kAppPath, 1, "sub", "Path", E::kNone},        // named values count at the key named only
         {R::kService, 0, "QELVXD", "StaticVxD", E::kFile},
         {R::kService, 0, "RpcSs", "ImagePath", E::kFile},
         {R::kService, 0, "RpcSs", "DisplayName", E::kNone},
-        {R::kService, 0, "RpcSs", "", E::kNone},
         {R::kUninstall, 0, "Morwa Antivirus 6.0", "uninstallstring", E::kFile},
-        {R::kUninstall, 0, "Morwa Antivirus 6.0", "DisplayIcon", E::kFile},
         {R::kUninstall, 0, "Morwa Antivirus 6.0", "DisplayName", E::kNone},
         {R::kComponent, 0, "{x}", "StubPath", E::kFile},
     };
@@ -231,7 +224,6 @@ TEST(KeyRules, EvidenceTable)
         {R::kInterface, "Interface\\{i}", "{c}", "CLSID\\{c}"},
         {R::kInterface, "Software\\Classes\\Interface\\{i}", "{c}", "Software\\Classes\\CLSID\\{c}"},
         {R::kExtension, ".qel", "..\\CLSID", ""},  // names no key of its own
-        {R::kExtension, ".qel", "", ""},
     };
     for (size_t i = 0; i < sizeof named / sizeof named[0]; ++i)
         EXPECT_EQ(named[i].named, NamedRegistration(named[i].kind, named[i].key, named[i].value)) << "named " << i;
@@ -247,7 +239,6 @@ TEST(KeyRules, PathInCommandTable)
          "C:\\Program Files\\Morwa Antivirus\\uninstall.exe"},
         {"C:\\PROGRA~1\\MORWAA~1\\SCANNER\\QELSCAN.EXE %1", "C:\\PROGRA~1\\MORWAA~1\\SCANNER\\QELSCAN.EXE"},
         {"C:\\Program Files\\Morwa 6.0\\x.exe /a", "C:\\Program Files\\Morwa 6.0\\x.exe"},
-        {"C:\\Program Files\\Morwa Antivirus\\Scanner", "C:\\Program Files\\Morwa Antivirus\\Scanner"},
         {"C:\\Program Files\\Morwa Antivirus\\Scanner  ", "C:\\Program Files\\Morwa Antivirus\\Scanner"},
         {"C:\\WINDOWS\\SYSTEM\\qelctl.ocx,1", "C:\\WINDOWS\\SYSTEM\\qelctl.ocx"},
         {"\"C:\\Program Files\\Morwa Antivirus\\qelql.ico\",0", "C:\\Program Files\\Morwa Antivirus\\qelql.ico"},
@@ -261,14 +252,11 @@ TEST(KeyRules, PathInCommandTable)
         {"\\\\server\\share\\qel.exe /x", "\\\\server\\share\\qel.exe"},
         // No full path: the system's search, or nothing, decides where these lie.
         {"shell32.dll", ""},
-        {"ole32.dll,5", ""},
         {"%SystemRoot%\\System32\\svchost.exe -k rpcss", ""},  // the reader expands it first
         {"system32\\drivers\\qel.sys", ""},
         {"rundll32.exe qel.dll,Entry", ""},
-        {"rundll32.exe", ""},
         {"\"C:\\Morwa\\qel.exe", ""},  // no closing quote
         {"\\\\?\\C:\\Morwa\\qel.exe", ""},
-        {"", ""},
     };
     for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
         EXPECT_EQ(rows[i].path, PathInCommand(rows[i].text)) << "row " << i << ": " << rows[i].text;
