@@ -8,6 +8,7 @@
 #include "rules/ChangeRules.h"
 #include "rules/KeyRules.h"
 #include "rules/PlaceRules.h"
+#include <cstring>
 
 namespace door {
 
@@ -131,6 +132,9 @@ Outcome OpenForChange(RegistryRoot root, const std::string& keyPath, RegKey* key
     return opened == ERROR_FILE_NOT_FOUND ? Missing(opened) : Failed(static_cast<unsigned long>(opened));
 }
 
+// The value that proved the last registration the product's (NamesProductsFile).
+char evidenceText[2 * kPathSize];
+
 // Whether a value in the tree of `key` (named `keyName`, `depth` names below the key an entry
 // names) names a file of the product (EvidenceOf, PathInCommand, IsProductsFile); or, given the
 // path of the registration's own key, names a registration (an extension's class, an interface's proxy) whose
@@ -150,8 +154,9 @@ bool NamesProductsFile(HKEY key, const char* keyName, Registration kind, int dep
         DWORD length = ExpandEnvironmentStringsA(data, expanded, sizeof expanded);
         const char* text = length && length <= sizeof expanded ? expanded : data;
         if (evidence == Evidence::kFile) {
-            if (IsProductsFile(TheInstallation(), SystemForms(), PathInCommand(text))) return true;
-            continue;
+            if (!IsProductsFile(TheInstallation(), SystemForms(), PathInCommand(text))) continue;
+            CopyText(evidenceText, sizeof evidenceText, text);
+            return true;
         }
         const std::string named = keyPath ? NamedRegistration(kind, *keyPath, text) : std::string();
         RegKey other;
@@ -204,6 +209,12 @@ Outcome DeleteKey(RegistryRoot root, const std::string& keyPath, const std::stri
             !NamesProductsFile(key.get(), keyPath.c_str() + (keyPath.rfind('\\') + 1), kind, 0, root,
                                whole ? &keyPath : nullptr))
             return RefusedWithLine("KEY", RefusalRule::kNoEvidence, shown);
+        // The evidence is kept in the key itself until it goes: a run cut short after the value
+        // that proved it went (a class's command) still finds it.
+        if (!State().preview && key.Open(RootKey(root), keyPath.c_str()) == ERROR_SUCCESS &&
+            RegSetValueExA(key.get(), "QELEvidence", 0, REG_SZ, reinterpret_cast<const BYTE*>(evidenceText),
+                           static_cast<DWORD>(std::strlen(evidenceText) + 1)) == ERROR_SUCCESS)
+            ChangeMade();
     }
     if (!DeleteTreeAt(RootKey(root), keyPath.c_str(), 0))
         outcome = Failed(ERROR_ACCESS_DENIED);

@@ -426,7 +426,7 @@ Evidence EvidenceOf(Registration kind, int depth, const char* keyName, const cha
 {
     const bool top = depth == 0;
     if (*valueName)
-        return top && Listed(valueName, "IMAGEPATH\0STATICVXD\0PATH\0UNINSTALLSTRING\0DISPLAYICON\0STUBPATH\0")
+        return top && Listed(valueName, "IMAGEPATH\0STATICVXD\0PATH\0UNINSTALLSTRING\0DISPLAYICON\0STUBPATH\0QELEVIDENCE\0")
                    ? Evidence::kFile
                    : Evidence::kNone;
     if ((top && kind == Registration::kExtension) ||

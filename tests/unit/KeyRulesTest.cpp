@@ -214,6 +214,7 @@ TEST(KeyRules, EvidenceTable)
         {R::kUninstall, 0, "Morwa Antivirus 6.0", "uninstallstring", E::kFile},
         {R::kUninstall, 0, "Morwa Antivirus 6.0", "DisplayName", E::kNone},
         {R::kComponent, 0, "{x}", "StubPath", E::kFile},
+        {R::kClass, 0, "Morwa.ScanList", "QELEvidence", E::kFile},  // kept there until the key goes
     };
     for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
         EXPECT_EQ(rows[i].evidence, EvidenceOf(rows[i].kind, rows[i].depth, rows[i].key, rows[i].value)) << "row " << i;
