@@ -211,7 +211,9 @@ Outcome DeleteKey(RegistryRoot root, const std::string& keyPath, const std::stri
             return RefusedWithLine("KEY", RefusalRule::kNoEvidence, shown);
         // The evidence is kept in the key itself until it goes: a run cut short after the value
         // that proved it went (a class's command) still finds it.
-        if (!State().preview && key.Open(RootKey(root), keyPath.c_str()) == ERROR_SUCCESS &&
+        // (Never through a registry link, which would write into the key it names.)
+        if (!State().preview && !IsRegistryLink(RootKey(root), keyPath.c_str()) &&
+            key.Open(RootKey(root), keyPath.c_str()) == ERROR_SUCCESS &&
             RegSetValueExA(key.get(), "QELEvidence", 0, REG_SZ, reinterpret_cast<const BYTE*>(evidenceText),
                            static_cast<DWORD>(std::strlen(evidenceText) + 1)) == ERROR_SUCCESS)
             ChangeMade();
