@@ -14,6 +14,7 @@ enum class BoundFunction {
     kResetStackOverflow,       // msvcrt.dll _resetstkoflw, later runtimes: a new guard page
     kNtDeleteKey,              // ntdll.dll, the NT family: deletes a registry link itself
     kWineGetVersion,           // ntdll.dll under Wine only: tells that Wine runs the program
+    kWineGetUnixFileName,      // kernel32 under Wine only: the host path of a drive letter
     kCount
 };
 

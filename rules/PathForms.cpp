@@ -224,6 +224,21 @@ bool OnAnAliasOfDrive(const std::string& fullPath, const std::string& other)
     return VolumeSerial(fullPath[0], &serial) && VolumeSerial(other[0], &otherSerial) && serial == otherSerial;
 }
 
+bool OwnFixedVolume(char letter)
+{
+    const char root[4] = {UpperAscii(letter), ':', '\\', '\0'};
+    DWORD serial = 0, other = 0;
+    if (GetDriveTypeA(root) != DRIVE_FIXED || !VolumeSerial(root[0], &serial)) return false;
+    const DWORD drives = GetLogicalDrives();
+    for (char each = 'C'; each <= 'Z'; ++each) {
+        const char otherRoot[4] = {each, ':', '\\', '\0'};
+        if (each != root[0] && (drives >> (each - 'A') & 1) && GetDriveTypeA(otherRoot) == DRIVE_FIXED &&
+            VolumeSerial(each, &other) && other == serial)
+            return false;
+    }
+    return true;
+}
+
 std::vector<std::string> FormsOf(const std::string& fullPath)
 {
     std::vector<std::string> forms;

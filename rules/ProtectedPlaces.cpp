@@ -78,6 +78,141 @@ std::vector<DirectoryIdentity> IdentityChain(const std::string& full)
     return chain;
 }
 
+// What a drive letter's root is, asked once a run: told or not, and the identities of the
+// directories above the folder it stands for (none for a volume's own root). A letter that stands
+// for a folder shows only that folder at its root, never what holds it.
+struct LetterRoot {
+    bool asked = false, told = false;
+    std::vector<DirectoryIdentity> above;  // the folder it stands for and those that hold it
+};
+LetterRoot letterRoots[27];  // the last for anything but a letter, never told
+
+// Wine's mount manager names the host folder of each letter (the dosdevices link's text), as
+// Wine's own configuration tool reads it; nothing else Wine shows leads above a letter's root.
+const DWORD kQueryUnixDrive = 0x6D4084;  // 'm', function 33, buffered, read access
+struct UnixDrive {
+    ULONG size, type, fsType;
+    DWORD serial;
+    ULONGLONG unixDevice;
+    WCHAR letter;
+    USHORT mountPoint, device, label;
+};
+
+// The letter's host folder as the mount manager names it into `text` ("" where it names none).
+void MountPoint(char letter, char* text)
+{
+    FileHandle manager(CreateFileA("\\\\.\\MountPointManager", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   NULL, OPEN_EXISTING, 0, NULL));
+    union {
+        UnixDrive drive;
+        char bytes[kTextBufferSize];
+    } answer = {};
+    answer.drive.letter = static_cast<WCHAR>(letter | 0x20);
+    DWORD got = 0;
+    *text = '\0';
+    if (manager.valid() &&
+        DeviceIoControl(manager.get(), kQueryUnixDrive, &answer, sizeof(UnixDrive), &answer, sizeof answer - 1, &got,
+                        NULL) &&
+        answer.drive.mountPoint >= sizeof(UnixDrive) && answer.drive.mountPoint < got)
+        lstrcpynA(text, answer.bytes + answer.drive.mountPoint, kTextBufferSize);
+}
+
+// The host folder a letter stands for, spelt through the letter of the host's root (Z:\tmp\...),
+// or "": not Wine, or Wine tells nothing of it.
+std::string HostFormOfLetter(char letter)
+{
+    char mount[kTextBufferSize], root[kTextBufferSize];
+    char hostRoot = 'Z' + 1;
+    do MountPoint(--hostRoot, root);
+    while (hostRoot > 'A' && lstrcmpA(root, "/") != 0);
+    MountPoint(letter, mount);
+    if (*mount == '\0' || lstrcmpA(root, "/") != 0) return std::string();
+    std::string host(1, hostRoot);
+    host += ':';
+    if (*mount != '/') {
+        // Relative to the prefix's dosdevices folder, which the host path of the letter names.
+        typedef char*(__cdecl * UnixName)(const WCHAR* path);
+        UnixName unixName = BindAs<UnixName>(BoundFunction::kWineGetUnixFileName);
+        const WCHAR drive[4] = {static_cast<WCHAR>(letter), ':', '\\', 0};
+        char* devices = unixName ? unixName(drive) : NULL;
+        char* end = devices ? std::strstr(devices, "/dosdevices/") : NULL;
+        if (end) host.append(devices, end + 12 - devices);
+        if (devices) HeapFree(GetProcessHeap(), 0, devices);
+        if (!end) return std::string();
+    }
+    host += mount;
+    for (char& c : host)
+        if (c == '/') c = '\\';
+    return FullPathOf(host);
+}
+
+bool OnWindowsLetter(const std::string& full);
+
+// True when a directory of the host path is a link (Wine shows a host mount point as one too)
+// where the Windows letter's own host path does not pass: there its parents in the spelling
+// need not be the ones that hold it.
+bool LinkOffGround(const std::string& host, const std::string& ground)
+{
+    for (size_t end = 3; end != std::string::npos;) {
+        end = host.find('\\', end + 1);
+        const std::string part = host.substr(0, end);
+        const DWORD attributes = GetFileAttributesA(part.c_str());
+        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && (ground.empty() || !IsAtOrBelow(ground, part))) return true;
+    }
+    return false;
+}
+
+void ReadLetterRoot(char letter, LetterRoot* root)
+{
+    const char path[4] = {letter, ':', '\\', '\0'};
+    // A SUBST letter of the NT family: the folder it stands for, on a volume's own letter.
+    std::string host = DriveMappedForm(path);
+    const bool wine = host.empty() && UnderWine();
+    if (wine) {
+        host = HostFormOfLetter(letter);
+    } else if (host.empty()) {
+        // The NT family answers a volume's own letter with its device; Windows 95/98 answer
+        // nothing, and a fixed drive of a serial number of its own is taken for a volume.
+        root->told = SystemTellsDrive(path) || OwnFixedVolume(letter);
+        return;
+    }
+    root->above = IdentityChain(host);
+    // Under Wine the host folder must be what the letter shows, and reached through no link
+    // beyond the Windows letter's own, so that the directories above it in its spelling hold it.
+    root->told = !root->above.empty() &&
+                 (!wine || (root->above[0] == IdentityOf(path) &&
+                            (OnWindowsLetter(path) || !LinkOffGround(host, HostFormOfLetter(WindowsDirectory()[0])))));
+}
+
+const LetterRoot& RootOfLetter(char letter)
+{
+    const char upper = UpperAscii(letter);
+    LetterRoot& root = letterRoots[upper >= 'A' && upper <= 'Z' ? upper - 'A' : 26];
+    if (!root.asked && &root != &letterRoots[26]) {
+        root.asked = true;
+        ReadLetterRoot(upper, &root);
+    }
+    return root;
+}
+
+bool OnLetter(const std::string& full)
+{
+    return full.size() >= 2 && full[1] == ':';
+}
+
+// The identities of a full path and of every directory above it, past its drive letter's root
+// to what holds the folder the letter stands for.
+std::vector<DirectoryIdentity> WholeChain(const std::string& full)
+{
+    std::vector<DirectoryIdentity> chain = IdentityChain(full);
+    if (OnLetter(full) && !chain.empty()) {
+        const LetterRoot& root = RootOfLetter(full[0]);
+        // Its first is the letter's root itself.
+        for (size_t i = 1; root.told && i < root.above.size(); ++i) chain.push_back(root.above[i]);
+    }
+    return chain;
+}
+
 bool AnyKnown(const std::vector<DirectoryIdentity>& chain)
 {
     for (const DirectoryIdentity& identity : chain)
@@ -85,12 +220,21 @@ bool AnyKnown(const std::vector<DirectoryIdentity>& chain)
     return false;
 }
 
+// The Windows directory's own letter is taken for its volume's root where nothing places it.
+bool OnWindowsLetter(const std::string& full)
+{
+    const std::string windows = WindowsDirectory();
+    return OnLetter(windows) && UpperAscii(full[0]) == UpperAscii(windows[0]);
+}
+
 // The rule by what the system shows at the path: a place reached by another drive letter, share
 // or host name. A network path whose identity the system cannot show at all: kCannotTell.
 RefusalRule CheckIdentity(const std::string& full, const std::vector<ProtectedPlace>& places, bool installDirectory)
 {
     cachingIdentities = false;  // what the path shows now, even after a gathering a fault ended
-    const std::vector<DirectoryIdentity> chain = IdentityChain(full);
+    const std::vector<DirectoryIdentity> chain = WholeChain(full);
+    // A letter whose root the system cannot place may stand for any folder of a protected place.
+    if (!DriveRootTold(full)) return RefusalRule::kCannotTell;
     if (!AnyKnown(chain)) return full.compare(0, 2, "\\\\") == 0 ? RefusalRule::kCannotTell : RefusalRule::kNone;
     return CheckPlacesByIdentity(chain, places, installDirectory);
 }
@@ -109,7 +253,7 @@ public:
         place.rule = rule;
         place.kind = kind;
         place.forms = FormsOf(full);
-        place.identities = IdentityChain(full);
+        place.identities = WholeChain(full);
     }
 
 private:
@@ -214,6 +358,11 @@ const std::vector<ProtectedPlace>& Places(std::vector<ProtectedPlace>* gathered)
 
 }  // namespace
 
+bool DriveRootTold(const std::string& fullPath)
+{
+    return !OnLetter(fullPath) || OnWindowsLetter(fullPath) || RootOfLetter(fullPath[0]).told;
+}
+
 bool PassesThroughLink(const std::string& fullPath)
 {
     size_t start = fullPath.compare(0, 2, "\\\\") == 0 ? fullPath.find('\\', fullPath.find('\\', 2) + 1)
@@ -245,6 +394,7 @@ void GatherPlaces(std::vector<ProtectedPlace>* places);
 
 void GatherProtectedPlaces(std::vector<ProtectedPlace>* places)
 {
+    for (LetterRoot& root : letterRoots) root = LetterRoot();
     identityCache.clear();
     cachingIdentities = true;
     GatherPlaces(places);
