@@ -27,7 +27,7 @@ bool UnderWine()
     return Bind(BoundFunction::kWineGetVersion) != NULL;
 }
 
-// While the places are gathered, the identities already read: the places share most of the
+// While the places' identities are read, the identities already read: the places share most of the
 // directories above them (the root, the Windows directory, the profile), and each open of a
 // directory costs a system call or two.
 bool cachingIdentities = false;
@@ -232,6 +232,18 @@ bool OnWindowsLetter(const std::string& full)
 RefusalRule CheckIdentity(const std::string& full, const std::vector<ProtectedPlace>& places, bool installDirectory)
 {
     cachingIdentities = false;  // what the path shows now, even after a gathering a fault ended
+    // On the Windows directory's own letter a path reaches a place only in one of its spellings
+    // or through a link, which its own rule refuses: only another letter or a share needs the
+    // identities, and the places' are read then, once a run, the directories they share once.
+    if (OnLetter(full) && OnWindowsLetter(full)) return RefusalRule::kNone;
+    cachingIdentities = true;
+    for (const ProtectedPlace& place : places)
+        if (!place.identified) {
+            place.identities = WholeChain(place.forms[0]);
+            place.identified = true;
+        }
+    cachingIdentities = false;
+    identityCache.clear();
     const std::vector<DirectoryIdentity> chain = WholeChain(full);
     // A letter whose root the system cannot place may stand for any folder of a protected place.
     if (!DriveRootTold(full)) return RefusalRule::kCannotTell;
@@ -253,7 +265,6 @@ public:
         place.rule = rule;
         place.kind = kind;
         place.forms = FormsOf(full);
-        place.identities = WholeChain(full);
     }
 
 private:
@@ -395,11 +406,7 @@ void GatherPlaces(std::vector<ProtectedPlace>* places);
 void GatherProtectedPlaces(std::vector<ProtectedPlace>* places)
 {
     for (LetterRoot& root : letterRoots) root = LetterRoot();
-    identityCache.clear();
-    cachingIdentities = true;
     GatherPlaces(places);
-    cachingIdentities = false;
-    identityCache.clear();
 }
 
 void GatherPlaces(std::vector<ProtectedPlace>* places)
