@@ -1,5 +1,6 @@
 // The door's run: the places kept for it, the preview's bookkeeping, the outcomes and verbs.
 #include "door/Door.h"
+#include "base/Handles.h"
 #include "base/SystemDirectories.h"
 #include "base/Text.h"
 #include "log/RemovalLog.h"
@@ -113,11 +114,42 @@ Outcome PreviewFileDeletion(const std::string& path)
 
 }  // namespace detail
 
+unsigned long long CreationOf(const WIN32_FIND_DATAA& entry)
+{
+    const FILETIME& created = entry.ftCreationTime;
+    const FILETIME& written = entry.ftLastWriteTime;
+    return CreationTicks((static_cast<unsigned long long>(created.dwHighDateTime) << 32) | created.dwLowDateTime,
+                         (static_cast<unsigned long long>(written.dwHighDateTime) << 32) | written.dwLowDateTime);
+}
+
 namespace {
 
 // The places of the run, taken before anything is deleted (see ProtectedPlacesScope).
 std::unique_ptr<ProtectedPlacesScope> places;
 
+// What a listing tells of the creation of the install directory's entry `name`, or of the
+// directory itself for "".
+unsigned long long CreationAt(const std::string& directory, const char* name)
+{
+    std::string path = directory + name;
+    if (!*name) path.pop_back();
+    WIN32_FIND_DATAA entry;
+    FindHandle find(FindFirstFileA(path.c_str(), &entry));
+    return find.valid() ? CreationOf(entry) : 0;
+}
+
+// When the product came (its own files' creation: the program, the version manager and the
+// manifest under its product's name), and whether its directory was there before it: then the
+// user chose a folder of their own for it.
+void NoteInstallationTime(InstallationRecord& record)
+{
+    // The earliest of three: an update that puts one of them in anew leaves the others' time.
+    record.since = EarliestKnown(EarliestKnown(CreationAt(record.directory, "kolbex.dll"),
+                                               CreationAt(record.directory, "uninstall.exe")),
+                                 CreationAt(record.directory, "qel60_uninst.ini"));
+    record.shared = CreatedBeforeProduct(CreationAt(record.directory, ""), record.since);
+    if (record.shared) LOG_LINE("START", "the install directory was there before the product: its older files are the user's");
+}
 
 }  // namespace
 
@@ -133,9 +165,10 @@ void Begin(const std::string& installDir, bool preview)
     InstallationRecord& record = state.installation;
     record.directory = installDir;
     record.rule = CheckInstallDirectory(installDir, &record.forms);
-    if (record.IsPrivate())
+    if (record.IsPrivate()) {
         LOG_LINE("START", "the install directory is a private place: the product's files in it may go");
-    else
+        NoteInstallationTime(record);
+    } else
         LOG_OUTCOME(kRefused, "START",
                     "the install directory %s is not a private place, by rule %s: nothing is removed through it",
                     installDir.c_str(), RefusalRuleName(record.rule));

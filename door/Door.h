@@ -105,9 +105,10 @@ public:
 
 private:
     friend Outcome AcceptTree(TreeUse use, Origin origin, const std::string& directory, Tree* tree);
-    friend Outcome DeleteInTree(const Tree& tree, const std::string& path);
+    friend Outcome DeleteInTree(const Tree& tree, const std::string& path, unsigned long long created);
     std::string base_;
     bool counted_ = false;  // a SharedDLLs value names a file in it
+    unsigned long long since_ = 0;  // in a shared install directory: when the product came
 };
 
 // Checks a directory once, before it is emptied (every rule, the short-path rule included) or
@@ -116,8 +117,13 @@ private:
 Outcome AcceptTree(TreeUse use, Origin origin, const std::string& directory, Tree* tree);
 
 // Deletes a file met by a walk below an accepted tree (a path outside it is refused). Only
-// failures are costly: the rules are not looked at again.
-Outcome DeleteInTree(const Tree& tree, const std::string& path);
+// failures are costly: the rules are not looked at again. `created` is what its listing tells
+// of its creation (CreationOf): in an install directory the user shares with the product, a
+// file there before the product came is the user's and stays (user-file).
+Outcome DeleteInTree(const Tree& tree, const std::string& path, unsigned long long created = 0);
+
+// What a listed entry tells of its creation, in FILETIME ticks (0: nothing).
+unsigned long long CreationOf(const WIN32_FIND_DATAA& entry);
 
 // In a preview, whether a walk should pass over an entry because an earlier operation would
 // have deleted it already; never so in a real run.

@@ -188,11 +188,18 @@ Outcome AcceptTree(TreeUse use, Origin origin, const std::string& directory, Tre
     }
     tree->base_ = DirectoryBase(directory);
     tree->counted_ = AnySharedFileBelow(forms);
+    const InstallationRecord& installation = TheInstallation();
+    tree->since_ = installation.shared && origin == Origin::kInstallation ? installation.since : 0;
     return Done();
 }
 
-Outcome DeleteInTree(const Tree& tree, const std::string& path)
+Outcome DeleteInTree(const Tree& tree, const std::string& path, unsigned long long created)
 {
+    // The user's own files in a folder shared with the product: there before the product came.
+    if (CreatedBeforeProduct(created, tree.since_)) {
+        LogFileRefusal(RefusalRule::kUserFile, path, std::string());
+        return Refused(RefusalRule::kUserFile);
+    }
     if (tree.counted_) {
         // Other programs count on the files of this tree too: one counted more than once stays.
         const SharedFileCount count = LookUpSharedFile(path);

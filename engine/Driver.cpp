@@ -15,6 +15,7 @@
 #include "engine/ManifestRules.h"
 #include "engine/ModuleRemover.h"
 #include "engine/InUse.h"
+#include "rules/PlaceRules.h"
 #include "door/Door.h"
 #include "base/Text.h"
 #include "base/TestHooks.h"
@@ -219,8 +220,9 @@ void RemoveModules(DriverRun& run, const std::string& moduleList)
     }
 }
 
-// kNone, or the rule by which the program could not tell about the edition's directory.
-RefusalRule RemoveEditionDirectory()
+// kNone, or the rule by which the program could not tell about the edition's directory. A file
+// left in use there sets *inUse: the edition is not gone, and the retry run finishes it.
+RefusalRule RemoveEditionDirectory(bool* inUse)
 {
     const InstallationRecord& installation = door::TheInstallation();
     const char* valueName = installation.editionValue;
@@ -242,11 +244,21 @@ RefusalRule RemoveEditionDirectory()
     }
     LOG_LINE("EDITION", "%s=%s", valueName, installation.editionDirectory.c_str());
     const std::string directory = installation.editionDirectory + "\\";
+    // The private install directory itself, in any spelling ("...\Morwa Antivirus."), is no
+    // directory of the edition's own: its files go with the modules that name them and with the
+    // program's own at the end, never by a walk that would meet the program's files in use.
+    const std::vector<std::string> edition(1, directory);
+    if (installation.IsPrivate() && IsAtOrBelowAnyForm(edition, installation.forms) &&
+        IsAtOrBelowAnyForm(installation.forms, edition)) {
+        LOG_LINE("EDITION", "the install directory itself: not emptied");
+        return RefusalRule::kNone;
+    }
     // A refused directory is not removed either, even when it is empty.
     door::Tree accepted;
     WalkTally met;
     if (EmptyTree(directory.c_str(), door::Origin::kElsewhere, &accepted, &met) != -1)
         door::RemoveEmptyDirectory(accepted, directory);
+    *inUse = met.inUse != 0;
     return met.cannotTell;
 }
 
@@ -259,7 +271,13 @@ void RemoveEditionRest(DriverRun& run)
     // A refused module keeps the edition listed, or the retry run would skip its application.
     // So does a module kept because the program cannot tell about one of its items.
     if (!run.failed && !run.kept) run.installedProducts &= ~static_cast<int32_t>(runContext.productBit);
-    const RefusalRule editionKept = RemoveEditionDirectory();
+    bool editionInUse = false;
+    const RefusalRule editionKept = RemoveEditionDirectory(&editionInUse);
+    if (editionInUse) {
+        LOG_LINE("EDITION", "not emptied: a retry after the next start is due");
+        run.failed = true;
+        run.installedProducts = productsBeforeShared;
+    }
     if (editionKept != RefusalRule::kNone) {
         LOG_LINE("EDITION", "kept, cannot tell (rule %s): the edition stays listed; no retry is due for it",
                  RefusalRuleName(editionKept));

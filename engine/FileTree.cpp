@@ -72,7 +72,7 @@ int DeleteTree(const door::Tree& tree, const std::string& directory, WalkTally& 
                 tally.NoteRefusal(RefusalRule::kLink);
             }
         } else {
-            door::Outcome deleted = door::DeleteInTree(tree, path);
+            door::Outcome deleted = door::DeleteInTree(tree, path, door::CreationOf(entry));
             tally.Note(deleted);
             if (!deleted.done()) result = static_cast<int>(deleted.error);
         }
@@ -136,7 +136,7 @@ int DeleteMatchingFiles(const char* pattern, const char* directory, door::Origin
         std::string path;
         if (IsDirectory(entry) || !EntryPath(tree.base(), entry, &path, met)) continue;
         if (!PathMatchesPattern(path, pattern) || door::AlreadyGone(path)) continue;
-        door::Outcome deleted = door::DeleteInTree(tree, path);
+        door::Outcome deleted = door::DeleteInTree(tree, path, door::CreationOf(entry));
         met.Note(deleted);
         if (!deleted.done()) result = static_cast<int>(deleted.error);
     } while (FindNextFileA(find.get(), &entry));

@@ -19,6 +19,13 @@ struct InstallationRecord {
     std::vector<std::string> forms;                     // its spellings, empty when its text is refused
     RefusalRule editionRule = RefusalRule::kRelativePath;  // kNone when the edition directory is a full path
 
+    // When the product came: the earliest creation time of its own files there (kolbex.dll,
+    // uninstall.exe, qel60_uninst.ini), in FILETIME ticks; 0 when none is there.
+    unsigned long long since = 0;
+    // The private install directory is older than the product by more than the slack: a folder
+    // the user keeps files in too, whose older files are the user's (CreatedBeforeProduct).
+    bool shared = false;
+
     bool IsPrivate() const { return rule == RefusalRule::kNone; }
     // `directory` when it is a private place, "" otherwise.
     std::string PrivateDirectory() const { return IsPrivate() ? directory : std::string(); }

@@ -306,3 +306,8 @@ bool IsAtOrBelow(const std::string& path, const std::string& directory)
     std::string above = Comparable(directory);
     return PathNameCount(above) > 0 && NamesBelow(above, Comparable(path)) >= 0;
 }
+
+bool CreatedBeforeProduct(unsigned long long created, unsigned long long since)
+{
+    return created != 0 && since > kInstallationSlack && created < since - kInstallationSlack;
+}

@@ -126,3 +126,26 @@ bool IsAtOrBelowAnyForm(const std::vector<std::string>& path, const std::vector<
 
 // True when `path` is `directory` or lies below it (case ignored, same rules as above).
 bool IsAtOrBelow(const std::string& path, const std::string& directory);
+
+// Creation times in FILETIME ticks (100 ns); 0 is unknown. An installation writes its directory
+// and its other files within some minutes of its own kolbex.dll, uninstall.exe and manifest: ten
+// minutes of slack, which also covers FAT's 2-second and 10-ms steps.
+const unsigned long long kInstallationSlack = 10ULL * 60 * 10000000;
+
+// The time an entry tells of its creation: its creation time, or its last write where the file
+// system keeps none.
+inline unsigned long long CreationTicks(unsigned long long created, unsigned long long written)
+{
+    return created ? created : written;
+}
+
+// The product's installation from the creation times of its own files, two at a time (0 for
+// one not there): the earlier known one; 0 when neither is known.
+inline unsigned long long EarliestKnown(unsigned long long a, unsigned long long b)
+{
+    return a == 0 || (b != 0 && b < a) ? b : a;
+}
+
+// True when `created` lies more than the slack before `since`, the product's installation: the
+// item was there before the product came. False when either is unknown.
+bool CreatedBeforeProduct(unsigned long long created, unsigned long long since);

@@ -39,6 +39,7 @@ const char* RefusalRuleName(RefusalRule rule)
     case RefusalRule::kWindowsFile: return "windows-file";
     case RefusalRule::kNoEvidence: return "no-evidence";
     case RefusalRule::kForeignShortcut: return "foreign-shortcut";
+    case RefusalRule::kUserFile: return "user-file";
     }
     return "unknown";
 }

@@ -47,7 +47,9 @@ enum class RefusalRule {
     kWindowsFile,         // a file that Windows itself protects
     kNoEvidence,          // a system-directory file with no evidence of being the product's: no
                           // vendor's version information, no product's name, no SharedDLLs count
-    kForeignShortcut      // a shortcut that does not point at the product's own file
+    kForeignShortcut,     // a shortcut that does not point at the product's own file
+    kUserFile             // in a tree or pattern of an install directory the user shares with
+                          // the product: a file created before the product came
 };
 
 // The rule's stable short name, such as "device-path"; "none" for kNone.

@@ -204,6 +204,20 @@ std::vector<std::string> ProtectedSentinels::Missing() const
     return missing;
 }
 
+// Gives a file or directory the creation and write times of 2020, as a folder the user kept long
+// before the product came shows them (Wine reports the last write as the creation time).
+bool MakeOld(const std::string& path)
+{
+    SYSTEMTIME old = {2020, 1, 3, 1, 12, 0, 0, 0};
+    FILETIME time;
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    bool set = SystemTimeToFileTime(&old, &time) && SetFileTime(handle, &time, &time, &time);
+    CloseHandle(handle);
+    return set;
+}
+
 // One hostile installation: what the registry and the manifest say, and what must go.
 struct Row {
     std::string what;
@@ -358,7 +372,7 @@ void HostileInput::RunRow(size_t index, const Row& row)
     EXPECT_EQ(kNone, sentinels.Missing());
     EXPECT_EQ(kNone, StillPresent(run.after, row.gone)) << e2e.Report(run);
     std::string shared = row.sharedFile;
-    if (shared.compare(0, 9, "{install}") == 0) shared = Install(shared.substr(9));
+    if (shared.compare(0, 9, "{install}") == 0) shared = row.installDir + shared.substr(9);
     EXPECT_EQ(row.sharedFileStays, FileExists(shared)) << (row.sharedFileStays ? "the run went on" : "the walk did not end");
     for (const std::string& file : row.kept) {
         auto before = run.before.files.find(file), after = run.after.files.find(file);
@@ -499,6 +513,44 @@ TEST_P(HostileInput, DirectoryEntriesNamingProtectedPlaces)
                     "file Scanner\\QELSCAN.GID\r\n";
     rows[5].gone = {Install("Scanner\\Reports\\report01.txt"), Install("Scanner\\Reports\\Old\\report00.txt"),
                     Install("Scanner\\QELSCAN.GID")};
+
+    // A folder the user keeps files in too, chosen as the install directory: its trees and
+    // patterns take only what came with the product; the user's older files stay, and so does
+    // the folder that holds one, and the module still counts as removed.
+    Row shared;
+    shared.what = "a folder the user shares with the product as Path";
+    shared.installDir = "C:\\Utils\\";
+    shared.sharedFile = "C:\\Utils\\qelshared.dat";
+    shared.module = "DelDir1=Temp\r\nDelExt1=.txt\r\nDelExt2=.log\r\n";
+    const std::vector<std::string> users = {"C:\\Utils\\readme.txt", "C:\\Utils\\backup.log",
+                                            "C:\\Utils\\Temp\\draft.doc", "C:\\Utils\\Temp\\Old\\notes.txt"};
+    for (const std::string& file : users) shared.items += "file " + file + "\r\n";
+    shared.items += "file {install}qelscan.txt\r\nfile {install}qelscan.log\r\nfile {install}Temp\\qeltemp.tmp\r\n"
+                    "file {install}Temp\\Old\\qelold.tmp\r\n";
+    shared.gone = {"C:\\Utils\\qelscan.txt", "C:\\Utils\\qelscan.log", "C:\\Utils\\Temp\\qeltemp.tmp",
+                   "C:\\Utils\\Temp\\Old\\qelold.tmp"};
+    shared.kept = users;
+    shared.afterStage = [&]() {
+        bool made = true;
+        for (const std::string& file : users) made = MakeOld(file) && made;
+        return MakeOld("C:\\Utils") && made;  // last: what is made inside a folder renews its time under Wine
+    };
+    shared.rules = {"user-file"};
+    shared.modulesAfter = "0";
+    shared.productsAfter = "0";
+    rows.push_back(shared);
+    // The same files in a folder the product made (not older than the product): all of them go.
+    Row own = shared;
+    own.what = "old files in a folder the product made";
+    own.afterStage = [&]() {
+        bool made = true;
+        for (const std::string& file : users) made = MakeOld(file) && made;
+        return made;
+    };
+    own.gone.insert(own.gone.end(), users.begin(), users.end());
+    own.kept.clear();
+    own.rules.clear();
+    rows.push_back(own);
     for (size_t i = 0; i < rows.size(); ++i) RunRow(i, rows[i]);
 }
 
@@ -556,6 +608,33 @@ TEST_P(HostileInput, EditionDirectoriesAndTheMaintenanceShortcut)
         beside.modulesAfter = "0";
         beside.productsAfter = "0";
         RunRow(200, beside);
+    }
+    // A file of the edition's own directory that cannot go: the edition stays listed and the
+    // retry run is due, as for a module's file.
+    Row held;
+    held.what = "edition directory: the product's own, a file that cannot go";
+    const std::string heldFile = outside + "\\qelheld.dat";
+    held.items = "file " + heldFile + "\r\nsz HKLM\\Software\\Morwa Software\\Uninstall\\QEL60 = " + outside + "\r\n";
+    held.afterStage = [&]() { return SetFileAttributesA(heldFile.c_str(), FILE_ATTRIBUTE_READONLY) != 0; };
+    held.kept = {heldFile};
+    held.productsAfter = "1";
+    held.retry = true;
+    RunRow(400, held);
+    SetFileAttributesA(heldFile.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveTree(outside);
+    // The install directory itself, also under another spelling (a trailing dot, which the system
+    // reads away), is no edition directory of its own: the run does not walk it for the edition,
+    // which would meet the program's own files in use where the preview said they would go.
+    for (const char* end : {".", ""}) {
+        Row itself;
+        itself.what = std::string("edition directory: the install directory") + (*end ? " with a trailing dot" : "");
+        itself.items = "file Base\\licence.key\r\n"
+                       "sz HKLM\\Software\\Morwa Software\\Uninstall\\QEL60 = " +
+                       install.substr(0, install.size() - 1) + end + "\r\n";
+        itself.kept = {Install("Base\\licence.key")};  // named by nothing but the edition value
+        itself.modulesAfter = "0";
+        itself.productsAfter = "0";
+        RunRow(300, itself);
     }
     // The full Vantorix removal rewrites the maintenance shortcut on Windows 98 (the prefix's
     // mode): a relative value would name a file of the Windows directory.

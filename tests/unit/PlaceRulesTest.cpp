@@ -195,10 +195,35 @@ TEST(PlaceRules, ListedNamesNameOnlyTheirOwnEntry)
     EXPECT_FALSE(IsExactListedKeyName(""));
 }
 
+TEST(PlaceRules, FilesCreatedBeforeTheProductCame)
+{
+    const unsigned long long since = 133000000000000000ULL;  // a FILETIME of 2022
+    // Only more than the slack before the product's own files: an installation writes its
+    // directory and other files around them, and FAT keeps creation in 10-ms steps.
+    EXPECT_TRUE(CreatedBeforeProduct(since - kInstallationSlack - 1, since));
+    EXPECT_FALSE(CreatedBeforeProduct(since - kInstallationSlack, since));
+    EXPECT_FALSE(CreatedBeforeProduct(since - 20000000, since));  // two seconds before
+    EXPECT_FALSE(CreatedBeforeProduct(since + 1, since));
+    EXPECT_GE(kInstallationSlack, 20000000ULL);
+    // Nothing known on either side proves nothing.
+    EXPECT_FALSE(CreatedBeforeProduct(0, since));
+    EXPECT_FALSE(CreatedBeforeProduct(1, 0));
+    EXPECT_FALSE(CreatedBeforeProduct(1, kInstallationSlack));
+    // The product's time is the earlier of its files that are there.
+    EXPECT_EQ(5u, EarliestKnown(5, 7));
+    EXPECT_EQ(5u, EarliestKnown(7, 5));
+    EXPECT_EQ(7u, EarliestKnown(0, 7));
+    EXPECT_EQ(7u, EarliestKnown(7, 0));
+    EXPECT_EQ(0u, EarliestKnown(0, 0));
+    // A file system that keeps no creation time tells its last write.
+    EXPECT_EQ(9u, CreationTicks(0, 9));
+    EXPECT_EQ(4u, CreationTicks(4, 9));
+}
+
 TEST(RefusalRules, EveryRuleHasItsOwnStableName)
 {
     std::set<std::string> names;
-    const int count = static_cast<int>(RefusalRule::kForeignShortcut) + 1;
+    const int count = static_cast<int>(RefusalRule::kUserFile) + 1;
     for (int i = 0; i < count; ++i) {
         std::string name = RefusalRuleName(static_cast<RefusalRule>(i));
         EXPECT_NE("unknown", name) << i;
