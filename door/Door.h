@@ -190,7 +190,10 @@ Outcome RestartWindows();
 
 // ---- The registry -------------------------------------------------------------------------
 
-// Deletes a key with its whole sub-tree. `shown` is the entry as the log names it.
+// Deletes a key with its whole sub-tree. `shown` is the entry as the log names it. A key of the
+// shared registration trees (RegistrationOf) goes only when a value of its registration names a
+// file of the product (IsProductsFile), or names a registration that does (an extension's class,
+// an interface's proxy); any other stays, refused by rule no-evidence.
 Outcome DeleteKey(RegistryRoot root, const std::string& keyPath, const std::string& shown);
 
 // Deletes one value, unless it stands directly in one of the system's own keys (a registration

@@ -1,12 +1,14 @@
 // The door's changes to the registry.
 #include "door/Door.h"
 #include "base/Handles.h"
+#include "base/PathLimits.h"
 #include "base/Text.h"
 #include "log/RemovalLog.h"
 #include "door/DoorState.h"
 #include "rules/ChangeRules.h"
 #include "rules/KeyRules.h"
 #include "rules/PlaceRules.h"
+#include <cstring>
 
 namespace door {
 
@@ -130,6 +132,50 @@ Outcome OpenForChange(RegistryRoot root, const std::string& keyPath, RegKey* key
     return opened == ERROR_FILE_NOT_FOUND ? Missing(opened) : Failed(static_cast<unsigned long>(opened));
 }
 
+// The value that proved the last registration the product's (NamesProductsFile).
+char evidenceText[2 * kPathSize];
+
+// Whether a value in the tree of `key` (named `keyName`, `depth` names below the key an entry
+// names) names a file of the product (EvidenceOf, PathInCommand, IsProductsFile); or, given the
+// path of the registration's own key, names a registration (an extension's class, an interface's proxy) whose
+// values do. A class this run deleted before its extension is no evidence, in a preview too.
+bool NamesProductsFile(HKEY key, const char* keyName, Registration kind, int depth, RegistryRoot root,
+                       const std::string* keyPath)
+{
+    char name[256], data[2 * kPathSize], expanded[2 * kPathSize];
+    for (DWORD n = 0;; ++n) {
+        DWORD nameSize = sizeof name, size = sizeof data - 1, type = REG_NONE;
+        LONG read = RegEnumValueA(key, n, name, &nameSize, NULL, &type, reinterpret_cast<BYTE*>(data), &size);
+        if (read != ERROR_SUCCESS && read != ERROR_MORE_DATA) break;
+        const Evidence evidence = EvidenceOf(kind, depth, keyName, name);
+        if (read != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ) || evidence == Evidence::kNone)
+            continue;
+        data[size] = '\0';
+        DWORD length = ExpandEnvironmentStringsA(data, expanded, sizeof expanded);
+        const char* text = length && length <= sizeof expanded ? expanded : data;
+        if (evidence == Evidence::kFile) {
+            if (!IsProductsFile(TheInstallation(), SystemForms(), PathInCommand(text))) continue;
+            CopyText(evidenceText, sizeof evidenceText, text);
+            return true;
+        }
+        const std::string named = keyPath ? NamedRegistration(kind, *keyPath, text) : std::string();
+        RegKey other;
+        if (!named.empty() && !(State().preview && KeyGone(root, named)) &&
+            other.Open(RootKey(root), named.c_str(), KEY_READ) == ERROR_SUCCESS &&
+            NamesProductsFile(other.get(), "", Registration::kClass, 0, root, nullptr))
+            return true;
+    }
+    for (DWORD n = 0; depth < 4; ++n) {
+        DWORD size = sizeof name;
+        if (RegEnumKeyExA(key, n, name, &size, NULL, NULL, NULL, NULL) != ERROR_SUCCESS) break;
+        RegKey child;
+        if (child.Open(key, name, KEY_READ) == ERROR_SUCCESS &&
+            NamesProductsFile(child.get(), name, kind, depth + 1, root, keyPath))
+            return true;
+    }
+    return false;
+}
+
 void LogOpenFailure(const char* keyword, const Outcome& outcome, const std::string& shown)
 {
     if (outcome.result == Result::kMissing)
@@ -153,6 +199,24 @@ Outcome DeleteKey(RegistryRoot root, const std::string& keyPath, const std::stri
     if (!outcome.done()) {
         LogOpenFailure("KEY", outcome, shown);
         return outcome;
+    }
+    // Last, so that a key not there is missing: its registration's values decide.
+    bool whole = false;
+    const Registration kind = RegistrationOf(root, keyPath, &whole);
+    if (kind != Registration::kNone) {
+        RegKey key;
+        if (key.Open(RootKey(root), keyPath.c_str(), KEY_READ) != ERROR_SUCCESS ||
+            !NamesProductsFile(key.get(), keyPath.c_str() + (keyPath.rfind('\\') + 1), kind, 0, root,
+                               whole ? &keyPath : nullptr))
+            return RefusedWithLine("KEY", RefusalRule::kNoEvidence, shown);
+        // The evidence is kept in the key itself until it goes: a run cut short after the value
+        // that proved it went (a class's command) still finds it.
+        // (Never through a registry link, which would write into the key it names.)
+        if (!State().preview && !IsRegistryLink(RootKey(root), keyPath.c_str()) &&
+            key.Open(RootKey(root), keyPath.c_str()) == ERROR_SUCCESS &&
+            RegSetValueExA(key.get(), "QELEvidence", 0, REG_SZ, reinterpret_cast<const BYTE*>(evidenceText),
+                           static_cast<DWORD>(std::strlen(evidenceText) + 1)) == ERROR_SUCCESS)
+            ChangeMade();
     }
     if (!DeleteTreeAt(RootKey(root), keyPath.c_str(), 0))
         outcome = Failed(ERROR_ACCESS_DENIED);

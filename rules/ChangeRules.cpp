@@ -101,6 +101,17 @@ RefusalRule CheckProductFile(const InstallationRecord& installation, const std::
     return rule;
 }
 
+bool IsProductsFile(const InstallationRecord& installation, const std::vector<std::string>& systemForms,
+                    const std::string& path)
+{
+    FileSpellings file;
+    IdentityOf(path, &file);
+    if (path.empty() || file.full.empty()) return false;
+    CompleteSpellings(&file);
+    return (installation.IsPrivate() && IsAtOrBelowAnyForm(file.forms, installation.forms)) ||
+           (HasProductsName(file.full) && IsAtOrBelowAnyForm(file.forms, systemForms));
+}
+
 RefusalRule CheckProgramFile(const std::string& path)
 {
     const std::string full = FullPathOf(path);

@@ -24,6 +24,12 @@ RefusalRule CheckProductFile(const InstallationRecord& installation, const std::
 RefusalRule CheckProductFile(const InstallationRecord& installation, const std::vector<std::string>& systemForms,
                              FileSpellings& file, std::string* company);
 
+// True when `path` (PathInCommand) names a file of the product: in the private install directory,
+// or in the system directory (`systemForms`) by the product's name ("QEL...", HasProductsName),
+// in any spelling. Read from the path alone: the module has deleted the file by then.
+bool IsProductsFile(const InstallationRecord& installation, const std::vector<std::string>& systemForms,
+                    const std::string& path);
+
 // A copy over `to` (the Maintenance Wizard's saved copy over the wizard): a place the program
 // fixes itself, and not a file that another company's version information names and that was
 // written after `from` (a newer owner put it there): kOtherCompany then, or the rule by which

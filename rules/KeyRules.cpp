@@ -1,6 +1,8 @@
 // Which registry keys a manifest's key entry may delete.
 #include "rules/KeyRules.h"
 #include "base/Text.h"
+#include "rules/PlaceRules.h"
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -12,7 +14,7 @@ struct SystemKey {
     bool tree;
 };
 
-// Below HKLM (and HKCC, which mirrors its layout).
+// Below HKLM (and HKCC, which mirrors its layout). RegistrationOf finds its trees here by place.
 const SystemKey kMachineKeys[] = {
     {"SOFTWARE\\MICROSOFT", true},  // by tree, but for kRegistrationKeys
     {"SOFTWARE\\MICROSOFT\\WINDOWS", true},
@@ -110,6 +112,7 @@ const char* const kRegistrationLists[] = {
 // file types, extensions and protocols go by tree; below CLSID, the shell's handler lists and
 // verbs, products register their own.
 const SystemKey kClassKeys[] = {
+    // The first three in the order of Registration (RegistrationOf).
     {"CLSID", false}, {"INTERFACE", false}, {"TYPELIB", false}, {"APPID", false},
     {"PROTOCOLS", true}, {"MIME", true}, {"NETWORK", true}, {"UNKNOWN", true},
     {"*\\SHELLEX\\CONTEXTMENUHANDLERS", false}, {"*\\SHELLEX\\PROPERTYSHEETHANDLERS", false},
@@ -363,5 +366,113 @@ RefusalRule CheckValueDeletion(RegistryRoot root, const std::string& keyPath)
         return IsRegistrationList(key) ? RefusalRule::kNone : RefusalRule::kSystemValue;
     case RefusalRule::kSystemConfiguration: return RefusalRule::kSystemConfiguration;
     default: return RefusalRule::kNone;  // the product's keys, and a vendor's own
+    }
+}
+
+namespace {
+
+// The shared trees, by the key below which each registration is one child, in the order of
+// Registration from kClass on (the services twice: below VxD first): their places in
+// kMachineKeys (Software\Classes, App Paths, Uninstall, Installed Components, Services\VxD,
+// Services).
+const unsigned char kRegistrationTrees[] = {17, 9, 8, 14, 24, 23};
+
+// True when `name` in upper case is one of the names of `list` ("A\0B*\0": "*" stands for any
+// end; an empty name ends the list).
+bool Listed(const char* name, const char* list)
+{
+    for (; *list; list += std::strlen(list) + 1) {
+        const char* at = name;
+        for (const char* listed = list;; ++at, ++listed) {
+            if (*listed == '*') return true;
+            if (UpperAscii(*at) != *listed) break;
+            if (!*at) return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+Registration RegistrationOf(RegistryRoot root, const std::string& keyPath, bool* whole)
+{
+    const CanonicalKey key = Canonical(root, keyPath);
+    const std::string& path = key.path;
+    const size_t at = NamesFrom(path, key.base);
+    for (int k = 0; k < 6; ++k) {
+        const char* tree = kMachineKeys[kRegistrationTrees[k]].path;
+        int below = Compare(path, at, tree);
+        if (below < 1) continue;
+        Registration kind = static_cast<Registration>(std::min(k + 4, 8));
+        const size_t child = at + std::strlen(tree) + 1;
+        if (k == 0) {
+            // CLSID, Interface and TypeLib (the first of the class keys) hold their registrations
+            // one name deeper.
+            for (int deeper = 0; deeper < 3; ++deeper)
+                if (below > 1 && StartsWithName(path, child, kClassKeys[deeper].path)) {
+                    kind = static_cast<Registration>(deeper + 1);
+                    --below;
+                    break;
+                }
+            if (kind == Registration::kClass && path[child] == '.') kind = Registration::kExtension;
+        }
+        *whole = below == 1;
+        return kind;
+    }
+    return Registration::kNone;
+}
+
+Evidence EvidenceOf(Registration kind, int depth, const char* keyName, const char* valueName)
+{
+    const bool top = depth == 0;
+    if (*valueName)
+        return top && Listed(valueName, "IMAGEPATH\0STATICVXD\0PATH\0UNINSTALLSTRING\0DISPLAYICON\0STUBPATH\0QELEVIDENCE\0")
+                   ? Evidence::kFile
+                   : Evidence::kNone;
+    if ((top && kind == Registration::kExtension) ||
+        (depth == 1 && kind == Registration::kInterface))
+        return Evidence::kRegistration;
+    return (top && kind == Registration::kAppPath) ||
+                   Listed(keyName, "COMMAND\0INPROCSERVER32\0LOCALSERVER32\0DEFAULTICON\0WIN32\0")
+               ? Evidence::kFile
+               : Evidence::kNone;
+}
+
+std::string NamedRegistration(Registration kind, const std::string& keyPath, const std::string& value)
+{
+    std::string named;
+    if (IsExactListedKeyName(value)) {
+        size_t cut = keyPath.rfind('\\');
+        if (kind == Registration::kInterface && cut != std::string::npos && cut > 0) cut = keyPath.rfind('\\', cut - 1);
+        named.assign(keyPath, 0, cut == std::string::npos ? 0 : cut + 1);
+        if (kind == Registration::kInterface) (named += kClassKeys[0].path) += '\\';
+        named += value;
+    }
+    return named;
+}
+
+std::string PathInCommand(const std::string& text)
+{
+    const char* at = text.c_str();
+    for (bool library = false;; library = true) {
+        while (*at == ' ') ++at;
+        const char* end = at;
+        const char* name = at;
+        if (*at == '"') {
+            end = std::strchr(++at, '"');
+            if (!end) return std::string();
+        } else {
+            // Up to an icon's index or an entry point, or the blank after a name with an extension.
+            for (; *end && *end != ','; ++end) {
+                if (*end == '\\') name = end + 1;
+                if (*end == ' ' && std::memchr(name, '.', end - name)) break;
+            }
+            while (end > at && end[-1] == ' ') --end;
+        }
+        std::string path(at, static_cast<size_t>(end - at));
+        const size_t slash = path.rfind('\\');
+        if (library || !Listed(path.c_str() + (slash + 1), "RUNDLL*\0"))
+            return CheckFullPath(path) == RefusalRule::kNone ? path : std::string();
+        at = end + (*end != '\0');
     }
 }

@@ -226,14 +226,15 @@ bool OnAnAliasOfDrive(const std::string& fullPath, const std::string& other)
 
 bool OwnFixedVolume(char letter)
 {
-    const char root[4] = {UpperAscii(letter), ':', '\\', '\0'};
+    typedef UINT(WINAPI * DriveType)(LPCSTR root);
+    DriveType driveType = BindAs<DriveType>(BoundFunction::kGetDriveTypeA);
+    const char upper = UpperAscii(letter), root[4] = {upper, ':', '\\', '\0'};
     DWORD serial = 0, other = 0;
-    if (GetDriveTypeA(root) != DRIVE_FIXED || !VolumeSerial(root[0], &serial)) return false;
-    const DWORD drives = GetLogicalDrives();
+    if (!driveType || driveType(root) != DRIVE_FIXED || !VolumeSerial(upper, &serial)) return false;
     for (char each = 'C'; each <= 'Z'; ++each) {
         const char otherRoot[4] = {each, ':', '\\', '\0'};
-        if (each != root[0] && (drives >> (each - 'A') & 1) && GetDriveTypeA(otherRoot) == DRIVE_FIXED &&
-            VolumeSerial(each, &other) && other == serial)
+        // Fixed drives only: a floppy or CD-ROM drive is never asked for its medium.
+        if (each != upper && driveType(otherRoot) == DRIVE_FIXED && VolumeSerial(each, &other) && other == serial)
             return false;
     }
     return true;

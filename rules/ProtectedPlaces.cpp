@@ -62,7 +62,20 @@ DirectoryIdentity ReadIdentity(const std::string& directory)
     return identity;
 }
 
-// The identities of a full path and of every directory above it up to its root, nearest first.
+// What a drive letter's root is, asked once a run: told or not, and the identities of the
+// directories above the folder it stands for (none for a volume's own root). A letter that stands
+// for a folder shows only that folder at its root, never what holds it.
+struct LetterRoot {
+    bool asked = false, told = false;
+    std::vector<DirectoryIdentity> above;  // the folder it stands for and those that hold it
+};
+LetterRoot letterRoots[27];  // the last for anything but a letter, never told
+
+const LetterRoot& RootOfLetter(char letter);
+bool OnLetter(const std::string& full);
+
+// The identities of a full path and of every directory above it, nearest first, past its drive
+// letter's root to what holds the folder the letter stands for.
 std::vector<DirectoryIdentity> IdentityChain(const std::string& full)
 {
     std::vector<DirectoryIdentity> chain;
@@ -75,17 +88,14 @@ std::vector<DirectoryIdentity> IdentityChain(const std::string& full)
         if (slash == std::string::npos || slash + 1 < root) break;
         end = slash + 1 == root ? root : slash;
     }
+    if (OnLetter(full) && !chain.empty()) {
+        const LetterRoot& letter = RootOfLetter(full[0]);
+        // Its first is the letter's root itself.
+        for (size_t i = 1; letter.told && i < letter.above.size(); ++i) chain.push_back(letter.above[i]);
+    }
     return chain;
 }
 
-// What a drive letter's root is, asked once a run: told or not, and the identities of the
-// directories above the folder it stands for (none for a volume's own root). A letter that stands
-// for a folder shows only that folder at its root, never what holds it.
-struct LetterRoot {
-    bool asked = false, told = false;
-    std::vector<DirectoryIdentity> above;  // the folder it stands for and those that hold it
-};
-LetterRoot letterRoots[27];  // the last for anything but a letter, never told
 
 // Wine's mount manager names the host folder of each letter (the dosdevices link's text), as
 // Wine's own configuration tool reads it; nothing else Wine shows leads above a letter's root.
@@ -98,8 +108,8 @@ struct UnixDrive {
     USHORT mountPoint, device, label;
 };
 
-// The letter's host folder as the mount manager names it into `text` ("" where it names none).
-void MountPoint(char letter, char* text)
+// The letter's host folder as the mount manager names it, or "".
+std::string MountPoint(char letter)
 {
     FileHandle manager(CreateFileA("\\\\.\\MountPointManager", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                    NULL, OPEN_EXISTING, 0, NULL));
@@ -109,38 +119,34 @@ void MountPoint(char letter, char* text)
     } answer = {};
     answer.drive.letter = static_cast<WCHAR>(letter | 0x20);
     DWORD got = 0;
-    *text = '\0';
-    if (manager.valid() &&
-        DeviceIoControl(manager.get(), kQueryUnixDrive, &answer, sizeof(UnixDrive), &answer, sizeof answer - 1, &got,
-                        NULL) &&
-        answer.drive.mountPoint >= sizeof(UnixDrive) && answer.drive.mountPoint < got)
-        lstrcpynA(text, answer.bytes + answer.drive.mountPoint, kTextBufferSize);
+    typedef BOOL(WINAPI * Control)(HANDLE, DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
+    Control control = BindAs<Control>(BoundFunction::kDeviceIoControl);
+    return manager.valid() && control &&
+                   control(manager.get(), kQueryUnixDrive, &answer, sizeof(UnixDrive), &answer, sizeof answer - 1,
+                           &got, NULL) &&
+                   answer.drive.mountPoint >= sizeof(UnixDrive) && answer.drive.mountPoint < got
+               ? answer.bytes + answer.drive.mountPoint
+               : "";
 }
 
-// The host folder a letter stands for, spelt through the letter of the host's root (Z:\tmp\...),
-// or "": not Wine, or Wine tells nothing of it.
+// The host folder a letter stands for, spelt through Z:, which Wine makes the host's root
+// (Z:\tmp\...), or "": not Wine, Wine tells nothing of it, or Z: is no longer the host's root.
 std::string HostFormOfLetter(char letter)
 {
-    char mount[kTextBufferSize], root[kTextBufferSize];
-    char hostRoot = 'Z' + 1;
-    do MountPoint(--hostRoot, root);
-    while (hostRoot > 'A' && lstrcmpA(root, "/") != 0);
-    MountPoint(letter, mount);
-    if (*mount == '\0' || lstrcmpA(root, "/") != 0) return std::string();
-    std::string host(1, hostRoot);
-    host += ':';
-    if (*mount != '/') {
+    std::string host = MountPoint(letter);
+    if (host.empty() || MountPoint('Z') != "/") return std::string();
+    if (host[0] != '/') {
         // Relative to the prefix's dosdevices folder, which the host path of the letter names.
+        // Wine allocates the answer; a few bytes once a run per letter are left to the process.
         typedef char*(__cdecl * UnixName)(const WCHAR* path);
         UnixName unixName = BindAs<UnixName>(BoundFunction::kWineGetUnixFileName);
         const WCHAR drive[4] = {static_cast<WCHAR>(letter), ':', '\\', 0};
-        char* devices = unixName ? unixName(drive) : NULL;
-        char* end = devices ? std::strstr(devices, "/dosdevices/") : NULL;
-        if (end) host.append(devices, end + 12 - devices);
-        if (devices) HeapFree(GetProcessHeap(), 0, devices);
+        const char* devices = unixName ? unixName(drive) : NULL;
+        const char* end = devices ? std::strstr(devices, "/dosdevices/") : NULL;
         if (!end) return std::string();
+        host.insert(0, devices, end + 12 - devices);
     }
-    host += mount;
+    host.insert(0, "Z:");
     for (char& c : host)
         if (c == '/') c = '\\';
     return FullPathOf(host);
@@ -200,19 +206,6 @@ bool OnLetter(const std::string& full)
     return full.size() >= 2 && full[1] == ':';
 }
 
-// The identities of a full path and of every directory above it, past its drive letter's root
-// to what holds the folder the letter stands for.
-std::vector<DirectoryIdentity> WholeChain(const std::string& full)
-{
-    std::vector<DirectoryIdentity> chain = IdentityChain(full);
-    if (OnLetter(full) && !chain.empty()) {
-        const LetterRoot& root = RootOfLetter(full[0]);
-        // Its first is the letter's root itself.
-        for (size_t i = 1; root.told && i < root.above.size(); ++i) chain.push_back(root.above[i]);
-    }
-    return chain;
-}
-
 bool AnyKnown(const std::vector<DirectoryIdentity>& chain)
 {
     for (const DirectoryIdentity& identity : chain)
@@ -239,12 +232,12 @@ RefusalRule CheckIdentity(const std::string& full, const std::vector<ProtectedPl
     cachingIdentities = true;
     for (const ProtectedPlace& place : places)
         if (!place.identified) {
-            place.identities = WholeChain(place.forms[0]);
+            place.identities = IdentityChain(place.forms[0]);
             place.identified = true;
         }
     cachingIdentities = false;
     identityCache.clear();
-    const std::vector<DirectoryIdentity> chain = WholeChain(full);
+    const std::vector<DirectoryIdentity> chain = IdentityChain(full);
     // A letter whose root the system cannot place may stand for any folder of a protected place.
     if (!DriveRootTold(full)) return RefusalRule::kCannotTell;
     if (!AnyKnown(chain)) return full.compare(0, 2, "\\\\") == 0 ? RefusalRule::kCannotTell : RefusalRule::kNone;

@@ -46,7 +46,9 @@ enum class RefusalRule {
     kUnreadableOwner,     // a system-directory file whose version information the system cannot read
     kWindowsFile,         // a file that Windows itself protects
     kNoEvidence,          // a system-directory file with no evidence of being the product's: no
-                          // vendor's version information, no product's name, no SharedDLLs count
+                          // vendor's version information, no product's name, no SharedDLLs count;
+                          // a key of the shared registration trees whose values name no file of
+                          // the product's (RegistrationOf, EvidenceOf)
     kForeignShortcut,     // a shortcut that does not point at the product's own file
     kUserFile             // in a tree or pattern of an install directory the user shares with
                           // the product: a file created before the product came

@@ -737,7 +737,7 @@ TEST_P(HostileInput, TheSystemsConfigurationAndItsValues)
         "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\QELHostile"};
     for (size_t k = 0; k < entries.size(); ++k) row.keys += "Key" + std::to_string(k + 1) + "=" + entries[k] + "\r\n";
     row.items = "file Hostile\\qelhostile.dat\r\n"
-                "sz HKLM\\System\\CurrentControlSet\\Services\\VxD\\QELHOSTILE\\StaticVxD = qelhostile.vxd\r\n"
+                "sz HKLM\\System\\CurrentControlSet\\Services\\VxD\\QELHOSTILE\\StaticVxD = {system}\\qelhostile.vxd\r\n"
                 "sz HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\QELHostile = x\r\n";
     row.gone = {Install("Hostile\\qelhostile.dat"), "HKLM\\System\\CurrentControlSet\\Services\\VxD\\QELHOSTILE",
                 "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\QELHostile"};
@@ -949,6 +949,107 @@ TEST_P(HostileInput, KeysBelowTheSystemsOwnKeys)
     row.gone = {Install("Hostile\\qelhostile.dat"), kProduct + "\\Hostile",
                 "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\QELHostile"};
     RunRow(0, row);
+}
+
+// Registrations of the shared trees (classes, extensions, CLSID, interfaces, type libraries, App
+// Paths, services, uninstall entries, Active Setup components) go only by evidence: a value that
+// names a file of the product. One row per class of Windows' or another's registration, each of
+// which must stay (by rule no-evidence) while the product's own registrations of every class go
+// and its module still counts as removed.
+TEST_P(HostileInput, SharedRegistrationsGoByEvidence)
+{
+    const std::string version = "Software\\Microsoft\\Windows\\CurrentVersion\\";
+    const std::string guid = "{6D6F7277-6100-4000-8000-00000000000";
+    const std::string components = "Software\\Microsoft\\Active Setup\\Installed Components\\";
+    // The product's, as its installer writes them: quoted and unquoted commands, a rundll32 entry
+    // point, a VxD in the system directory named "QEL...", a variable of the environment.
+    const std::vector<std::pair<std::string, std::string>> ours = {
+        {"HKCR\\.qelh", "@ = Morwa.HostileList"},
+        {"HKCR\\Morwa.HostileList", "shell\\open\\command\\@ = \"{install}Hostile\\qelhostile.exe\" /list \"%1\""},
+        {"HKCR\\Interface\\" + guid + "2}", "ProxyStubClsid32\\@ = " + guid + "1}"},
+        {"HKCR\\CLSID\\" + guid + "1}", "InprocServer32\\@ = {install}Hostile\\qelhostile.dll"},
+        {"HKCR\\TypeLib\\" + guid + "3}", "1.0\\0\\win32\\@ = {install}Hostile\\qelhostile.tlb"},
+        {"HKLM\\" + version + "App Paths\\qelhostile.exe", "Path = {install}Hostile"},
+        {"HKLM\\System\\CurrentControlSet\\Services\\VxD\\QELHVXD", "StaticVxD = {system}\\qelhvxd.vxd"},
+        {"HKLM\\" + version + "Uninstall\\Morwa Hostile", "UninstallString = {install}uninstall.exe hostile.ini 0 0 1"},
+        {"HKLM\\" + components + guid + "4}",
+         "StubPath = %SystemRoot%\\rundll32.exe {install}Hostile\\qelhostile.dll,Setup"},
+    };
+    // Windows' and another's: each row's keys and their values, which must stay.
+    const struct { const char* what; std::vector<std::pair<std::string, std::string>> keys; } rows[] = {
+        {"Windows' own classes",
+         {{"HKCR\\JSFile", "shell\\Open\\command\\@ = %SystemRoot%\\WScript.exe \"%1\" %*"},
+          {"HKCR\\CLSID\\{20D04FE0-3AEA-1069-A2D8-08002B30309D}", "InprocServer32\\@ = shell32.dll"}}},
+        {"Windows' extensions",
+         {{"HKCR\\.zip", "@ = CompressedFolder"},
+          {"HKCR\\.url", "@ = InternetShortcut"},
+          {"HKCR\\InternetShortcut", "shell\\open\\command\\@ = rundll32.exe {system}\\shdocvw.dll,OpenURL %l"}}},
+        {"the IUnknown interface",
+         {{"HKCR\\Interface\\{00000000-0000-0000-C000-000000000046}",
+           "ProxyStubClsid32\\@ = {00000320-0000-0000-C000-000000000046}"},
+          {"HKCR\\CLSID\\{00000320-0000-0000-C000-000000000046}", "InprocServer32\\@ = {system}\\ole32.dll"}}},
+        {"stdole's type library",
+         {{"HKCR\\TypeLib\\{00020430-0000-0000-C000-000000000046}", "2.0\\0\\win32\\@ = {system}\\STDOLE2.TLB"}}},
+        {"iexplore's App Path",
+         {{"HKLM\\" + version + "App Paths\\IEXPLORE.EXE",
+           "@ = \"C:\\Program Files\\Internet Explorer\\IEXPLORE.EXE\""}}},
+        {"Windows' services",
+         {{"HKLM\\System\\CurrentControlSet\\Services\\RpcSs", "ImagePath = %SystemRoot%\\system32\\rpcss.exe"},
+          {"HKLM\\System\\CurrentControlSet\\Services\\VxD\\VNETSUP", "StaticVxD = {system}\\vnetsup.vxd"}}},
+        {"another product's Uninstall key",
+         {{"HKLM\\" + version + "Uninstall\\Other Antivirus",
+           "UninstallString = \"C:\\Program Files\\Other Antivirus\\unins000.exe\""}}},
+        {"an Active Setup component of Windows",
+         {{"HKLM\\" + components + "{89820200-ECBD-11cf-8B85-00AA005B4383}",
+           "StubPath = rundll32.exe {system}\\iedkcs32.dll,BrandIE4 SIGNUP"}}},
+    };
+    // Staging reads "{" as a macro's start; "{{" is the brace itself.
+    const auto staged = [](std::string text) {
+        for (size_t at = 0; (at = text.find('{', at)) != std::string::npos; at += 2)
+            if (at + 1 < text.size() && !(text[at + 1] >= 'a' && text[at + 1] <= 'z')) text.insert(at, 1, '{');
+        return text;
+    };
+    const auto entry = [](const std::string& key) {
+        const std::string root = key.substr(0, 4);
+        return (root == "HKCR" ? "HKEY_CLASSES_ROOT" : "HKEY_LOCAL_MACHINE") + key.substr(4) + "\\";
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+        Row row;
+        row.what = rows[i].what;
+        row.module = "RelativePath=Hostile\r\nFile1=qelhostile.dat\r\n";
+        row.items = "file Hostile\\qelhostile.dat\r\n";
+        row.gone = {Install("Hostile\\qelhostile.dat")};
+        size_t k = 0;
+        for (const auto& key : rows[i].keys) {
+            const std::string value = key.first + "\\" + key.second.substr(0, key.second.find(" = "));
+            row.items += staged("sz " + key.first + "\\" + key.second + "\r\n");
+            if (key.first != "HKCR\\InternetShortcut" && key.first.find("{00000320") == std::string::npos)
+                row.keys += "Key" + std::to_string(++k) + "=" + entry(key.first) + "\r\n";
+            row.stays.push_back(value);
+        }
+        for (const auto& key : ours) {
+            row.items += staged("key " + key.first + "\r\nsz " + key.first + "\\" + key.second + "\r\n");
+            row.keys += "Key" + std::to_string(++k) + "=" + entry(key.first) + "\r\n";
+            row.gone.push_back(key.first);
+        }
+        row.rules = {"no-evidence"};
+        row.modulesAfter = "0";
+        RunRow(i, row);
+    }
+    // A class named before its extension leaves the extension no evidence, and it stays; the
+    // preview, which deletes nothing, reads the class as gone and tells the same story.
+    Row order;
+    order.what = "the product's class named before its extension";
+    order.module = "RelativePath=Hostile\r\nFile1=qelhostile.dat\r\n";
+    order.items = staged("file Hostile\\qelhostile.dat\r\nkey " + ours[0].first + "\r\nsz " + ours[0].first + "\\" +
+                         ours[0].second + "\r\nkey " + ours[1].first + "\r\nsz " + ours[1].first + "\\" +
+                         ours[1].second + "\r\n");
+    order.keys = "Key1=" + entry(ours[1].first) + "\r\nKey2=" + entry(ours[0].first) + "\r\n";
+    order.gone = {Install("Hostile\\qelhostile.dat"), ours[1].first};
+    order.stays = {ours[0].first + "\\@"};
+    order.rules = {"no-evidence"};
+    order.modulesAfter = "0";
+    RunRow(sizeof rows / sizeof rows[0], order);
 }
 
 // The product's own values in its Uninstall key: the manifest lists them with the shared module,

@@ -2,6 +2,7 @@
 // no key at or next to a root is ever allowed, the answer does not depend on the case of
 // ASCII letters or on the 64-bit view's WOW6432NODE, and a count is never raised.
 #include "rules/KeyRules.h"
+#include "rules/PlaceRules.h"
 #include "rules/SharedFileRules.h"
 #include "base/Text.h"
 #include "tests/fuzz/FuzzInput.h"
@@ -47,6 +48,10 @@ void CheckKey(RegistryRoot root, const std::string& path)
     FUZZ_CHECK(CheckKeyDeletion(root, UpperAscii(path)) == rule);
     if (root == kRootLocalMachine && UpperAscii(path).compare(0, 9, "SOFTWARE\\") == 0 && path.size() > 9)
         FUZZ_CHECK(CheckKeyDeletion(root, path.substr(0, 9) + "Wow6432Node\\" + path.substr(9)) == rule);
+    // The shared registration a key lies in does not depend on ASCII case either.
+    bool whole = false, lowerWhole = false;
+    const Registration kind = RegistrationOf(root, path, &whole);
+    FUZZ_CHECK(RegistrationOf(root, Lower(path), &lowerWhole) == kind && (kind == Registration::kNone || whole == lowerWhole));
 }
 
 }  // namespace
@@ -56,6 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size < 1) return 0;
     std::vector<std::string> field = SplitFields(data + 1, size - 1, 2);
     CheckKey(static_cast<RegistryRoot>(data[0] % kRootCount), field[0]);
+    // A command's file is a full path, and a piece of the command itself.
+    const std::string file = PathInCommand(field[1]);
+    FUZZ_CHECK(file.empty() || (CheckFullPath(file) == RefusalRule::kNone && field[1].find(file) != std::string::npos));
 
     const unsigned char* count = reinterpret_cast<const unsigned char*>(field[1].data());
     SharedFileDecision decision = DecideSharedFile(!field[1].empty(), data[0] % 5, count, field[1].size());

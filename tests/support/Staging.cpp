@@ -262,8 +262,9 @@ bool ExpandMacros(const std::string& text, const std::map<std::string, std::stri
 {
     expanded.clear();
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '{') {
+        if (text[i] != '{' || text.compare(i, 2, "{{") == 0) {
             expanded += text[i];
+            i += text[i] == '{';  // "{{" is a brace of the text itself, as in a GUID
             continue;
         }
         size_t close = text.find('}', i);

@@ -156,3 +156,109 @@ TEST(KeyRules, ValuesOfTheSystemsOwnKeysStay)
 }
 
 }  // namespace
+
+// The shared registration trees: which registration holds a key, in any spelling, and whether the
+// key is that registration's own.
+TEST(KeyRules, RegistrationTable)
+{
+    using R = Registration;
+    struct Row { RegistryRoot root; const char* path; R kind; bool whole; } rows[] = {
+        {kRootClassesRoot, ".qel", R::kExtension, true},
+        {kRootClassesRoot, ".qel\\ShellNew", R::kExtension, false},
+        {kRootLocalMachine, "Software\\Classes\\Morwa.ScanList", R::kClass, true},
+        {kRootCurrentUser, "Software\\Classes\\Morwa.ScanList\\shell\\open", R::kClass, false},
+        {kRootUsers, "S-1-5-21-7_Classes\\.zip", R::kExtension, true},
+        {kRootClassesRoot, "CLSID\\{20D04FE0-3AEA-1069-A2D8-08002B30309D}", R::kClsid, true},
+        {kRootClassesRoot, "Wow6432Node\\CLSID\\{x}\\InprocServer32", R::kClsid, false},
+        {kRootClassesRoot, "Interface\\{00000000-0000-0000-C000-000000000046}", R::kInterface, true},
+        {kRootLocalMachine, "SOFTWARE\\Classes\\TypeLib\\{00020430-0000-0000-C000-000000000046}", R::kTypeLib, true},
+        {kRootClassesRoot, "CLSIDX\\{x}", R::kClass, false},
+        {kRootLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE", R::kAppPath, true},
+        {kRootCurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other", R::kUninstall, true},
+        {kRootLocalMachine, "Software\\Microsoft\\Active Setup\\Installed Components\\{89820200-ECBD-11cf-8B85-00AA005B4383}",
+         R::kComponent, true},
+        {kRootLocalMachine, "System\\ControlSet001\\Services\\RpcSs", R::kService, true},
+        {kRootLocalMachine, "System\\CurrentControlSet\\Services\\VxD\\QELVXD", R::kService, true},
+        {kRootLocalMachine, "System\\CurrentControlSet\\Services\\VxD\\QELVXD\\Parts", R::kService, false},
+        {kRootLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Run\\QELHostile", R::kNone, false},
+        {kRootLocalMachine, "Software\\Morwa Software\\Morwa Antivirus 6.0\\Scanner", R::kNone, false},
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+        bool whole = !rows[i].whole;
+        EXPECT_EQ(rows[i].kind, RegistrationOf(rows[i].root, rows[i].path, &whole)) << "row " << i;
+        if (rows[i].kind != R::kNone) EXPECT_EQ(rows[i].whole, whole) << "row " << i;
+    }
+}
+
+// Which values of a registration's tree tell whose it is, and which registration a value names.
+TEST(KeyRules, EvidenceTable)
+{
+    using R = Registration;
+    using E = Evidence;
+    struct Row { R kind; int depth; const char* key; const char* value; E evidence; } rows[] = {
+        {R::kClass, 3, "command", "", E::kFile},          // shell\open\command
+        {R::kClass, 1, "DefaultIcon", "", E::kFile},
+        {R::kClass, 0, "Paint.Picture", "", E::kNone},    // a class's own default: its description
+        {R::kExtension, 0, ".qel", "", E::kRegistration},
+        {R::kExtension, 0, ".qel", "Content Type", E::kNone},
+        {R::kClsid, 1, "InprocServer32", "", E::kFile},
+        {R::kClsid, 1, "InprocServer32", "ThreadingModel", E::kNone},
+        {R::kInterface, 1, "ProxyStubClsid32", "", E::kRegistration},
+        {R::kInterface, 0, "{x}", "", E::kNone},
+        {R::kTypeLib, 3, "win32", "", E::kFile},
+        {R::kAppPath, 0, "qelscan.exe", "", E::kFile},
+        {R::kAppPath, 1, "sub", "Path", E::kNone},        // named values count at the key named only
+        {R::kService, 0, "QELVXD", "StaticVxD", E::kFile},
+        {R::kService, 0, "RpcSs", "ImagePath", E::kFile},
+        {R::kService, 0, "RpcSs", "DisplayName", E::kNone},
+        {R::kUninstall, 0, "Morwa Antivirus 6.0", "uninstallstring", E::kFile},
+        {R::kUninstall, 0, "Morwa Antivirus 6.0", "DisplayName", E::kNone},
+        {R::kComponent, 0, "{x}", "StubPath", E::kFile},
+        {R::kClass, 0, "Morwa.ScanList", "QELEvidence", E::kFile},  // kept there until the key goes
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
+        EXPECT_EQ(rows[i].evidence, EvidenceOf(rows[i].kind, rows[i].depth, rows[i].key, rows[i].value)) << "row " << i;
+
+    struct Named { R kind; const char* key; const char* value; const char* named; } named[] = {
+        {R::kExtension, ".qel", "Morwa.ScanList", "Morwa.ScanList"},
+        {R::kExtension, "Software\\Classes\\.qel", "Morwa.ScanList", "Software\\Classes\\Morwa.ScanList"},
+        {R::kInterface, "Interface\\{i}", "{c}", "CLSID\\{c}"},
+        {R::kInterface, "Software\\Classes\\Interface\\{i}", "{c}", "Software\\Classes\\CLSID\\{c}"},
+        {R::kExtension, ".qel", "..\\CLSID", ""},  // names no key of its own
+    };
+    for (size_t i = 0; i < sizeof named / sizeof named[0]; ++i)
+        EXPECT_EQ(named[i].named, NamedRegistration(named[i].kind, named[i].key, named[i].value)) << "named " << i;
+}
+
+// The file a command, a server, an icon or a path value names.
+TEST(KeyRules, PathInCommandTable)
+{
+    struct Row { const char* text; const char* path; } rows[] = {
+        {"\"C:\\Program Files\\Morwa Antivirus\\Scanner\\qelscan.exe\" /list \"%1\"",
+         "C:\\Program Files\\Morwa Antivirus\\Scanner\\qelscan.exe"},
+        {"C:\\Program Files\\Morwa Antivirus\\uninstall.exe qel60_uninst.ini 0 0 1",
+         "C:\\Program Files\\Morwa Antivirus\\uninstall.exe"},
+        {"C:\\PROGRA~1\\MORWAA~1\\SCANNER\\QELSCAN.EXE %1", "C:\\PROGRA~1\\MORWAA~1\\SCANNER\\QELSCAN.EXE"},
+        {"C:\\Program Files\\Morwa 6.0\\x.exe /a", "C:\\Program Files\\Morwa 6.0\\x.exe"},
+        {"C:\\Program Files\\Morwa Antivirus\\Scanner  ", "C:\\Program Files\\Morwa Antivirus\\Scanner"},
+        {"C:\\WINDOWS\\SYSTEM\\qelctl.ocx,1", "C:\\WINDOWS\\SYSTEM\\qelctl.ocx"},
+        {"\"C:\\Program Files\\Morwa Antivirus\\qelql.ico\",0", "C:\\Program Files\\Morwa Antivirus\\qelql.ico"},
+        {"rundll32.exe C:\\Program Files\\Morwa Antivirus\\qelsetup.dll,Install",
+         "C:\\Program Files\\Morwa Antivirus\\qelsetup.dll"},
+        {"C:\\WINDOWS\\RUNDLL32.EXE \"C:\\Morwa\\qel.dll\",Entry %1", "C:\\Morwa\\qel.dll"},
+        {"RunDll.exe C:\\Morwa\\qel16.dll,Entry", "C:\\Morwa\\qel16.dll"},
+        // A loader without its extension and an unquoted library: one path with a blank, not full.
+        {"rundll32 C:\\Morwa\\qel.dll,Entry", ""},
+        {"  C:\\WINDOWS\\SYSTEM\\svchost.exe -k rpcss", "C:\\WINDOWS\\SYSTEM\\svchost.exe"},
+        {"\\\\server\\share\\qel.exe /x", "\\\\server\\share\\qel.exe"},
+        // No full path: the system's search, or nothing, decides where these lie.
+        {"shell32.dll", ""},
+        {"%SystemRoot%\\System32\\svchost.exe -k rpcss", ""},  // the reader expands it first
+        {"system32\\drivers\\qel.sys", ""},
+        {"rundll32.exe qel.dll,Entry", ""},
+        {"\"C:\\Morwa\\qel.exe", ""},  // no closing quote
+        {"\\\\?\\C:\\Morwa\\qel.exe", ""},
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
+        EXPECT_EQ(rows[i].path, PathInCommand(rows[i].text)) << "row " << i << ": " << rows[i].text;
+}
