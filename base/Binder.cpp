@@ -20,6 +20,9 @@ const Entry kEntries[] = {
     {"msvcrt.dll", "_resetstkoflw", false},
     {"ntdll.dll", "NtDeleteKey", false},
     {"ntdll.dll", "wine_get_version", false},
+    {"kernel32.dll", "wine_get_unix_file_name", false},
+    {"kernel32.dll", "DeviceIoControl", false},
+    {"kernel32.dll", "GetDriveTypeA", false},
 };
 static_assert(sizeof kEntries / sizeof kEntries[0] == static_cast<size_t>(BoundFunction::kCount),
               "one entry per bound function");

@@ -14,6 +14,10 @@ enum class BoundFunction {
     kResetStackOverflow,       // msvcrt.dll _resetstkoflw, later runtimes: a new guard page
     kNtDeleteKey,              // ntdll.dll, the NT family: deletes a registry link itself
     kWineGetVersion,           // ntdll.dll under Wine only: tells that Wine runs the program
+    kWineGetUnixFileName,      // kernel32 under Wine only: the host path of a drive letter
+    kDeviceIoControl,          // kernel32, asked only under Wine (its mount manager): bound at
+                               // the first use, so that the program's imports stay as they were
+    kGetDriveTypeA,            // kernel32, asked only where nothing tells what a letter stands for
     kCount
 };
 

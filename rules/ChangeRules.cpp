@@ -156,7 +156,7 @@ RefusalRule CheckDirectory(const InstallationRecord& installation, bool shortPat
         return installation.IsPrivate() ? RefusalRule::kOutsideInstallation : RefusalRule::kInstallDirectory;
     // Where the system cannot tell what a drive stands for, only the drives of Windows and of the
     // install directory are taken as what they are: another may be a folder of either.
-    if (!SystemTellsDrive(full) && !OnDriveOf(full, WindowsDirectory()) &&
+    if (!DriveRootTold(full) && !OnDriveOf(full, WindowsDirectory()) &&
         !(installation.IsPrivate() && OnDriveOf(full, installation.directory)))
         return RefusalRule::kUnresolvedDrive;
     if (OnAnAliasOfDrive(full, WindowsDirectory())) return RefusalRule::kUnresolvedDrive;

@@ -224,6 +224,22 @@ bool OnAnAliasOfDrive(const std::string& fullPath, const std::string& other)
     return VolumeSerial(fullPath[0], &serial) && VolumeSerial(other[0], &otherSerial) && serial == otherSerial;
 }
 
+bool OwnFixedVolume(char letter)
+{
+    typedef UINT(WINAPI * DriveType)(LPCSTR root);
+    DriveType driveType = BindAs<DriveType>(BoundFunction::kGetDriveTypeA);
+    const char upper = UpperAscii(letter), root[4] = {upper, ':', '\\', '\0'};
+    DWORD serial = 0, other = 0;
+    if (!driveType || driveType(root) != DRIVE_FIXED || !VolumeSerial(upper, &serial)) return false;
+    for (char each = 'C'; each <= 'Z'; ++each) {
+        const char otherRoot[4] = {each, ':', '\\', '\0'};
+        // Fixed drives only: a floppy or CD-ROM drive is never asked for its medium.
+        if (each != upper && driveType(otherRoot) == DRIVE_FIXED && VolumeSerial(each, &other) && other == serial)
+            return false;
+    }
+    return true;
+}
+
 std::vector<std::string> FormsOf(const std::string& fullPath)
 {
     std::vector<std::string> forms;

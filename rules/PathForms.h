@@ -45,6 +45,11 @@ bool SystemTellsDrive(const std::string& fullPath);
 // other's drive where the system cannot say which (SUBST on Windows 95/98).
 bool OnAnAliasOfDrive(const std::string& fullPath, const std::string& other);
 
+// Windows 95/98's evidence that a drive letter is a volume of its own, where nothing tells what
+// it stands for: a fixed drive whose volume serial number no other fixed letter has (a SUBST
+// letter has its drive's). It cannot tell which of two letters of one volume is the volume.
+bool OwnFixedVolume(char letter);
+
 // Every spelling of a full path that the checks compare: the path, its short and long forms,
 // and the same for the folder its drive stands for.
 std::vector<std::string> FormsOf(const std::string& fullPath);

@@ -93,8 +93,10 @@ struct DirectoryIdentity {
 // (full, short and mapped forms), and the rule that protects it.
 struct ProtectedPlace {
     std::vector<std::string> forms;
-    // The place's identity and those of the directories that hold it, nearest first.
-    std::vector<DirectoryIdentity> identities;
+    // The place's identity and those of the directories that hold it, nearest first: read when
+    // a check first needs them (`identified`), which a const list of places may do.
+    mutable std::vector<DirectoryIdentity> identities;
+    mutable bool identified = false;
     RefusalRule rule = RefusalRule::kProtectedDirectory;
     PlaceKind kind = PlaceKind::kPlace;
 };

@@ -27,7 +27,7 @@ bool UnderWine()
     return Bind(BoundFunction::kWineGetVersion) != NULL;
 }
 
-// While the places are gathered, the identities already read: the places share most of the
+// While the places' identities are read, the identities already read: the places share most of the
 // directories above them (the root, the Windows directory, the profile), and each open of a
 // directory costs a system call or two.
 bool cachingIdentities = false;
@@ -62,7 +62,20 @@ DirectoryIdentity ReadIdentity(const std::string& directory)
     return identity;
 }
 
-// The identities of a full path and of every directory above it up to its root, nearest first.
+// What a drive letter's root is, asked once a run: told or not, and the identities of the
+// directories above the folder it stands for (none for a volume's own root). A letter that stands
+// for a folder shows only that folder at its root, never what holds it.
+struct LetterRoot {
+    bool asked = false, told = false;
+    std::vector<DirectoryIdentity> above;  // the folder it stands for and those that hold it
+};
+LetterRoot letterRoots[27];  // the last for anything but a letter, never told
+
+const LetterRoot& RootOfLetter(char letter);
+bool OnLetter(const std::string& full);
+
+// The identities of a full path and of every directory above it, nearest first, past its drive
+// letter's root to what holds the folder the letter stands for.
 std::vector<DirectoryIdentity> IdentityChain(const std::string& full)
 {
     std::vector<DirectoryIdentity> chain;
@@ -75,7 +88,122 @@ std::vector<DirectoryIdentity> IdentityChain(const std::string& full)
         if (slash == std::string::npos || slash + 1 < root) break;
         end = slash + 1 == root ? root : slash;
     }
+    if (OnLetter(full) && !chain.empty()) {
+        const LetterRoot& letter = RootOfLetter(full[0]);
+        // Its first is the letter's root itself.
+        for (size_t i = 1; letter.told && i < letter.above.size(); ++i) chain.push_back(letter.above[i]);
+    }
     return chain;
+}
+
+
+// Wine's mount manager names the host folder of each letter (the dosdevices link's text), as
+// Wine's own configuration tool reads it; nothing else Wine shows leads above a letter's root.
+const DWORD kQueryUnixDrive = 0x6D4084;  // 'm', function 33, buffered, read access
+struct UnixDrive {
+    ULONG size, type, fsType;
+    DWORD serial;
+    ULONGLONG unixDevice;
+    WCHAR letter;
+    USHORT mountPoint, device, label;
+};
+
+// The letter's host folder as the mount manager names it, or "".
+std::string MountPoint(char letter)
+{
+    FileHandle manager(CreateFileA("\\\\.\\MountPointManager", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   NULL, OPEN_EXISTING, 0, NULL));
+    union {
+        UnixDrive drive;
+        char bytes[kTextBufferSize];
+    } answer = {};
+    answer.drive.letter = static_cast<WCHAR>(letter | 0x20);
+    DWORD got = 0;
+    typedef BOOL(WINAPI * Control)(HANDLE, DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
+    Control control = BindAs<Control>(BoundFunction::kDeviceIoControl);
+    return manager.valid() && control &&
+                   control(manager.get(), kQueryUnixDrive, &answer, sizeof(UnixDrive), &answer, sizeof answer - 1,
+                           &got, NULL) &&
+                   answer.drive.mountPoint >= sizeof(UnixDrive) && answer.drive.mountPoint < got
+               ? answer.bytes + answer.drive.mountPoint
+               : "";
+}
+
+// The host folder a letter stands for, spelt through Z:, which Wine makes the host's root
+// (Z:\tmp\...), or "": not Wine, Wine tells nothing of it, or Z: is no longer the host's root.
+std::string HostFormOfLetter(char letter)
+{
+    std::string host = MountPoint(letter);
+    if (host.empty() || MountPoint('Z') != "/") return std::string();
+    if (host[0] != '/') {
+        // Relative to the prefix's dosdevices folder, which the host path of the letter names.
+        // Wine allocates the answer; a few bytes once a run per letter are left to the process.
+        typedef char*(__cdecl * UnixName)(const WCHAR* path);
+        UnixName unixName = BindAs<UnixName>(BoundFunction::kWineGetUnixFileName);
+        const WCHAR drive[4] = {static_cast<WCHAR>(letter), ':', '\\', 0};
+        const char* devices = unixName ? unixName(drive) : NULL;
+        const char* end = devices ? std::strstr(devices, "/dosdevices/") : NULL;
+        if (!end) return std::string();
+        host.insert(0, devices, end + 12 - devices);
+    }
+    host.insert(0, "Z:");
+    for (char& c : host)
+        if (c == '/') c = '\\';
+    return FullPathOf(host);
+}
+
+bool OnWindowsLetter(const std::string& full);
+
+// True when a directory of the host path is a link (Wine shows a host mount point as one too)
+// where the Windows letter's own host path does not pass: there its parents in the spelling
+// need not be the ones that hold it.
+bool LinkOffGround(const std::string& host, const std::string& ground)
+{
+    for (size_t end = 3; end != std::string::npos;) {
+        end = host.find('\\', end + 1);
+        const std::string part = host.substr(0, end);
+        const DWORD attributes = GetFileAttributesA(part.c_str());
+        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && (ground.empty() || !IsAtOrBelow(ground, part))) return true;
+    }
+    return false;
+}
+
+void ReadLetterRoot(char letter, LetterRoot* root)
+{
+    const char path[4] = {letter, ':', '\\', '\0'};
+    // A SUBST letter of the NT family: the folder it stands for, on a volume's own letter.
+    std::string host = DriveMappedForm(path);
+    const bool wine = host.empty() && UnderWine();
+    if (wine) {
+        host = HostFormOfLetter(letter);
+    } else if (host.empty()) {
+        // The NT family answers a volume's own letter with its device; Windows 95/98 answer
+        // nothing, and a fixed drive of a serial number of its own is taken for a volume.
+        root->told = SystemTellsDrive(path) || OwnFixedVolume(letter);
+        return;
+    }
+    root->above = IdentityChain(host);
+    // Under Wine the host folder must be what the letter shows, and reached through no link
+    // beyond the Windows letter's own, so that the directories above it in its spelling hold it.
+    root->told = !root->above.empty() &&
+                 (!wine || (root->above[0] == IdentityOf(path) &&
+                            (OnWindowsLetter(path) || !LinkOffGround(host, HostFormOfLetter(WindowsDirectory()[0])))));
+}
+
+const LetterRoot& RootOfLetter(char letter)
+{
+    const char upper = UpperAscii(letter);
+    LetterRoot& root = letterRoots[upper >= 'A' && upper <= 'Z' ? upper - 'A' : 26];
+    if (!root.asked && &root != &letterRoots[26]) {
+        root.asked = true;
+        ReadLetterRoot(upper, &root);
+    }
+    return root;
+}
+
+bool OnLetter(const std::string& full)
+{
+    return full.size() >= 2 && full[1] == ':';
 }
 
 bool AnyKnown(const std::vector<DirectoryIdentity>& chain)
@@ -85,12 +213,33 @@ bool AnyKnown(const std::vector<DirectoryIdentity>& chain)
     return false;
 }
 
+// The Windows directory's own letter is taken for its volume's root where nothing places it.
+bool OnWindowsLetter(const std::string& full)
+{
+    const std::string windows = WindowsDirectory();
+    return OnLetter(windows) && UpperAscii(full[0]) == UpperAscii(windows[0]);
+}
+
 // The rule by what the system shows at the path: a place reached by another drive letter, share
 // or host name. A network path whose identity the system cannot show at all: kCannotTell.
 RefusalRule CheckIdentity(const std::string& full, const std::vector<ProtectedPlace>& places, bool installDirectory)
 {
     cachingIdentities = false;  // what the path shows now, even after a gathering a fault ended
+    // On the Windows directory's own letter a path reaches a place only in one of its spellings
+    // or through a link, which its own rule refuses: only another letter or a share needs the
+    // identities, and the places' are read then, once a run, the directories they share once.
+    if (OnLetter(full) && OnWindowsLetter(full)) return RefusalRule::kNone;
+    cachingIdentities = true;
+    for (const ProtectedPlace& place : places)
+        if (!place.identified) {
+            place.identities = IdentityChain(place.forms[0]);
+            place.identified = true;
+        }
+    cachingIdentities = false;
+    identityCache.clear();
     const std::vector<DirectoryIdentity> chain = IdentityChain(full);
+    // A letter whose root the system cannot place may stand for any folder of a protected place.
+    if (!DriveRootTold(full)) return RefusalRule::kCannotTell;
     if (!AnyKnown(chain)) return full.compare(0, 2, "\\\\") == 0 ? RefusalRule::kCannotTell : RefusalRule::kNone;
     return CheckPlacesByIdentity(chain, places, installDirectory);
 }
@@ -109,7 +258,6 @@ public:
         place.rule = rule;
         place.kind = kind;
         place.forms = FormsOf(full);
-        place.identities = IdentityChain(full);
     }
 
 private:
@@ -214,6 +362,11 @@ const std::vector<ProtectedPlace>& Places(std::vector<ProtectedPlace>* gathered)
 
 }  // namespace
 
+bool DriveRootTold(const std::string& fullPath)
+{
+    return !OnLetter(fullPath) || OnWindowsLetter(fullPath) || RootOfLetter(fullPath[0]).told;
+}
+
 bool PassesThroughLink(const std::string& fullPath)
 {
     size_t start = fullPath.compare(0, 2, "\\\\") == 0 ? fullPath.find('\\', fullPath.find('\\', 2) + 1)
@@ -245,11 +398,8 @@ void GatherPlaces(std::vector<ProtectedPlace>* places);
 
 void GatherProtectedPlaces(std::vector<ProtectedPlace>* places)
 {
-    identityCache.clear();
-    cachingIdentities = true;
+    for (LetterRoot& root : letterRoots) root = LetterRoot();
     GatherPlaces(places);
-    cachingIdentities = false;
-    identityCache.clear();
 }
 
 void GatherPlaces(std::vector<ProtectedPlace>* places)

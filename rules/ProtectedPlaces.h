@@ -59,6 +59,13 @@ RefusalRule CheckDirectoryForDeletion(const char* directory);
 // the rule that makes it none. *forms receives its spellings (empty when its text is refused).
 RefusalRule CheckInstallDirectory(const std::string& installDir, std::vector<std::string>* forms);
 
+// True when the system tells what the path's drive letter stands for, and so what holds its
+// root: the Windows directory's own letter; a SUBST letter through QueryDosDeviceA (the NT
+// family); under Wine the host folder its mount manager names; a volume's own letter (a device
+// answer, or on Windows 95/98 a fixed drive whose serial number no other letter has). A path of
+// no letter (a share) is told by its identity. Asked once a run per letter.
+bool DriveRootTold(const std::string& fullPath);
+
 // True when some directory of the full path, below its root, is a link (a junction or a
 // symbolic link, which Wine also reports for a Unix symbolic link): its contents belong elsewhere.
 bool PassesThroughLink(const std::string& fullPath);

@@ -679,6 +679,24 @@ TEST_P(HostileInput, DriveLettersThatStandForFolders)
     RemoveDriveLetter('W');
 }
 
+TEST_P(HostileInput, APrivatePlaceOnADriveOfItsOwn)
+{
+    // E: stands for a folder of the prefix of its own (tools/lib/wine-test configures it before
+    // the server starts): a drive of its own, where a private place is the edition's and goes
+    // with it, the version manager told so, also where QueryDosDeviceA is a stub.
+    const std::string driveE = PrefixFolder("drive_e"), own = "E:\\Morwa Vantorix";
+    MakeDirectories(driveE);
+    ASSERT_TRUE(DirectoryExists("E:\\")) << "no drive E: configured before the server started";
+    Row edition;
+    edition.what = "an edition directory that is a private place on a drive of its own";
+    edition.items = "file " + own + "\\licence.key\r\nsz HKLM\\Software\\Morwa Software\\Uninstall\\QEL60 = " + own + "\r\n";
+    edition.modulesAfter = "0";
+    edition.productsAfter = "0";
+    RunRow(0, edition);
+    EXPECT_FALSE(DirectoryExists(own));
+    RemoveTree(own);
+}
+
 TEST_P(HostileInput, StartupLinesByWholeNames)
 {
     ONE_PLATFORM_PROVES("the install directory C:\\WIN is its own long and short form, and the line filter is pure");
@@ -1155,8 +1173,8 @@ TEST_P(HostileInput, OtherWaysToTheWindowsDirectory)
     Row z;
     z.what = "a folder of the Windows directory through Z: as an edition directory";
     z.items = "sz HKLM\\Software\\Morwa Software\\Uninstall\\QEL60 = " + hostForm + "\\" + kSentinelFolder + "\r\n";
+    // Wine's mount manager places Z: whatever QueryDosDeviceA answers, also on the Windows 95 pass.
     z.rules = {"windows-directory"};
-    z.rules95 = {"unresolved-drive"};  // the stub of QueryDosDeviceA tells nothing of Z:
     RunRow(0, z);
 
     char host[MAX_COMPUTERNAME_LENGTH + 1] = "";
@@ -1169,6 +1187,35 @@ TEST_P(HostileInput, OtherWaysToTheWindowsDirectory)
                   windowsName + "\\" + kSentinelFolder + "\r\n";
     share.rules = {"windows-directory"};
     RunRow(1, share);
+
+    // V: was configured before the server started (tools/lib/wine-test) and stands for the
+    // Accessories folder of a Windows 98 Start Menu: it has a volume and a serial number of its
+    // own, and nothing at its root or below says where it is; only what holds that folder does.
+    const std::string tools = windows + "\\Start Menu\\Programs\\Accessories\\System Tools";
+    const std::string inner = tools + "\\Old\\qelold.txt", direct = tools + "\\" + kSentinelFile;
+    MakeDirectories(tools + "\\Old");
+    WriteTextFile(inner, kSentinelText);
+    WriteTextFile(direct, kSentinelText);
+    ASSERT_TRUE(FileExists("V:\\System Tools\\Old\\qelold.txt")) << "no drive V: configured before the server started";
+    Row letter;
+    letter.what = "a folder of the Windows directory through a letter configured before the server, as Vantorix's directory";
+    letter.edition = 4;
+    letter.items = "sz HKLM\\Software\\Morwa Software\\Uninstall\\QEL60Vantorix = V:\\System Tools\r\n";
+    letter.rules = {"windows-directory"};
+    RunRow(2, letter);
+
+    Row path;
+    path.what = "the same folder as Path";
+    path.path = "V:\\System Tools\\";
+    path.manifestAt = tools + "\\hostile.ini";
+    path.sharedFile = tools + "\\qelshared.dat";
+    path.sharedFileStays = true;
+    path.module = std::string("DelDir1=Old\r\nDelExt1=") + kSentinelFile + "\r\n";
+    path.rules = {"windows-directory", "install-directory"};
+    RunRow(3, path);
+    EXPECT_EQ(kSentinelText, ReadTextFile(inner));
+    EXPECT_EQ(kSentinelText, ReadTextFile(direct));
+    RemoveTree(windows + "\\Start Menu\\Programs\\Accessories");
 }
 
 INSTANTIATE_TEST_SUITE_P(Platforms, HostileInput, ::testing::Values(Platform::kWindows98, Platform::kWindows95),

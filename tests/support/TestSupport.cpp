@@ -384,6 +384,16 @@ std::string HostRootForm(const std::string& path)
     return "Z:" + unix;
 }
 
+std::string PrefixFolder(const std::string& name)
+{
+    char prefix[MAX_PATH] = "";
+    const DWORD length = GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix);
+    std::string folder = length > 0 && length < sizeof prefix ? std::string("Z:") + prefix + "/" + name : "";
+    for (char& c : folder)
+        if (c == '/') c = '\\';
+    return folder;
+}
+
 bool MakeShare(const std::string& host, const std::string& share, const std::string& folder)
 {
     char prefix[MAX_PATH] = "";

@@ -66,6 +66,9 @@ void RemoveUnixSymlink(const std::string& link);
 bool MakeDriveLetter(char letter, const std::string& folder);
 // The path through Wine's Z:, which every prefix maps to the host's root ("Z:\\home\\...\\drive_c\\windows").
 std::string HostRootForm(const std::string& path);
+// A folder of the prefix itself through Z: ("Z:\\tmp\\...\\prefix\\drive_e"): what the drive
+// letters that tools/lib/wine-test configures before the server starts stand for.
+std::string PrefixFolder(const std::string& name);
 // Shares `folder` as \\host\share, as a machine's own share of a drive (dosdevices/unc); true once it opens.
 bool MakeShare(const std::string& host, const std::string& share, const std::string& folder);
 void RemoveDriveLetter(char letter);

@@ -70,6 +70,30 @@ TEST(ProtectedPlaces, SystemPlacesInEverySpelling)
         EXPECT_EQ(rows[i].rule, Rule(rows[i].directory)) << "row " << i << ": " << rows[i].directory;
 }
 
+// A drive letter is placed by what holds the folder it stands for. tools/lib/wine-test configures
+// V: (a folder in the Windows directory) and E: (a folder of the prefix) before the server starts,
+// so that each has a volume and a serial number of its own; Z: is the host's root.
+TEST(ProtectedPlaces, LettersArePlacedByWhatHoldsTheirFolder)
+{
+    char windows[MAX_PATH] = "";
+    GetWindowsDirectoryA(windows, sizeof windows);
+    const std::string accessories = std::string(windows) + "\\Start Menu\\Programs\\Accessories";
+    MakeDirectories(accessories + "\\Games");
+    MakeDirectories(PrefixFolder("drive_e") + "\\Morwa");
+    ASSERT_TRUE(DirectoryExists("V:\\Games") && DirectoryExists("E:\\Morwa")) << "no letters configured";
+    const struct { std::string directory; const char* rule; } rows[] = {
+        {"V:\\Games", "windows-directory"},
+        {"V:\\", "drive-root"},
+        {"E:\\Morwa", "none"},                            // a drive of its own
+        {PrefixFolder("drive_c"), "protected-directory"},   // the Windows drive's folder holds Windows
+        {PrefixFolder(""), "protected-directory"},          // and so does the prefix
+        {"Q:\\Morwa", "cannot-tell"},                      // no such letter
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
+        EXPECT_EQ(rows[i].rule, Rule(rows[i].directory)) << "row " << i << ": " << rows[i].directory;
+    RemoveTree(accessories);
+}
+
 TEST(ProtectedPlaces, ARunKeepsThePlacesItFoundAtItsStart)
 {
     ScratchDir dir{"places"};
