@@ -132,48 +132,59 @@ Outcome OpenForChange(RegistryRoot root, const std::string& keyPath, RegKey* key
     return opened == ERROR_FILE_NOT_FOUND ? Missing(opened) : Failed(static_cast<unsigned long>(opened));
 }
 
-// The value that proved the last registration the product's (NamesProductsFile).
+// The value that proved the last registration the product's (WeighEvidence).
 char evidenceText[2 * kPathSize];
 
-// Whether a value in the tree of `key` (named `keyName`, `depth` names below the key an entry
-// names) names a file of the product (EvidenceOf, PathInCommand, IsProductsFile); or, given the
-// path of the registration's own key, names a registration (an extension's class, an interface's proxy) whose
-// values do. A class this run deleted before its extension is no evidence, in a preview too.
-bool NamesProductsFile(HKEY key, const char* keyName, Registration kind, int depth, RegistryRoot root,
-                       const std::string* keyPath)
+// How the values in the tree of `key` (named `keyName`, `depth` names below the key an entry
+// names) weigh: 1 when one names a file of the product (EvidenceOf, PathInCommand,
+// IsProductsFile) and none names anything else; -1 when one names another file, or nothing the
+// program can read as a path (Windows' own registration with the product's icon or verb added
+// stays); 0 when none names a file. Given the path of the registration's own key, a value naming
+// a registration (an extension's class, an interface's proxy) weighs as that registration's
+// values do. A class this run deleted before its extension weighs nothing, in a preview too.
+int WeighEvidence(HKEY key, const char* keyName, Registration kind, int depth, RegistryRoot root,
+                  const std::string* keyPath)
 {
     char name[256], data[2 * kPathSize], expanded[2 * kPathSize];
+    int found = 0;
     for (DWORD n = 0;; ++n) {
         DWORD nameSize = sizeof name, size = sizeof data - 1, type = REG_NONE;
         LONG read = RegEnumValueA(key, n, name, &nameSize, NULL, &type, reinterpret_cast<BYTE*>(data), &size);
         if (read != ERROR_SUCCESS && read != ERROR_MORE_DATA) break;
         const Evidence evidence = EvidenceOf(kind, depth, keyName, name);
-        if (read != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ) || evidence == Evidence::kNone)
-            continue;
+        if (evidence == Evidence::kNone) continue;
+        if (read != ERROR_SUCCESS) return -1;  // too long to be the product's path
+        if ((type != REG_SZ && type != REG_EXPAND_SZ)) continue;
         data[size] = '\0';
         DWORD length = ExpandEnvironmentStringsA(data, expanded, sizeof expanded);
         const char* text = length && length <= sizeof expanded ? expanded : data;
         if (evidence == Evidence::kFile) {
-            if (!IsProductsFile(TheInstallation(), SystemForms(), PathInCommand(text))) continue;
-            CopyText(evidenceText, sizeof evidenceText, text);
-            return true;
+            if (!*text) continue;
+            if (!IsProductsFile(TheInstallation(), SystemForms(), PathInCommand(text))) return -1;
+            if (!found) CopyText(evidenceText, sizeof evidenceText, text);
+            found = 1;
+            continue;
         }
         const std::string named = keyPath ? NamedRegistration(kind, *keyPath, text) : std::string();
         RegKey other;
         if (!named.empty() && !(State().preview && KeyGone(root, named)) &&
-            other.Open(RootKey(root), named.c_str(), KEY_READ) == ERROR_SUCCESS &&
-            NamesProductsFile(other.get(), "", Registration::kClass, 0, root, nullptr))
-            return true;
+            other.Open(RootKey(root), named.c_str(), KEY_READ) == ERROR_SUCCESS) {
+            const int weight = WeighEvidence(other.get(), "", Registration::kClass, 0, root, nullptr);
+            if (weight < 0) return -1;
+            found |= weight;
+        }
     }
     for (DWORD n = 0; depth < 4; ++n) {
         DWORD size = sizeof name;
         if (RegEnumKeyExA(key, n, name, &size, NULL, NULL, NULL, NULL) != ERROR_SUCCESS) break;
         RegKey child;
-        if (child.Open(key, name, KEY_READ) == ERROR_SUCCESS &&
-            NamesProductsFile(child.get(), name, kind, depth + 1, root, keyPath))
-            return true;
+        if (child.Open(key, name, KEY_READ) == ERROR_SUCCESS) {
+            const int weight = WeighEvidence(child.get(), name, kind, depth + 1, root, keyPath);
+            if (weight < 0) return -1;
+            found |= weight;
+        }
     }
-    return false;
+    return found;
 }
 
 void LogOpenFailure(const char* keyword, const Outcome& outcome, const std::string& shown)
@@ -206,8 +217,8 @@ Outcome DeleteKey(RegistryRoot root, const std::string& keyPath, const std::stri
     if (kind != Registration::kNone) {
         RegKey key;
         if (key.Open(RootKey(root), keyPath.c_str(), KEY_READ) != ERROR_SUCCESS ||
-            !NamesProductsFile(key.get(), keyPath.c_str() + (keyPath.rfind('\\') + 1), kind, 0, root,
-                               whole ? &keyPath : nullptr))
+            WeighEvidence(key.get(), keyPath.c_str() + (keyPath.rfind('\\') + 1), kind, 0, root,
+                          whole ? &keyPath : nullptr) <= 0)
             return RefusedWithLine("KEY", RefusalRule::kNoEvidence, shown);
         // The evidence is kept in the key itself until it goes: a run cut short after the value
         // that proved it went (a class's command) still finds it.

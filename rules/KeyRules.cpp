@@ -460,7 +460,8 @@ std::string PathInCommand(const std::string& text)
         const char* name = at;
         if (*at == '"') {
             end = std::strchr(++at, '"');
-            if (!end) return std::string();
+            // A quoted path goes on after its quote ("...\"..\x.dll) names no file it spells.
+            if (!end || (end[1] && end[1] != ' ' && end[1] != ',')) return std::string();
         } else {
             // Up to an icon's index or an entry point, or the blank after a name with an extension.
             for (; *end && *end != ','; ++end) {

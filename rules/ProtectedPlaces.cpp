@@ -137,14 +137,15 @@ std::string HostFormOfLetter(char letter)
     if (host.empty() || MountPoint('Z') != "/") return std::string();
     if (host[0] != '/') {
         // Relative to the prefix's dosdevices folder, which the host path of the letter names.
-        // Wine allocates the answer; a few bytes once a run per letter are left to the process.
         typedef char*(__cdecl * UnixName)(const WCHAR* path);
         UnixName unixName = BindAs<UnixName>(BoundFunction::kWineGetUnixFileName);
         const WCHAR drive[4] = {static_cast<WCHAR>(letter), ':', '\\', 0};
-        const char* devices = unixName ? unixName(drive) : NULL;
-        const char* end = devices ? std::strstr(devices, "/dosdevices/") : NULL;
-        if (!end) return std::string();
-        host.insert(0, devices, end + 12 - devices);
+        char* answer = unixName ? unixName(drive) : NULL;
+        const std::string devices = answer ? answer : "";
+        if (answer) HeapFree(GetProcessHeap(), 0, answer);  // Wine allocates it from the process heap
+        const size_t end = devices.find("/dosdevices/");
+        if (end == std::string::npos) return std::string();
+        host.insert(0, devices, 0, end + 12);
     }
     host.insert(0, "Z:");
     for (char& c : host)

@@ -1002,6 +1002,21 @@ TEST_P(HostileInput, SharedRegistrationsGoByEvidence)
         {"an Active Setup component of Windows",
          {{"HKLM\\" + components + "{89820200-ECBD-11cf-8B85-00AA005B4383}",
            "StubPath = rundll32.exe {system}\\iedkcs32.dll,BrandIE4 SIGNUP"}}},
+        // Windows' and another's with the product's icon, verb or folder added: their own values
+        // weigh against it.
+        {"Windows' own class and CLSID with the product's icon and verb",
+         {{"HKCR\\JSFile", "shell\\Open\\command\\@ = %SystemRoot%\\WScript.exe \"%1\" %*"},
+          {"HKCR\\JSFile", "DefaultIcon\\@ = {install}Hostile\\qelhostile.dll,1"},
+          {"HKCR\\CLSID\\{20D04FE0-3AEA-1069-A2D8-08002B30309D}", "InprocServer32\\@ = shell32.dll"},
+          {"HKCR\\CLSID\\{20D04FE0-3AEA-1069-A2D8-08002B30309D}",
+           "shell\\scan\\command\\@ = \"{install}Hostile\\qelhostile.exe\" /here"}}},
+        {"iexplore's App Path and another's Uninstall key with the product's folder and icon",
+         {{"HKLM\\" + version + "App Paths\\IEXPLORE.EXE", "@ = \"C:\\Program Files\\Internet Explorer\\IEXPLORE.EXE\""},
+          {"HKLM\\" + version + "App Paths\\IEXPLORE.EXE", "Path = {install}Hostile"},
+          {"HKLM\\" + version + "Uninstall\\Other Antivirus", "UninstallString = C:\\Other\\unins000.exe"},
+          {"HKLM\\" + version + "Uninstall\\Other Antivirus", "DisplayIcon = {install}Hostile\\qelhostile.dll,0"}}},
+        {"a server whose quoted path goes on past its quote",
+         {{"HKCR\\CLSID\\" + guid + "5}", "InprocServer32\\@ = \"{install}\"..\\Other\\other.dll"}}},
     };
     // Staging reads "{" as a macro's start; "{{" is the brace itself.
     const auto staged = [](std::string text) {

@@ -257,6 +257,7 @@ TEST(KeyRules, PathInCommandTable)
         {"system32\\drivers\\qel.sys", ""},
         {"rundll32.exe qel.dll,Entry", ""},
         {"\"C:\\Morwa\\qel.exe", ""},  // no closing quote
+        {"\"C:\\Morwa\\\"..\\Other\\o.dll", ""},  // goes on past its quote
         {"\\\\?\\C:\\Morwa\\qel.exe", ""},
     };
     for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
