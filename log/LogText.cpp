@@ -50,6 +50,17 @@ void LineWriter::Number(unsigned long long value, int width)
     while (count > 0) Char(digits[--count]);
 }
 
+bool BeginsLikeLog(const char* head, size_t length)
+{
+    if (length == 0) return true;
+    if (length < 11) return false;
+    for (size_t i = 0; i < 11; ++i) {
+        const char expected = i == 4 || i == 7 ? '-' : i == 10 ? ' ' : '0';
+        if (expected == '0' ? head[i] < '0' || head[i] > '9' : head[i] != expected) return false;
+    }
+    return true;
+}
+
 void WriteLineStart(LineWriter& line, unsigned year, unsigned month, unsigned day, unsigned hour,
                     unsigned minute, unsigned second, unsigned milliseconds, const char* keyword)
 {

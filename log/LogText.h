@@ -33,6 +33,10 @@ private:
 void WriteLineStart(LineWriter& line, unsigned year, unsigned month, unsigned day, unsigned hour,
                     unsigned minute, unsigned second, unsigned milliseconds, const char* keyword);
 
+// Whether the first bytes of an existing file (`length` of them, at most 11) begin as a line
+// start does ("2026-12-09 "): only such a file, or an empty one, is a removal log to append to.
+bool BeginsLikeLog(const char* head, size_t length);
+
 // " (access denied)": the name of a system error code, for the codes a removal meets; "" for
 // the others.
 const char* LogErrorName(unsigned long code);

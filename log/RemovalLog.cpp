@@ -55,9 +55,13 @@ void OpenFile(PlaceCheck mayLieAt)
         return;
     }
     // Shared for reading, so that support can look at it while the run goes on.
-    file.reset(CreateFileA(target, GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS,
+    // An existing file that is no removal log (a /LOG naming win.ini, say) is never written.
+    file.reset(CreateFileA(target, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, NULL));
-    if (!file.valid() || SetFilePointer(file.get(), 0, NULL, FILE_END) == INVALID_SET_FILE_POINTER ||
+    char head[11];
+    DWORD got = 0;
+    if (!file.valid() || !ReadFile(file.get(), head, sizeof head, &got, NULL) || !BeginsLikeLog(head, got) ||
+        SetFilePointer(file.get(), 0, NULL, FILE_END) == INVALID_SET_FILE_POINTER ||
         !Append(kept.data(), kept.size())) {
         Drop();
         return;

@@ -127,6 +127,22 @@ TEST(LogText, DetailsFromAFormat)
     EXPECT_EQ("50% done", Details("50%% done"));
 }
 
+TEST(LogText, OnlyAFileBeginningAsALineIsALog)
+{
+    struct Row { const char* head; bool log; } rows[] = {
+        {"", true},  // empty: a log just begun
+        {"2026-12-09 17:15:31.123 START", true},
+        {"1999-07-02 ", true},
+        {"[windows]\r\nload=", false},
+        {"2026-12-09", false},  // too short to tell
+        {"2026/12/09 17:15", false},
+        {"20a6-12-09 17:15", false},
+        {"2026-12-0917:15:3", false},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(row.log, BeginsLikeLog(row.head, std::min<size_t>(11, std::strlen(row.head)))) << row.head;
+}
+
 TEST(LogText, LinesAndPaths)
 {
     char buffer[64];
@@ -179,10 +195,11 @@ protected:
 TEST_F(RemovalLogFile, KeepsLinesUntilOpenThenAppendsWithCounts)
 {
     std::string path = dir / "run.txt";
-    WriteTextFile(path, "earlier run\r\n");
+    const std::string earlier = "2026-12-09 17:15:31.123 END      removed 0 refused 0 left 0";  // an earlier run's
+    WriteTextFile(path, earlier + "\r\n");
     removal_log::Request(path);
     LOG_LINE("START", "command line: %s", "q.ini 4 0 0 /LOG");
-    EXPECT_EQ("earlier run\r\n", ReadTextFile(path));  // nothing written before Open
+    EXPECT_EQ(earlier + "\r\n", ReadTextFile(path));  // nothing written before Open
     removal_log::Open(nullptr);
     EXPECT_EQ(path, std::string(removal_log::Path()));
     std::string file = "C:\\x.dll";
@@ -195,7 +212,7 @@ TEST_F(RemovalLogFile, KeepsLinesUntilOpenThenAppendsWithCounts)
 
     std::vector<std::string> lines = Lines(path);
     ASSERT_EQ(7u, lines.size());
-    EXPECT_EQ("earlier run", lines[0]);
+    EXPECT_EQ(earlier, lines[0]);
     // "2026-12-09 17:15:31.123 " then the keyword in a column of eight.
     for (size_t i = 1; i < lines.size(); ++i) {
         ASSERT_GT(lines[i].size(), 33u) << lines[i];
@@ -234,8 +251,11 @@ TEST_F(RemovalLogFile, UnusablePlacesDropTheLog)
     MakeDirectories(install);
     char shortInstall[MAX_PATH] = "";
     ASSERT_NE(0u, GetShortPathNameA(install.c_str(), shortInstall, sizeof shortInstall));
+    // And a file that is there and no removal log (a log that names win.ini, say): left as it is.
+    const std::string settings = dir / "settings.ini";
+    WriteTextFile(settings, "[windows]\r\nload=\r\n");
     const std::string places[] = {dir / "adir", dir / "missing\\run.txt", install + "\\run.txt",
-                                  std::string(shortInstall) + "\\run.txt"};
+                                  std::string(shortInstall) + "\\run.txt", settings};
     for (const std::string& place : places) {
         removal_log::Request(place);
         LOG_LINE("START", "x");
@@ -247,6 +267,7 @@ TEST_F(RemovalLogFile, UnusablePlacesDropTheLog)
     }
     EXPECT_FALSE(FileExists(dir / "missing\\run.txt"));
     EXPECT_FALSE(FileExists(install + "\\run.txt"));
+    EXPECT_EQ("[windows]\r\nload=\r\n", ReadTextFile(settings));
 }
 
 TEST_F(RemovalLogFile, OffUnlessRequested)
