@@ -15,7 +15,7 @@ struct SystemKey {
 };
 
 // Below HKLM (and HKCC, which mirrors its layout). RegistrationOf finds its trees here by place.
-const SystemKey kMachineKeys[] = {
+constexpr SystemKey kMachineKeys[] = {
     {"SOFTWARE\\MICROSOFT", true},  // by tree, but for kRegistrationKeys
     {"SOFTWARE\\MICROSOFT\\WINDOWS", true},
     {"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION", true},
@@ -111,7 +111,7 @@ const char* const kRegistrationLists[] = {
 // Below SOFTWARE\CLASSES, of the machine or of a user: the classes Windows itself needs. The
 // file types, extensions and protocols go by tree; below CLSID, the shell's handler lists and
 // verbs, products register their own.
-const SystemKey kClassKeys[] = {
+constexpr SystemKey kClassKeys[] = {
     // The first three in the order of Registration (RegistrationOf).
     {"CLSID", false}, {"INTERFACE", false}, {"TYPELIB", false}, {"APPID", false},
     {"PROTOCOLS", true}, {"MIME", true}, {"NETWORK", true}, {"UNKNOWN", true},
@@ -375,7 +375,29 @@ namespace {
 // Registration from kClass on (the services twice: below VxD first): their places in
 // kMachineKeys (Software\Classes, App Paths, Uninstall, Installed Components, Services\VxD,
 // Services).
-const unsigned char kRegistrationTrees[] = {17, 9, 8, 14, 24, 23};
+constexpr unsigned char kRegistrationTrees[] = {17, 9, 8, 14, 24, 23};
+
+// The positions above are checked where they are written, so that a key added to the lists
+// cannot shift them unnoticed; and so is the order of Registration that RegistrationOf counts on.
+constexpr bool SameText(const char* a, const char* b)
+{
+    return *a == *b && (*a == '\0' || SameText(a + 1, b + 1));
+}
+static_assert(SameText(kMachineKeys[kRegistrationTrees[0]].path, "SOFTWARE\\CLASSES") &&
+                  SameText(kMachineKeys[kRegistrationTrees[1]].path, "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\APP PATHS") &&
+                  SameText(kMachineKeys[kRegistrationTrees[2]].path, "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\UNINSTALL") &&
+                  SameText(kMachineKeys[kRegistrationTrees[3]].path, "SOFTWARE\\MICROSOFT\\ACTIVE SETUP\\INSTALLED COMPONENTS") &&
+                  SameText(kMachineKeys[kRegistrationTrees[4]].path, "SYSTEM\\CURRENTCONTROLSET\\SERVICES\\VXD") &&
+                  SameText(kMachineKeys[kRegistrationTrees[5]].path, "SYSTEM\\CURRENTCONTROLSET\\SERVICES"),
+              "kRegistrationTrees names the registration trees of kMachineKeys");
+static_assert(SameText(kClassKeys[0].path, "CLSID") && SameText(kClassKeys[1].path, "INTERFACE") &&
+                  SameText(kClassKeys[2].path, "TYPELIB"),
+              "the first class keys are in the order of Registration");
+static_assert(static_cast<int>(Registration::kClsid) == 1 && static_cast<int>(Registration::kTypeLib) == 3 &&
+                  static_cast<int>(Registration::kClass) == 4 && static_cast<int>(Registration::kAppPath) == 5 &&
+                  static_cast<int>(Registration::kUninstall) == 6 && static_cast<int>(Registration::kComponent) == 7 &&
+                  static_cast<int>(Registration::kService) == 8,
+              "RegistrationOf counts the trees in the order of Registration");
 
 // True when `name` in upper case is one of the names of `list` ("A\0B*\0": "*" stands for any
 // end; an empty name ends the list).
