@@ -154,7 +154,7 @@ int WeighEvidence(HKEY key, const char* keyName, Registration kind, int depth, R
         const Evidence evidence = EvidenceOf(kind, depth, keyName, name);
         if (evidence == Evidence::kNone) continue;
         if (read != ERROR_SUCCESS) return -1;  // too long to be the product's path
-        if ((type != REG_SZ && type != REG_EXPAND_SZ)) continue;
+        if (type != REG_SZ && type != REG_EXPAND_SZ) continue;
         data[size] = '\0';
         DWORD length = ExpandEnvironmentStringsA(data, expanded, sizeof expanded);
         const char* text = length && length <= sizeof expanded ? expanded : data;
